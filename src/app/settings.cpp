@@ -1,0 +1,46 @@
+#include "app/settings.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "platform/text_file.h"
+
+namespace tavrin {
+
+std::wstring PrepareDataFolder() {
+  wchar_t common[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common))) return {};
+  std::wstring folder = std::wstring(L"\\\\?\\") + common + L"\\Tavrin";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+std::wstring SettingsFilePath(const std::wstring& dataFolder) { return dataFolder + L"\\Settings\\settings.ini"; }
+
+bool EnsureSettingsFile(const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  TextFile file;
+  return file.Open(path, TextReplace | TextCreateFolders, TextEncoding::Utf16Le);
+}
+
+int StoredDetectionLevel(const IniDocument& settings) {
+  long long level = settings.GetInt(L"SCAN", L"ScanSoftness", 12);
+  return (level == 10 || level == 14) ? int(level) : 12;
+}
+
+WindowSettings ReadWindowSettings(const IniDocument& settings) {
+  auto number = [&](const wchar_t* key) {
+    long long v = settings.GetInt(L"UI", key, 0);
+    return (v < INT_MIN || v > INT_MAX) ? 0 : int(v);
+  };
+  return {number(L"Maximized") != 0, number(L"WindowCX"), number(L"WindowCY")};
+}
+
+void WriteWindowSettings(IniDocument& settings, const WindowSettings& window) {
+  settings.SetString(L"UI", L"Maximized", window.maximized ? L"1" : L"0");
+  if (window.maximized) return;
+  settings.SetInt(L"UI", L"WindowCX", window.width);
+  settings.SetInt(L"UI", L"WindowCY", window.height);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,31 @@
+#pragma once
+// The program's data folder and its settings document.
+#include <string>
+
+#include "platform/ini_document.h"
+
+namespace tavrin {
+
+inline constexpr wchar_t kProductName[] = L"Tavrin";
+
+// Common application data + "\Tavrin", with the "\\?\" prefix; created
+// when missing. Empty when the common folder cannot be found.
+std::wstring PrepareDataFolder();
+std::wstring SettingsFilePath(const std::wstring& dataFolder);
+// Creates the settings file as a bare UTF-16LE byte-order mark when missing.
+bool EnsureSettingsFile(const std::wstring& path);
+
+// The detection level that a stored "ScanSoftness" stands for: 10 or 14 as
+// stored, 12 for anything else.
+int StoredDetectionLevel(const IniDocument& settings);
+
+struct WindowSettings {
+  bool maximized = false;
+  int width = 0;
+  int height = 0;
+};
+WindowSettings ReadWindowSettings(const IniDocument& settings);
+// "Maximized", and the outer size only when not maximized.
+void WriteWindowSettings(IniDocument& settings, const WindowSettings& window);
+
+}  // namespace tavrin

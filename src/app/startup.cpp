@@ -1,0 +1,63 @@
+#include "app/startup.h"
+
+#include <windows.h>
+
+#include "app/settings.h"
+#include "platform/firewall.h"
+#include "platform/strings.h"
+
+namespace tavrin {
+
+std::wstring OwnExecutablePath() {
+  wchar_t path[1025] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, 1024);
+  return std::wstring(path, n);
+}
+
+std::wstring WithLongPathPrefix(const std::wstring& path) {
+  if (path.rfind(L"\\\\", 0) == 0) return path;
+  return L"\\\\?\\" + path;
+}
+
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+bool DeleteOldExecutable(const std::wstring& executablePath) {
+  const std::wstring old = executablePath + L".old";
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (DeleteFileW(old.c_str())) return true;
+    Sleep(30);
+  }
+  return false;
+}
+
+bool ActivateRunningInstance() {
+  HWND window = FindWindowW(kMainWindowClass, kProductName);
+  if (!window) return false;
+  const bool wasVisible = IsWindowVisible(window) != FALSE;
+  ShowWindow(window, SW_RESTORE);
+  if (!wasVisible) return false;
+  SetForegroundWindow(window);
+  return true;
+}
+
+FirewallStep RunFirewallStep(IniDocument& settings, const std::wstring& executablePath) {
+  if (EqualsNoCase(settings.GetString(L"Settings", L"FirewallPath64", L""), executablePath))
+    return FirewallStep::AlreadyAuthorized;
+  if (!IsFirewallEnabled()) return FirewallStep::FirewallOff;
+  // The firewall matches the process image by its plain path.
+  if (!AuthorizeApplication(WithoutLongPathPrefix(executablePath), kProductName,
+                            std::wstring(kProductName) + L" (TCP-OUT)"))
+    return FirewallStep::Failed;
+  settings.SetString(L"Settings", L"FirewallPath64", executablePath);
+  return FirewallStep::Authorized;
+}
+
+void SetProcessModes() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,35 @@
+#pragma once
+// The start-up steps of the process that come before the main window.
+#include <string>
+
+#include "platform/ini_document.h"
+
+namespace tavrin {
+
+inline constexpr wchar_t kMainWindowClass[] = L"TVN_WNDCLASS";
+
+// The module file name (up to 1024 characters), as the platform gives it.
+std::wstring OwnExecutablePath();
+// Adds "\\?\" unless the path already begins with two backslashes.
+std::wstring WithLongPathPrefix(const std::wstring& path);
+// The same path without a leading "\\?\" (for interfaces that want it plain).
+std::wstring WithoutLongPathPrefix(const std::wstring& path);
+
+// The previous executable left by an update (own path + ".old"): up to 50
+// attempts, 30 ms apart, stopping at the first success.
+bool DeleteOldExecutable(const std::wstring& executablePath);
+
+// Looks for a running instance's main window. Restores it when found; true
+// when it had been visible (it is brought to the front and this process
+// should end), false when there is none or it was hidden.
+bool ActivateRunningInstance();
+
+enum class FirewallStep { AlreadyAuthorized, FirewallOff, Authorized, Failed };
+// Authorises the executable once per location and remembers the location as
+// "FirewallPath64" in section "Settings".
+FirewallStep RunFirewallStep(IniDocument& settings, const std::wstring& executablePath);
+
+// No critical-error or open-file boxes, and no sleep while the program runs.
+void SetProcessModes();
+
+}  // namespace tavrin

@@ -1,0 +1,86 @@
+#include "app/startup.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "support/scratch.h"
+
+namespace tavrin {
+namespace {
+
+using test::FileExists;
+using test::ScratchFolder;
+using test::WriteBytes;
+
+TEST(Startup, DeletesTheOldExecutable) {
+  ScratchFolder scratch;
+  const std::wstring exe = scratch / L"tavrin.exe";
+  ASSERT_TRUE(WriteBytes(exe + L".old", "MZ"));
+  EXPECT_TRUE(DeleteOldExecutable(exe));
+  EXPECT_FALSE(FileExists(exe + L".old"));
+}
+
+TEST(Startup, LongPathPrefix) {
+  EXPECT_EQ(WithLongPathPrefix(L"C:\\x\\tavrin.exe"), L"\\\\?\\C:\\x\\tavrin.exe");
+  EXPECT_EQ(WithLongPathPrefix(L"\\\\server\\share\\t.exe"), L"\\\\server\\share\\t.exe");
+  EXPECT_EQ(WithoutLongPathPrefix(L"\\\\?\\C:\\x"), L"C:\\x");
+  const std::wstring own = OwnExecutablePath();
+  ASSERT_GT(own.size(), 13u);
+  EXPECT_EQ(own.substr(own.size() - 13), L"app_tests.exe");
+}
+
+// A window registered under the main window's class and title, as a
+// running instance would have it.
+class FakeInstance {
+ public:
+  explicit FakeInstance(bool visible) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kMainWindowClass;
+    RegisterClassW(&wc);
+    window_ = CreateWindowW(kMainWindowClass, kProductName, WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0,
+                            200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+  }
+  ~FakeInstance() { DestroyWindow(window_); }
+  HWND Window() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+TEST(Startup, SingleInstanceTest) {
+  EXPECT_FALSE(ActivateRunningInstance());
+  {
+    FakeInstance visible(true);
+    ASSERT_NE(visible.Window(), nullptr);
+    EXPECT_TRUE(ActivateRunningInstance());
+  }
+  {
+    // A hidden (quiet) instance is restored, and the new start goes on.
+    FakeInstance hidden(false);
+    EXPECT_FALSE(ActivateRunningInstance());
+    EXPECT_TRUE(IsWindowVisible(hidden.Window()));
+  }
+}
+
+TEST(Startup, FirewallStepRunsOncePerLocationAndSkipsWhenTheFirewallIsOff) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IniDocument settings;
+  const std::wstring exe = L"\\\\?\\C:\\Tools\\Tavrin\\tavrin.exe";
+  settings.SetString(L"Settings", L"FirewallPath64", L"\\\\?\\c:\\tools\\tavrin\\TAVRIN.EXE");
+  EXPECT_EQ(RunFirewallStep(settings, exe), FirewallStep::AlreadyAuthorized);
+
+  // Another location: Wine's firewall reports itself disabled, so nothing is
+  // authorised and the stored location stays as it was.
+  IniDocument moved;
+  EXPECT_EQ(RunFirewallStep(moved, exe), FirewallStep::FirewallOff);
+  EXPECT_FALSE(moved.GetString(L"Settings", L"FirewallPath64").has_value());
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace tavrin
