@@ -46,7 +46,8 @@ bool HasDotComponent(const std::wstring& path) {
 // that would be resolved against the current folder or drive are refused;
 // "." and ".." are resolved as the platform resolves them for plain paths,
 // and refused inside long-form paths, where they would not be.
-PathKind PreparePath(const std::wstring& path, std::wstring& full) {
+PathKind PreparePath(const std::wstring& original, std::wstring& full) {
+  const std::wstring path = WithBackslashes(original);
   if (!IsAbsolutePath(path)) return PathKind::Refused;
   std::wstring resolved = path;
   if (path.rfind(L"\\\\?\\", 0) != 0 && path.rfind(L"\\\\.\\", 0) != 0) {
@@ -158,8 +159,8 @@ std::vector<AccessEntry> FileAccessList(bool inheritable) {
 }
 
 RemovalResult RemoveFileObject(const std::wstring& path, unsigned flags) {
-  if (!IsAbsolutePath(path)) return RemovalResult::Failed;
-  std::wstring trimmed = path;
+  std::wstring trimmed = WithBackslashes(path);
+  if (!IsAbsolutePath(trimmed)) return RemovalResult::Failed;
   while (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
   if (trimmed.find(L'\\') == std::wstring::npos) return RemovalResult::Removed;
 

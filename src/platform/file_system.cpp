@@ -27,6 +27,14 @@ std::wstring ShellFolder(int csidl) {
 
 bool IsAbsolutePath(const std::wstring& path) { return IsDriveRooted(path) || path.rfind(L"\\\\", 0) == 0; }
 
+std::wstring WithBackslashes(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  std::wstring converted = path;
+  for (auto& c : converted)
+    if (c == L'/') c = L'\\';
+  return converted;
+}
+
 std::wstring LongPath(const std::wstring& path) {
   if (HasLongPrefix(path)) return path;
   if (IsDriveRooted(path)) return L"\\\\?\\" + path;
@@ -47,8 +55,8 @@ bool FolderExists(const std::wstring& path) {
 }
 
 bool CreateFolderTree(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
-  if (!IsAbsolutePath(path)) return false;
-  std::wstring full = PlainPath(path);
+  std::wstring full = PlainPath(WithBackslashes(path));
+  if (!IsAbsolutePath(full)) return false;
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
   // The root part that cannot be created: "C:\" or "\\server\share\".
   size_t rootEnd = 3;

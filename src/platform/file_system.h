@@ -11,6 +11,10 @@ namespace tavrin {
 // which the primitives never do.
 bool IsAbsolutePath(const std::wstring& path);
 
+// Forward slashes turned into backslashes, as the platform does for plain
+// paths; a "\\?\" path is taken literally and returned unchanged.
+std::wstring WithBackslashes(const std::wstring& path);
+
 // The "\\?\" long form: "C:\x" becomes "\\?\C:\x", "\\server\share" becomes
 // "\\?\UNC\server\share"; paths already in a "\\?\" or "\\.\" form and
 // relative paths are returned unchanged.

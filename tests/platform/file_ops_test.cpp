@@ -8,6 +8,7 @@
 #include "platform/file_removal.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
+#include "platform/message_pump.h"
 #include "platform/processes.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
@@ -127,7 +128,12 @@ TEST(FileRemoval, WildcardRemovesMatchingEntriesAndKeepsTheFolder) {
   MakeFolder(top + L"\\keep");
   ASSERT_TRUE(WriteBytes(top + L"\\keep\\d.tmp", "d"));
 
+  static int dispatched;
+  dispatched = 0;
+  SetMessageDispatcher([] { ++dispatched; });
   EXPECT_EQ(RemoveFileObject(top + L"\\*.tmp", 0), kRemoved);
+  SetMessageDispatcher(nullptr);
+  EXPECT_EQ(dispatched, 3);  // a.tmp, cache.tmp\c.tmp, cache.tmp
   EXPECT_TRUE(FolderExists(top));
   EXPECT_FALSE(FileExists(top + L"\\a.tmp"));
   EXPECT_FALSE(FileExists(top + L"\\cache.tmp"));
@@ -158,8 +164,11 @@ TEST(FileRemoval, ReadOnlyAndSystemEntriesAndWholeTrees) {
   ASSERT_TRUE(SetFileAttributesW((tree + L"\\sub\\deeper\\system.dat").c_str(),
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(SetFileAttributesW((tree + L"\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-  // A trailing backslash names the same folder.
-  EXPECT_EQ(RemoveFileObject(tree + L"\\", 0), kRemoved);
+  // A trailing separator names the same folder; slashes are separators.
+  std::wstring slashed = tree + L"/";
+  for (auto& c : slashed)
+    if (c == L'\\') c = L'/';
+  EXPECT_EQ(RemoveFileObject(slashed, 0), kRemoved);
   EXPECT_FALSE(FileExists(tree));
 
   // Already gone counts as removed, also below a folder that is gone.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/message_pump.h"
 #include "platform/strings.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
@@ -81,6 +82,14 @@ TEST(Processes, RunProgramWaitsForTheExitCode) {
   for (const auto& c : cases)
     EXPECT_EQ(RunProgram(c.commandLine, c.arguments, SW_HIDE, true), c.result) << c.commandLine << c.arguments;
   EXPECT_EQ(RunProgram(scratch / L"missing.exe", L"", SW_HIDE, false), 0);
+
+  // The window of the waiting thread stays served meanwhile.
+  static int dispatched;
+  dispatched = 0;
+  SetMessageDispatcher([] { ++dispatched; });
+  EXPECT_EQ(RunProgram(Quoted(helper) + L" wait 300", L"", SW_HIDE, true), 0);
+  SetMessageDispatcher(nullptr);
+  EXPECT_GE(dispatched, 5);
 
   // The program is quoted and the arguments follow as given.
   const std::wstring output = scratch / L"cmdline.txt";
