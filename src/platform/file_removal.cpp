@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cwctype>
+#include <string_view>
+
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
@@ -61,6 +64,7 @@ PathKind PreparePath(const std::wstring& original, std::wstring& full) {
     return PathKind::Refused;
   }
   while (!resolved.empty() && resolved.back() == L'\\') resolved.pop_back();
+  if (resolved.size() == 2 && resolved[1] == L':') return PathKind::Root;  // "C:\x\.." and the like
   full = LongPath(resolved);
   size_t root = RootLength(full);
   if (root == 0) return PathKind::Refused;

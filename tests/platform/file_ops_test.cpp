@@ -290,7 +290,7 @@ TEST(FileRemoval, VolumeAndShareRootsAreNeverTouched) {
     if (!(drives & (1u << (c - L'A')))) letter = c;
   ASSERT_NE(letter, 0);
   const std::wstring drive = std::wstring(1, letter) + L":";
-  const std::wstring roots[] = {drive + L"\\", L"\\\\?\\" + drive + L"\\", L"\\\\.\\" + drive,
+  const std::wstring roots[] = {drive + L"\\", L"\\\\?\\" + drive + L"\\", L"\\\\.\\" + drive, drive + L"\\x\\..",
                                 L"\\\\nosuchserver\\share\\", L"\\\\?\\UNC\\nosuchserver\\share"};
   for (const auto& root : roots) {
     EXPECT_EQ(RemoveFolderEntry(root, RemovalTakeOverPermissions), kFailed) << root;
