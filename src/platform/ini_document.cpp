@@ -189,4 +189,17 @@ int IniDocument::DeleteKey(std::wstring_view section, std::wstring_view key) {
   return 1;
 }
 
+size_t IniDocument::AppendSection(std::wstring_view section,
+                                  const std::vector<std::pair<std::wstring, std::wstring>>& entries) {
+  std::wstring cleanSection = Trim(OneLine(section));
+  if (cleanSection.empty()) return 0;
+  lines_.push_back(L"[" + cleanSection + L"]");
+  const size_t header = lines_.size();
+  for (const auto& [key, value] : entries) {
+    std::wstring cleanKey = Trim(OneLine(key));
+    if (!cleanKey.empty()) lines_.push_back(Trim(cleanKey + L"=" + OneLine(value)));
+  }
+  return header;
+}
+
 }  // namespace tavrin

@@ -89,12 +89,14 @@ TEST(IniDocument, ValuesWithLineBreaksCannotInjectLines) {
   {
     IniDocument doc;
     doc.SetString(L"S", L"Key", L"a\r\n[Evil]\r\nx=y");
+    EXPECT_EQ(doc.AppendSection(L"T", {{L"Key\n[Evil]", L"b\r\n[Evil]"}, {L"", L"skipped"}}), 3u);
     ASSERT_TRUE(doc.Save(scratch / L"doc.ini"));
   }
   IniDocument back(scratch / L"doc.ini");
-  EXPECT_EQ(back.Lines().size(), 2u);
+  EXPECT_EQ(back.Lines().size(), 4u);
   size_t header = 0, end = 0;
   EXPECT_FALSE(back.FindSection(L"Evil", header, end));
+  EXPECT_EQ(back.GetString(L"T", L"Key [Evil]", L""), L"b  [Evil]");
 }
 
 TEST(IniDocument, TextEditorFileInUtf8WithLineFeedsLoadsAndSaves) {
