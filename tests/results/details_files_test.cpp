@@ -77,6 +77,7 @@ TEST(DetailsFiles, ManyRowsStayFindableThroughEditsAndReloads) {
     // are still being added after it.
     if (i % 50 == 10) {
       ASSERT_TRUE(WriteDetail(list, L"_TVN_PRODUCTS_FOUND_", L"Db" + std::to_wstring(i), L"1"));
+      EXPECT_EQ(GetDetail(list, i - 1, L"DBName"), L"Db" + std::to_wstring(i - 1));
     }
   }
   // Filing a row a second time changes its fields in place.
