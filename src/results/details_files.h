@@ -64,8 +64,9 @@ std::wstring ReadDetail(ResultList list, std::wstring_view section, std::wstring
 bool SaveDetails(ResultSet& results);
 
 // Deletes the work folder with everything in it, forgets the details and
-// resets the session counters. The rows stay until their lists are cleared.
-// Called before a new scan and at exit.
+// resets the session counters. The rows stay until their lists are cleared;
+// the scan's user list belongs to the application context, which clears it
+// beside this call. Called before a new scan and at exit.
 bool DiscardResults(ResultSet& results);
 
 }  // namespace tavrin

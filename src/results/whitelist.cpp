@@ -1,5 +1,7 @@
 #include "results/whitelist.h"
 
+#include <algorithm>
+
 #include "platform/strings.h"
 #include "results/result_folders.h"
 #include "results/result_state.h"
@@ -137,15 +139,18 @@ bool IsMinusOne(const std::wstring& value) {
   return ParseDecimal(Trim(value), number) && number == -1;
 }
 
-bool WhitelistRowLocked(WhiteList::State& state, ResultList list, int row) {
+// The section and key a row is whitelisted under; false for rows of groups
+// without a section and for rows whose key text is empty.
+bool RowEntry(const WhiteList::State& state, ResultList list, int row, std::wstring_view& section,
+              std::wstring& key) {
   auto item = GetRow(list, row);
   if (!item) return false;
   const WhitelistSection* target = WhitelistSectionOf(list.tab, item->group);
   if (!target) return false;
-  std::wstring text = item->columns[size_t(target->column)];
-  if (target->generalise) text = GeneralizeItem(text, state.generalize);
-  if (!SetEntry(state, target->section, WhitelistKey(text), L"0")) return false;
-  return DeleteRow(list, row);
+  const std::wstring& text = item->columns[size_t(target->column)];
+  key = WhitelistKey(target->generalise ? GeneralizeItem(text, state.generalize) : text);
+  section = target->section;
+  return !key.empty();
 }
 
 bool WhitelistFolderLocked(WhiteList::State& state, std::wstring_view path) {
@@ -210,6 +215,13 @@ bool SetEntry(WhiteList::State& state, std::wstring_view section, std::wstring_v
   // Either the first entry of the key was replaced or the key was new.
   AddLineEntry(state.slotEntries[slot], lines[written - 1], true);
   return true;
+}
+
+size_t SetEntries(WhiteList::State& state, std::wstring_view section,
+                  const std::vector<std::pair<std::wstring, std::wstring>>& entries) {
+  size_t written = state.doc.SetStrings(section, entries);
+  if (written > 0) state.indexed = false;
+  return written;
 }
 
 int DeleteEntry(WhiteList::State& state, std::wstring_view section, std::wstring_view key) {
@@ -312,27 +324,43 @@ bool WhitelistRow(WhiteList& whitelist, ResultList list, int row) {
   // The row is read and deleted under the set's lock, so that another thread
   // cannot move it in between. Always the set's lock first, then the list's.
   std::lock_guard<std::recursive_mutex> rowsLock(list.set->state->lock);
-  Lock lock(whitelist.state->lock);
-  if (!WhitelistRowLocked(*whitelist.state, list, row)) return false;
-  whitelist.state->doc.Save();
-  return true;
+  auto& state = *whitelist.state;
+  Lock lock(state.lock);
+  std::wstring_view section;
+  std::wstring key;
+  if (!RowEntry(state, list, row, section, key) || !SetEntry(state, section, key, L"0")) return false;
+  state.doc.Save();
+  return DeleteRow(list, row);
 }
 
 int WhitelistChecked(WhiteList& whitelist, ResultSet& results, int tab) {
   if (tab != kAllTabs && !FindTab(tab)) return 0;
   std::lock_guard<std::recursive_mutex> rowsLock(results.state->lock);
-  Lock lock(whitelist.state->lock);
-  int done = 0;
+  auto& state = *whitelist.state;
+  Lock lock(state.lock);
+
+  // Rows from the last to the first, so that deleting them in this order
+  // moves only rows already dealt with. The entries are written section by
+  // section: one walk over the whitelist instead of one per row.
+  std::vector<std::pair<ResultList, int>> rows;
+  std::vector<std::pair<std::wstring_view, std::vector<std::pair<std::wstring, std::wstring>>>> sections;
   for (int t = 0; t < kTabCount; ++t) {
     if (tab != kAllTabs && t != tab) continue;
     ResultList list = TabList(results, t);
-    // From the last row to the first: a deletion moves only rows already seen.
     for (int row = RowCount(list) - 1; row >= 0; --row) {
-      if (IsChecked(list, row) && WhitelistRowLocked(*whitelist.state, list, row)) ++done;
+      std::wstring_view section;
+      std::wstring key;
+      if (!IsChecked(list, row) || !RowEntry(state, list, row, section, key)) continue;
+      auto batch = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == section; });
+      if (batch == sections.end()) batch = sections.insert(sections.end(), {section, {}});
+      batch->second.emplace_back(std::move(key), L"0");
+      rows.emplace_back(list, row);
     }
   }
-  if (done > 0) whitelist.state->doc.Save();
-  return done;
+  for (const auto& [section, entries] : sections) SetEntries(state, section, entries);
+  for (const auto& [list, row] : rows) DeleteRow(list, row);
+  if (!rows.empty()) state.doc.Save();
+  return int(rows.size());
 }
 
 bool WhitelistFolder(WhiteList& whitelist, std::wstring_view path) {

@@ -1,5 +1,7 @@
 #include "results/whitelist_manager.h"
 
+#include <algorithm>
+
 #include "platform/strings.h"
 #include "platform/text_file.h"
 #include "results/whitelist_state.h"
@@ -116,10 +118,19 @@ bool ImportWhitelist(WhiteList& whitelist, const std::wstring& path, std::wstrin
     return false;
   }
 
+  // Section by section, in the order the file names them first; names are
+  // compared without regard to case, as the look-up does.
+  std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>> sections;
+  for (const auto& entry : imported) {
+    auto batch = std::find_if(sections.begin(), sections.end(),
+                              [&](const auto& s) { return EqualsNoCase(s.first, Trim(entry.section)); });
+    if (batch == sections.end()) batch = sections.insert(sections.end(), {Trim(entry.section), {}});
+    batch->second.emplace_back(WhitelistKey(entry.key), entry.value);
+  }
   auto& state = *whitelist.state;
   Lock lock(state.lock);
   state.doc.Save();
-  for (const auto& entry : imported) SetEntry(state, entry.section, WhitelistKey(entry.key), entry.value);
+  for (const auto& [section, entries] : sections) SetEntries(state, section, entries);
   state.doc.Save();
   ReloadFolders(state);
   return true;

@@ -38,6 +38,10 @@ std::optional<std::wstring> LookupEntry(const WhiteList::State& state, std::wstr
 // SetString on the document, keeping the index in step. False when nothing
 // was written.
 bool SetEntry(WhiteList::State& state, std::wstring_view section, std::wstring_view key, std::wstring_view value);
+// SetStrings on the document for many entries of one section; the index
+// is rebuilt on the next look-up. Returns how many were written.
+size_t SetEntries(WhiteList::State& state, std::wstring_view section,
+                  const std::vector<std::pair<std::wstring, std::wstring>>& entries);
 // DeleteKey on the document: 1 removed, 2 missing, 0 empty arguments.
 int DeleteEntry(WhiteList::State& state, std::wstring_view section, std::wstring_view key);
 // The folder list from the document's "Whitelisted directories".
