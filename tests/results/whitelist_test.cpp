@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include "platform/ini_document.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
+#include "results/result_folders.h"
 #include "results/whitelist_manager.h"
 #include "support/scratch.h"
 
@@ -60,6 +62,19 @@ TEST(Whitelist, GeneralizeItemPlaceholders) {
   EXPECT_EQ(GeneralizeItem(L"C:\\Program Files (x86)\\b.exe", x86Only), L"%ProgramFiles(x86)%\\b.exe");
   x86Only.is64Bit = false;
   EXPECT_EQ(GeneralizeItem(L"C:\\Program Files (x86)\\b.exe", x86Only), L"%SystemDrive%\\Program Files (x86)\\b.exe");
+}
+
+TEST(Whitelist, MachineFoldersComeFromThePlatform) {
+  GeneralizeFolders folders = MachineGeneralizeFolders();
+  wchar_t windows[MAX_PATH] = {};
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  EXPECT_EQ(ToLower(folders.windows), ToLower(windows));
+  EXPECT_EQ(ToLower(folders.systemDrive), ToLower(std::wstring(windows, 2)));
+  EXPECT_TRUE(folders.is64Bit);
+  EXPECT_FALSE(folders.programFiles.empty());
+  EXPECT_TRUE(folders.appData.empty());  // the interactive user's are the application's to fill
+  EXPECT_EQ(GeneralizeItem(std::wstring(windows) + L"\\system32\\x.dll", folders), L"%WinDir%\\system32\\x.dll");
+  EXPECT_EQ(GeneralizeItem(folders.programFiles + L"\\Bad\\b.exe", folders), L"%ProgramFiles%\\Bad\\b.exe");
 }
 
 struct LookupCase {
@@ -163,6 +178,7 @@ TEST(Whitelist, WhitelistedFolderHidesInfectedFilesBelowIt) {
 }
 
 TEST(Whitelist, FileBesideTheProgramWins) {
+  EXPECT_TRUE(test::FileExists(ProgramFolder() + L"\\results_tests.exe"));
   ScratchFolder program, data;
   const std::wstring fallback = data.Path() + L"\\Settings\\WhiteList.ini";
   EXPECT_EQ(WhitelistFilePath(program.Path(), data.Path()), fallback);
