@@ -1,0 +1,21 @@
+#pragma once
+// The few file-system steps the results need: the hidden work and settings
+// folders, removing the work folder with its content, and whether an icon
+// file or a whitelist file is there. Kept in one place so that they can move
+// onto the platform's file primitives without touching the callers.
+#include <string>
+
+namespace tavrin {
+
+// Creates every missing folder of the path. When `hidden` is set and the
+// last folder did not exist before, it gets the hidden attribute.
+bool CreateResultFolder(const std::wstring& path, bool hidden);
+// Removes the folder and everything in it; links inside are removed as
+// links, never followed. True when nothing is left.
+bool RemoveResultFolder(const std::wstring& path);
+// True for an existing file (not a folder).
+bool ResultFileExists(const std::wstring& path);
+// The folder of the running executable, without a trailing backslash.
+std::wstring ProgramFolder();
+
+}  // namespace tavrin
