@@ -48,6 +48,26 @@ std::wstring PlainPath(const std::wstring& path) {
   return path;
 }
 
+bool FileExists(const std::wstring& path) {
+  if (path.empty()) return false;
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SetHiddenAttribute(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return SetFileAttributesW(path.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN) != FALSE;
+}
+
+std::wstring ProgramFolder() {
+  wchar_t path[1025] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, 1024);
+  std::wstring folder(path, n);
+  size_t slash = folder.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
 bool FolderExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&

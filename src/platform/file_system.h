@@ -24,6 +24,12 @@ std::wstring PlainPath(const std::wstring& path);
 
 // True when the path exists, is a folder and is not a reparse point
 // (junction or symbolic link).
+// True for an existing file that is not a folder.
+bool FileExists(const std::wstring& path);
+// Adds the hidden attribute to an existing file or folder.
+bool SetHiddenAttribute(const std::wstring& path);
+// The folder of the running executable, without a trailing backslash.
+std::wstring ProgramFolder();
 bool FolderExists(const std::wstring& path);
 
 // Creates every missing folder of an absolute path (drive paths in the long

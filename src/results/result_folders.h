@@ -1,8 +1,7 @@
 #pragma once
 // The few file-system steps the results need: the hidden work and settings
 // folders, removing the work folder with its content, and whether an icon
-// file or a whitelist file is there. Kept in one place so that they can move
-// onto the platform's file primitives without touching the callers.
+// file or a whitelist file is there.
 #include <string>
 
 namespace tavrin {
@@ -15,7 +14,4 @@ bool CreateResultFolder(const std::wstring& path, bool hidden);
 bool RemoveResultFolder(const std::wstring& path);
 // True for an existing file (not a folder).
 bool ResultFileExists(const std::wstring& path);
-// The folder of the running executable, without a trailing backslash.
-std::wstring ProgramFolder();
-
 }  // namespace tavrin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/file_system.h"
 #include "platform/strings.h"
 #include "results/result_folders.h"
 #include "results/result_state.h"

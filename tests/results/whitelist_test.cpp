@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "platform/file_system.h"
 #include "platform/ini_document.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"
