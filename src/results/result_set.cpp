@@ -194,4 +194,9 @@ ResultCounters GetCounters(const ResultSet& results) {
   return results.state->counters;
 }
 
+void SetCounters(ResultSet& results, const ResultCounters& counters) {
+  Lock lock(results.state->lock);
+  results.state->counters = counters;
+}
+
 }  // namespace tavrin

@@ -103,5 +103,7 @@ std::optional<ScanItem> GetRow(ResultList list, int row);
 std::vector<ScanItem> GetRows(ResultList list);
 
 ResultCounters GetCounters(const ResultSet& results);
+// For rows that a scan counts by a rule of its own rather than one by one.
+void SetCounters(ResultSet& results, const ResultCounters& counters);
 
 }  // namespace tavrin
