@@ -6,6 +6,19 @@
 
 namespace tavrin {
 
+std::vector<unsigned char> AccountNameSid(const std::wstring& accountName) {
+  std::vector<unsigned char> sid;
+  DWORD sidSize = 0, domainSize = 0;
+  SID_NAME_USE use;
+  LookupAccountNameW(nullptr, accountName.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
+  if (sidSize == 0) return sid;
+  sid.resize(sidSize);
+  std::wstring domain(domainSize + 1, L'\0');
+  if (!LookupAccountNameW(nullptr, accountName.c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use))
+    sid.clear();
+  return sid;
+}
+
 std::vector<unsigned char> TrusteeSid(const std::wstring& trustee) {
   std::vector<unsigned char> sid;
   if (trustee.empty()) return sid;
@@ -16,15 +29,7 @@ std::vector<unsigned char> TrusteeSid(const std::wstring& trustee) {
     LocalFree(converted);
     return sid;
   }
-  DWORD sidSize = 0, domainSize = 0;
-  SID_NAME_USE use;
-  LookupAccountNameW(nullptr, trustee.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
-  if (sidSize == 0) return sid;
-  sid.resize(sidSize);
-  std::wstring domain(domainSize + 1, L'\0');
-  if (!LookupAccountNameW(nullptr, trustee.c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use))
-    sid.clear();
-  return sid;
+  return AccountNameSid(trustee);
 }
 
 bool BuildAccessList(const std::vector<AccessEntry>& entries, std::vector<unsigned char>& acl) {

@@ -29,6 +29,9 @@ struct AccessEntry {
   bool deny = false;      // an access-denied entry instead of an allow entry
 };
 
+// The binary SID of an account name looked up on the local machine; empty
+// when the look-up fails.
+std::vector<unsigned char> AccountNameSid(const std::wstring& accountName);
 // The binary SID of a trustee; empty when it cannot be resolved.
 std::vector<unsigned char> TrusteeSid(const std::wstring& trustee);
 

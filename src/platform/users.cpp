@@ -1,5 +1,7 @@
 #include "platform/users.h"
 
+#include "platform/access_list.h"
+
 #include <lm.h>
 #include <psapi.h>
 #include <sddl.h>
@@ -54,18 +56,7 @@ std::wstring SidText(PSID sid) {
   return result;
 }
 
-std::vector<unsigned char> AccountSid(const std::wstring& accountName) {
-  std::vector<unsigned char> sid;
-  DWORD sidSize = 0, domainSize = 0;
-  SID_NAME_USE use;
-  LookupAccountNameW(nullptr, accountName.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
-  if (sidSize == 0) return sid;
-  sid.resize(sidSize);
-  std::wstring domain(domainSize + 1, L'\0');
-  if (!LookupAccountNameW(nullptr, accountName.c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use))
-    sid.clear();
-  return sid;
-}
+std::vector<unsigned char> AccountSid(const std::wstring& accountName) { return AccountNameSid(accountName); }
 
 // A token of the process that belongs to the user, or null. SHGetFolderPath
 // needs impersonation rights; query rights suffice to compare the user.

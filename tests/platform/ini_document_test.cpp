@@ -12,11 +12,7 @@ using test::ReadBytes;
 using test::ScratchFolder;
 using test::WriteBytes;
 
-std::string Utf16(const std::wstring& text) {
-  std::string bytes = "\xFF\xFE";
-  for (wchar_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
-  return bytes;
-}
+std::string Utf16(const std::wstring& text) { return test::Utf16Bytes(text); }
 
 // Loads a document from the given text (as a UTF-16 file).
 void LoadText(IniDocument& doc, const ScratchFolder& scratch, const std::wstring& text) {

@@ -18,11 +18,7 @@ using test::ReadBytes;
 using test::ScratchFolder;
 using test::WriteBytes;
 
-std::string Utf16(const std::wstring& text) {
-  std::string bytes = "\xFF\xFE";
-  for (wchar_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
-  return bytes;
-}
+std::string Utf16(const std::wstring& text) { return test::Utf16Bytes(text); }
 
 GeneralizeFolders FoldersOf(const std::wstring& user) {
   GeneralizeFolders folders;

@@ -45,6 +45,12 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   return ok && written == bytes.size();
 }
 
+std::string Utf16Bytes(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
+  return bytes;
+}
+
 std::string ReadBytes(const std::wstring& path) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

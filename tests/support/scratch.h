@@ -20,6 +20,8 @@ class ScratchFolder {
 };
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// The text as a UTF-16LE file's bytes, byte-order mark first.
+std::string Utf16Bytes(const std::wstring& text);
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 void RemoveTreeForTest(const std::wstring& path);
