@@ -394,6 +394,14 @@ TEST(RegistryNames, GuidKeyNames) {
   }
 }
 
+TEST(RegistryNames, SidOfPerUserPaths) {
+  EXPECT_EQ(UserSidOfRegPath(L"HKU\\S-1-5-21-1-2-3-1001\\Software\\Run"), L"S-1-5-21-1-2-3-1001");
+  EXPECT_EQ(UserSidOfRegPath(L"hkey_users\\s-1-5-18\\Software"), L"s-1-5-18");
+  for (const wchar_t* none : {L"HKU\\DefaultUser\\Software", L"HKU\\S-1-5-18", L"HKLM\\SOFTWARE\\S-1-5-18\\x"}) {
+    EXPECT_EQ(UserSidOfRegPath(none), L"") << none;
+  }
+}
+
 TEST(RegistryNames, SecurityObjectNames) {
   struct Case {
     const wchar_t* path;
