@@ -32,29 +32,30 @@ wchar_t* NameBuffer() {
   return buffer.data();
 }
 
-// Reads a value into `bytes` with four zero bytes after the data. The value
-// may grow between the size query and the read, hence the loop.
+// Reads a value into `bytes` with four zero bytes after the data. The
+// buffer's room is offered first, so that most reads take one call; the
+// value may grow between calls, hence the loop.
 LONG QueryValue(HKEY key, const wchar_t* valueName, std::vector<unsigned char>& bytes, DWORD& type,
                 DWORD& length) {
-  type = RegValueBuffer::kNoType;
+  constexpr size_t kFirstRoom = 512;
+  if (bytes.size() < kFirstRoom + 4) bytes.resize(kFirstRoom + 4);
   length = 0;
-  DWORD size = 0;
-  LONG status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
-  for (int attempt = 0; status == ERROR_SUCCESS || status == ERROR_MORE_DATA; ++attempt) {
-    if (attempt == 8) return ERROR_MORE_DATA;
-    if (bytes.size() < size_t(size) + 4) bytes.resize(size_t(size) + 4);
-    DWORD got = size;
-    status = RegQueryValueExW(key, valueName, nullptr, &type, size ? bytes.data() : nullptr, &got);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD size = DWORD(bytes.size() - 4);
+    LONG status = RegQueryValueExW(key, valueName, nullptr, &type, bytes.data(), &size);
     if (status == ERROR_SUCCESS) {
-      length = got;
-      std::fill(bytes.begin() + got, bytes.begin() + got + 4, 0);
+      length = size;
+      std::fill(bytes.begin() + size, bytes.begin() + size + 4, 0);
       return ERROR_SUCCESS;
     }
-    if (status != ERROR_MORE_DATA) break;
-    status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    if (status != ERROR_MORE_DATA) {
+      type = RegValueBuffer::kNoType;
+      return status;
+    }
+    bytes.resize(size_t(size) + 4);
   }
   type = RegValueBuffer::kNoType;
-  return status;
+  return ERROR_MORE_DATA;
 }
 
 // In place: every NUL followed by a non-NUL character becomes a line feed,
@@ -197,16 +198,15 @@ bool CreateKey(const std::wstring& path) {
 
 bool ReadString(HKEY key, const wchar_t* valueName, std::wstring& text) {
   text.clear();
-  DWORD type = 0;
-  if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return false;
-  if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return false;
-  std::vector<unsigned char> bytes;
-  DWORD length = 0;
+  thread_local std::vector<unsigned char> bytes;
+  DWORD type = 0, length = 0;
   if (QueryValue(key, valueName, bytes, type, length) != ERROR_SUCCESS) return false;
   if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return false;
   auto* chars = reinterpret_cast<wchar_t*>(bytes.data());
   if (type == REG_MULTI_SZ && length >= 4) MultiStringToLinesInPlace(chars, length / 2 + 1);
   text.assign(chars, wcsnlen(chars, (length + 3) / 2));
+  // The buffer is kept for the thread's next read, but not a huge one.
+  if (bytes.size() > 65536) std::vector<unsigned char>().swap(bytes);
   return true;
 }
 
@@ -472,6 +472,12 @@ int CopyKey(const std::wstring& source, const std::wstring& destination, bool mo
   to.Close();
   if (move) DeleteKeyTree(source);
   return 1 + written;
+}
+
+std::wstring UserSidOfRegPath(const std::wstring& path) {
+  static const Pattern sid(L"(HKU|HKEY_USERS)\\\\(S-1-5.+?)\\\\");
+  PatternMatch match;
+  return sid.Match(path, match) ? match.Group(2) : std::wstring();
 }
 
 std::wstring ValueNameFromUser(const std::wstring& name) {

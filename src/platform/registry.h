@@ -175,6 +175,10 @@ inline constexpr wchar_t kDefaultValueLabel[] = L"(Default)";
 std::wstring ValueNameFromUser(const std::wstring& name);
 std::wstring ValueNameForUser(const std::wstring& name);
 
+// The SID of a per-user path "HKU\S-1-5-...\subkey" (or "HKEY_USERS\..."),
+// empty for any other path.
+std::wstring UserSidOfRegPath(const std::wstring& path);
+
 // Splits "root\a\b" into "root\a" and "b"; false without a backslash.
 bool SplitLastComponent(const std::wstring& path, std::wstring& parent, std::wstring& last);
 

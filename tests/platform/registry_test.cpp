@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/hives.h"
@@ -391,6 +392,14 @@ TEST(RegistryNames, GuidKeyNames) {
                             L"{0002DF01-0000-0000-C000-0000000000461}", L"{0002DF0-10000-0000-C000-000000000046}",
                             L"x{0002DF01-0000-0000-C000-000000000046}"}) {
     EXPECT_FALSE(IsGuidKeyName(no)) << no;
+  }
+}
+
+TEST(RegistryNames, SidOfPerUserPaths) {
+  EXPECT_EQ(UserSidOfRegPath(L"HKU\\S-1-5-21-1-2-3-1001\\Software\\Run"), L"S-1-5-21-1-2-3-1001");
+  EXPECT_EQ(UserSidOfRegPath(L"hkey_users\\s-1-5-18\\Software"), L"s-1-5-18");
+  for (const wchar_t* none : {L"HKU\\DefaultUser\\Software", L"HKU\\S-1-5-18", L"HKLM\\SOFTWARE\\S-1-5-18\\x"}) {
+    EXPECT_EQ(UserSidOfRegPath(none), L"") << none;
   }
 }
 
