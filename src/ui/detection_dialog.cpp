@@ -1,0 +1,130 @@
+#include "ui/detection_dialog.h"
+
+#include "ui/modal_loop.h"
+#include "ui/ui_fonts.h"
+#include "ui/ui_ids.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kWidth = 580;
+constexpr int kHeight = 270;
+
+struct DialogState {
+  int option = kIdMedium;
+  bool ended = false;
+  bool accepted = false;
+};
+
+LRESULT CALLBACK DetectionDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_NCCREATE:
+      SetWindowLongPtrW(window, GWLP_USERDATA,
+                        LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+      break;
+    case WM_COMMAND:
+      if (!state) break;
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          for (int id : {kIdSoft, kIdMedium, kIdAggressive}) {
+            if (IsDlgButtonChecked(window, id) == BST_CHECKED) state->option = id;
+          }
+          state->accepted = true;
+          state->ended = true;
+          return 0;
+        case IDCANCEL:
+          state->ended = true;
+          return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (state) state->ended = true;
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      SetBkMode(HDC(wParam), TRANSPARENT);
+      return LRESULT(GetSysColorBrush(COLOR_WINDOW));
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int w, int h,
+                int id) {
+  return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                         HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+int DetectionOptionOf(int level) {
+  if (level == 14) return kIdSoft;
+  if (level == 10) return kIdAggressive;
+  return kIdMedium;
+}
+
+int DetectionLevelOf(int option) {
+  if (option == kIdSoft) return 14;
+  if (option == kIdAggressive) return 10;
+  return 12;
+}
+
+bool RunDetectionSettingsDialog(HWND owner, int& level, IniDocument& settings) {
+  static bool registered = false;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!registered) {
+    WNDCLASSEXW wc{sizeof wc};
+    wc.lpfnWndProc = DetectionDialogProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
+    wc.lpszClassName = kDetectionDialogClass;
+    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  }
+
+  DialogState state;
+  state.option = DetectionOptionOf(level);
+  RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const bool ownerShown = owner && IsWindowVisible(owner) && !IsIconic(owner);
+  if (ownerShown) GetWindowRect(owner, &around);
+  HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kDetectionDialogClass, L"Malware scan behavior settings",
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                                around.left + ((around.right - around.left) - kWidth) / 2,
+                                around.top + ((around.bottom - around.top) - kHeight) / 2, kWidth, kHeight,
+                                ownerShown ? owner : nullptr, nullptr, instance, &state);
+  if (!dialog) return false;
+
+  RECT client;
+  GetClientRect(dialog, &client);
+  const int width = client.right - 40;
+  HWND heading = AddControl(dialog, L"STATIC", L"   Malware detection settings", SS_NOPREFIX, 10, 10, width, 30, 0);
+  AddControl(dialog, L"STATIC",
+             L"Please select below the desired malware scan detection behavior.\r\n"
+             L"You can bring up this dialog box anytime from Menu >> Malware detection settings.",
+             SS_NOPREFIX, 20, 48, width, 40, 0);
+  AddControl(dialog, L"BUTTON", L"Soft - Lower detection rate, but very few false positives",
+             BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 30, 98, width - 10, 24, kIdSoft);
+  AddControl(dialog, L"BUTTON",
+             L"Medium - A combination of good detection rate and few false positives (default)", BS_AUTORADIOBUTTON,
+             30, 124, width - 10, 24, kIdMedium);
+  AddControl(dialog, L"BUTTON", L"Aggressive - Very good detection rate but there may be more false positives",
+             BS_AUTORADIOBUTTON, 30, 150, width - 10, 24, kIdAggressive);
+  HWND ok = AddControl(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, client.right - 110,
+                       client.bottom - 42, 90, 30, IDOK);
+  ApplyWindowFont(dialog);
+  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont()), TRUE);
+  CheckRadioButton(dialog, kIdSoft, kIdAggressive, state.option);
+
+  ShowWindow(dialog, SW_SHOW);
+  SetFocus(ok);
+  RunModalLoop(dialog, ownerShown ? owner : nullptr, [&] { return state.ended; });
+  DestroyWindow(dialog);
+  if (!state.accepted) return false;
+
+  level = DetectionLevelOf(state.option);
+  settings.SetInt(L"SCAN", L"ScanSoftness", level);
+  return true;
+}
+
+}  // namespace tavrin

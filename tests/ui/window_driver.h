@@ -1,0 +1,33 @@
+#pragma once
+// Driving the program's windows from a test with messages: finding them,
+// reading their texts and answering their message boxes.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace tavrin::test {
+
+// Polls every 10 ms, up to `ms`.
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 10000);
+
+// The first top-level window of the class owned by the process (any
+// process when `pid` is 0), waiting up to `ms`; null when none came.
+HWND FindProcessWindow(const wchar_t* className, DWORD pid);
+HWND WaitForWindow(const wchar_t* className, DWORD pid, DWORD ms = 10000);
+
+std::wstring WindowText(HWND window);
+std::wstring ControlText(HWND parent, int id);
+
+// The program's message box: its text, and an answer (IDOK, IDYES, IDNO).
+std::wstring MessageBoxText(HWND box);
+void AnswerMessageBox(HWND box, int answer);
+
+// Starts a program shown normally (as a user would); the process id, 0 on
+// failure. The handle is left to the caller's ChildProcess.
+DWORD StartShown(const std::wstring& commandLine);
+
+// The real program, beside the test build.
+std::wstring TavrinExePath();
+
+}  // namespace tavrin::test
