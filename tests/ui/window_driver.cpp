@@ -48,6 +48,17 @@ HWND WaitForWindow(const wchar_t* className, DWORD pid, DWORD ms) {
   return found;
 }
 
+HWND WaitForShownWindow(const wchar_t* className, DWORD pid, DWORD ms) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindProcessWindow(className, pid);
+        return found && IsWindowVisible(found);
+      },
+      ms);
+  return found && IsWindowVisible(found) ? found : nullptr;
+}
+
 std::wstring WindowText(HWND window) {
   // WM_GETTEXT is marshalled between processes, unlike GetWindowText for
   // another process's controls.

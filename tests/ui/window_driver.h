@@ -15,6 +15,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 10000);
 // process when `pid` is 0), waiting up to `ms`; null when none came.
 HWND FindProcessWindow(const wchar_t* className, DWORD pid);
 HWND WaitForWindow(const wchar_t* className, DWORD pid, DWORD ms = 10000);
+// The same for a window that has been shown: the program shows its windows
+// once their controls are in place.
+HWND WaitForShownWindow(const wchar_t* className, DWORD pid, DWORD ms = 10000);
 
 std::wstring WindowText(HWND window);
 std::wstring ControlText(HWND parent, int id);
