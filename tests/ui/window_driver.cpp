@@ -74,7 +74,15 @@ std::wstring MessageBoxText(HWND box) { return ControlText(box, kIdMessageText);
 
 void AnswerMessageBox(HWND box, int answer) { PostMessageW(box, WM_COMMAND, answer, 0); }
 
-DWORD StartShown(const std::wstring& commandLine) {
+ShownProgram::~ShownProgram() {
+  if (Running()) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+  }
+  if (process_) CloseHandle(process_);
+}
+
+bool ShownProgram::Start(const std::wstring& commandLine) {
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(0);
   STARTUPINFOW startup{};
@@ -83,10 +91,20 @@ DWORD StartShown(const std::wstring& commandLine) {
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return 0;
+    return false;
   CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return info.dwProcessId;
+  process_ = info.hProcess;
+  pid_ = info.dwProcessId;
+  return true;
+}
+
+bool ShownProgram::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+DWORD ShownProgram::Wait(DWORD ms) const {
+  if (!process_ || WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return ~0u;
+  DWORD code = ~0u;
+  GetExitCodeProcess(process_, &code);
+  return code;
 }
 
 std::wstring TavrinExePath() {

@@ -26,9 +26,25 @@ std::wstring ControlText(HWND parent, int id);
 std::wstring MessageBoxText(HWND box);
 void AnswerMessageBox(HWND box, int answer);
 
-// Starts a program shown normally (as a user would); the process id, 0 on
-// failure. The handle is left to the caller's ChildProcess.
-DWORD StartShown(const std::wstring& commandLine);
+// A program started as a user would start it (shown normally), ended on
+// scope exit when it still runs.
+class ShownProgram {
+ public:
+  ShownProgram() = default;
+  ~ShownProgram();
+  ShownProgram(const ShownProgram&) = delete;
+  ShownProgram& operator=(const ShownProgram&) = delete;
+
+  bool Start(const std::wstring& commandLine);
+  DWORD Id() const { return pid_; }
+  bool Running() const;
+  // The exit code, or ~0u when it did not end within `ms`.
+  DWORD Wait(DWORD ms) const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
 
 // The real program, beside the test build.
 std::wstring TavrinExePath();
