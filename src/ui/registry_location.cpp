@@ -121,7 +121,15 @@ void SelectEditorValue(const EditorWindows& editor, const std::wstring& valueNam
   if (!remote.Write(remoteText - base, shown.c_str(), (shown.size() + 1) * sizeof(wchar_t)) ||
       !remote.Write(0, &find, sizeof find))
     return;
-  const int index = int(SendMessageW(editor.list, LVM_FINDITEMW, WPARAM(-1), reinterpret_cast<LPARAM>(remoteFind)));
+  // The editor may still be filling the list of the key it opened last, and
+  // every key has a default entry: give the wanted one a moment to appear.
+  int index = -1;
+  for (int round = 0; round < 100; ++round) {
+    index = int(SendMessageW(editor.list, LVM_FINDITEMW, WPARAM(-1), reinterpret_cast<LPARAM>(remoteFind)));
+    if (index >= 0) break;
+    DispatchPendingMessages();
+    Sleep(10);
+  }
   if (index < 0) return;
 
   SendMessageW(editor.list, LVM_ENSUREVISIBLE, index, FALSE);
@@ -167,9 +175,13 @@ std::wstring RegistryEditorPath(const std::wstring& target) {
 
 std::wstring RegistryEditorLastKey(const std::wstring& editorPath, const std::wstring& previousLastKey) {
   const size_t backslash = previousLastKey.find(L'\\');
-  if (previousLastKey.size() > 1 && backslash != std::wstring::npos)
-    return previousLastKey.substr(0, backslash) + L"\\" + editorPath;
-  return editorPath;
+  if (previousLastKey.size() <= 1 || backslash == std::wstring::npos) return editorPath;
+  // A value that starts at a root key (written by an editor that names no
+  // root node, or by an earlier call here without one) has no node name to
+  // keep: repeating its root would point the editor nowhere.
+  const std::wstring node = previousLastKey.substr(0, backslash);
+  if (StartsWithNoCase(node, L"HKEY_")) return editorPath;
+  return node + L"\\" + editorPath;
 }
 
 bool OpenRegistryLocation(const std::wstring& target, const std::wstring* valueName) {

@@ -14,7 +14,8 @@ std::wstring RegistryEditorPath(const std::wstring& target);
 
 // The "Lastkey" text for a rewritten path: the editor keeps its own
 // (possibly translated) name of the root node as the first component, so
-// that component of the previous value is kept in front.
+// that component of the previous value is kept in front; a previous value
+// that starts at a root key has no such name.
 std::wstring RegistryEditorLastKey(const std::wstring& editorPath, const std::wstring& previousLastKey);
 
 // Terminates running editors, points "Lastkey" at the key, mounts the

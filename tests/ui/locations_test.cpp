@@ -53,6 +53,7 @@ TEST(RegistryEditorPath, LastKeyKeepsTheEditorsOwnRootName) {
   EXPECT_EQ(RegistryEditorLastKey(path, L"Computer"), path);
   EXPECT_EQ(RegistryEditorLastKey(path, L"\\"), path);
   EXPECT_EQ(RegistryEditorLastKey(path, L""), path);
+  EXPECT_EQ(RegistryEditorLastKey(path, L"HKEY_CURRENT_USER\\Software\\Old"), path);
 }
 
 TEST(RowLocation, TheTargetComesFromTheDetailsOrTheMalwareColumns) {
