@@ -3,10 +3,9 @@
 #include <string>
 
 #include "platform/ini_document.h"
+#include "platform/product.h"
 
 namespace tavrin {
-
-inline constexpr wchar_t kProductName[] = L"Tavrin";
 
 // Common application data + "\Tavrin", with the "\\?\" prefix; created
 // when missing. Empty when the common folder cannot be found.

@@ -2,6 +2,8 @@
 
 #include <sddl.h>
 
+#include "platform/windows_version.h"
+
 namespace tavrin {
 
 std::vector<unsigned char> TrusteeSid(const std::wstring& trustee) {
@@ -39,8 +41,10 @@ bool BuildAccessList(const std::vector<AccessEntry>& entries, std::vector<unsign
   auto* list = reinterpret_cast<ACL*>(built.data());
   if (!InitializeAcl(list, size, ACL_REVISION)) return false;
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (!AddAccessAllowedAceEx(list, ACL_REVISION, entries[i].inheritance, entries[i].mask, sids[i].data()))
-      return false;
+    const auto& entry = entries[i];
+    BOOL added = entry.deny ? AddAccessDeniedAceEx(list, ACL_REVISION, entry.inheritance, entry.mask, sids[i].data())
+                            : AddAccessAllowedAceEx(list, ACL_REVISION, entry.inheritance, entry.mask, sids[i].data());
+    if (!added) return false;
   }
   if (!IsValidAcl(list)) return false;
   acl = std::move(built);
@@ -66,11 +70,50 @@ DWORD ApplyAccessList(const std::wstring& objectName, SE_OBJECT_TYPE type, const
   if (how & ApplyTree) {
     DWORD status = TreeResetNamedSecurityInfoW(name.data(), type, info, ownerPtr, nullptr, aclPtr, nullptr, FALSE,
                                                nullptr, ProgressInvokeNever, nullptr);
-    // Where the platform has no tree reset, the object itself still gets the
-    // list; what lies below inherits it.
-    if (status != ERROR_CALL_NOT_IMPLEMENTED) return status;
+    // The object itself is set once more on its own: some platforms report a
+    // tree reset as done without changing anything (Wine), and where the
+    // tree reset is missing altogether what lies below inherits the list.
+    if (status != ERROR_SUCCESS && status != ERROR_CALL_NOT_IMPLEMENTED) return status;
   }
   return SetNamedSecurityInfoW(name.data(), type, info, ownerPtr, nullptr, aclPtr, nullptr);
+}
+
+std::vector<AccessEntry> PermissionResetEntries(PermissionTarget target, const std::wstring& extraOwner,
+                                                double windowsVersion) {
+  constexpr DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  std::vector<AccessEntry> entries = {
+      {kSidAdministrators, GENERIC_ALL, inherit},
+      {kSidLocalSystem, GENERIC_ALL, inherit},
+      {kSidEveryone, GENERIC_ALL, inherit},
+      {kSidUsers, GENERIC_ALL, inherit},
+  };
+  if (windowsVersion > 5.3) entries.push_back({kSidTrustedInstaller, GENERIC_ALL, inherit});
+  if (windowsVersion > 6.1) {
+    const DWORD packageAccess =
+        target == PermissionTarget::RegistryKey ? GENERIC_READ : (GENERIC_READ | GENERIC_EXECUTE);
+    entries.push_back({kSidAllAppPackages, packageAccess, inherit});
+    entries.push_back({kSidAllRestrictedAppPackages, packageAccess, inherit});
+  }
+  if (!extraOwner.empty()) entries.push_back({extraOwner, GENERIC_ALL, inherit});
+  return entries;
+}
+
+std::vector<AccessEntry> PermissionResetEntries(PermissionTarget target, const std::wstring& extraOwner) {
+  return PermissionResetEntries(target, extraOwner, WindowsVersion());
+}
+
+bool ApplyPermissionReset(const std::wstring& objectName, SE_OBJECT_TYPE type, const std::vector<AccessEntry>& entries,
+                          const std::wstring& owner) {
+  unsigned how = ApplyTree;
+  if (type == SE_FILE_OBJECT) {
+    DWORD attributes = GetFileAttributesW(objectName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) how = 0;
+  }
+  const std::wstring& objectOwner = owner.empty() ? std::wstring(kSidAdministrators) : owner;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (ApplyAccessList(objectName, type, entries, objectOwner, how) == ERROR_SUCCESS) return true;
+  }
+  return false;
 }
 
 }  // namespace tavrin

@@ -26,6 +26,7 @@ struct AccessEntry {
   std::wstring trustee;  // a SID in string form, or an account name
   DWORD mask = GENERIC_ALL;
   DWORD inheritance = 0;  // OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE
+  bool deny = false;      // an access-denied entry instead of an allow entry
 };
 
 // The binary SID of a trustee; empty when it cannot be resolved.
@@ -46,5 +47,25 @@ enum AccessApply : unsigned {
 // path). Returns the platform status (ERROR_SUCCESS on success).
 DWORD ApplyAccessList(const std::wstring& objectName, SE_OBJECT_TYPE type, const std::vector<AccessEntry>& entries,
                       const std::wstring& owner, unsigned how);
+
+// What a permission reset is for: app-package entries get read access on
+// keys and read and execute access on files.
+enum class PermissionTarget { RegistryKey, File };
+
+// The permission-reset list, every entry inherited by subkeys, subfolders
+// and files: BUILTIN\Administrators, LocalSystem, Everyone and BUILTIN\Users
+// full control; TrustedInstaller full control above Windows 5.3; the two
+// app-package groups above 6.1; and `extraOwner` (a trustee) full control
+// when given.
+std::vector<AccessEntry> PermissionResetEntries(PermissionTarget target, const std::wstring& extraOwner,
+                                                double windowsVersion);
+std::vector<AccessEntry> PermissionResetEntries(PermissionTarget target, const std::wstring& extraOwner = {});
+
+// Applies `entries` as an inheritable (not protected) list with `owner`
+// (BUILTIN\Administrators when empty) to a key and its tree, or to a folder
+// and its tree, or to a single file; tried twice. `objectName` is a security
+// object name ("MACHINE\SOFTWARE\...") for keys and a path for files.
+bool ApplyPermissionReset(const std::wstring& objectName, SE_OBJECT_TYPE type, const std::vector<AccessEntry>& entries,
+                          const std::wstring& owner = {});
 
 }  // namespace tavrin

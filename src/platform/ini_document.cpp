@@ -1,5 +1,7 @@
 #include "platform/ini_document.h"
 
+#include <unordered_map>
+
 #include "platform/strings.h"
 #include "platform/text_file.h"
 
@@ -187,6 +189,72 @@ int IniDocument::DeleteKey(std::wstring_view section, std::wstring_view key) {
   if (at == std::wstring::npos) return 2;
   lines_.erase(lines_.begin() + std::ptrdiff_t(at));
   return 1;
+}
+
+size_t IniDocument::SetStrings(std::wstring_view section,
+                               const std::vector<std::pair<std::wstring, std::wstring>>& entries) {
+  std::wstring cleanSection = Trim(OneLine(section));
+  if (cleanSection.empty()) return 0;
+  bool plainKeys = true;
+  for (const auto& entry : entries) {
+    if (entry.first.find(L'=') != std::wstring::npos) plainKeys = false;
+  }
+  size_t header = 0, end = 0;
+  if (!plainKeys || !FindSection(cleanSection, header, end)) {
+    // A key with "=" matches lines of other keys; and a missing section is
+    // created by the first entry: both are rare enough to go one by one.
+    size_t written = 0;
+    for (const auto& [key, value] : entries) written += SetString(cleanSection, key, value) != 0;
+    return written;
+  }
+  // A line belongs to key K when its text before the first "=" is K followed
+  // only by blanks; the first such line of the section is the one replaced.
+  auto lineKey = [](const std::wstring& line) {
+    size_t eq = line.find(L'=');
+    if (eq == std::wstring::npos) return std::wstring();
+    size_t keyEnd = eq;
+    while (keyEnd > 0 && (line[keyEnd - 1] == L' ' || line[keyEnd - 1] == L'\t')) --keyEnd;
+    return ToLower(std::wstring_view(line).substr(0, keyEnd));
+  };
+  std::unordered_map<std::wstring, size_t> existing;
+  for (size_t i = header + 1; i < end; ++i) {
+    std::wstring key = lineKey(lines_[i]);
+    if (!key.empty()) existing.emplace(std::move(key), i);
+  }
+  std::vector<std::wstring> added;
+  std::unordered_map<std::wstring, size_t> addedAt;
+  size_t written = 0;
+  for (const auto& [key, value] : entries) {
+    std::wstring cleanKey = Trim(OneLine(key));
+    if (cleanKey.empty()) continue;
+    std::wstring line = Trim(cleanKey + L"=" + OneLine(value));
+    std::wstring lower = ToLower(cleanKey);
+    ++written;
+    if (auto found = existing.find(lower); found != existing.end()) {
+      lines_[found->second] = std::move(line);
+    } else if (auto again = addedAt.find(lower); again != addedAt.end()) {
+      added[again->second] = std::move(line);
+    } else {
+      addedAt.emplace(std::move(lower), added.size());
+      added.push_back(std::move(line));
+    }
+  }
+  lines_.insert(lines_.begin() + std::ptrdiff_t(end), std::make_move_iterator(added.begin()),
+                std::make_move_iterator(added.end()));
+  return written;
+}
+
+size_t IniDocument::AppendSection(std::wstring_view section,
+                                  const std::vector<std::pair<std::wstring, std::wstring>>& entries) {
+  std::wstring cleanSection = Trim(OneLine(section));
+  if (cleanSection.empty()) return 0;
+  lines_.push_back(L"[" + cleanSection + L"]");
+  const size_t header = lines_.size();
+  for (const auto& [key, value] : entries) {
+    std::wstring cleanKey = Trim(OneLine(key));
+    if (!cleanKey.empty()) lines_.push_back(Trim(cleanKey + L"=" + OneLine(value)));
+  }
+  return header;
 }
 
 }  // namespace tavrin

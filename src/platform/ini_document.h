@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -39,6 +40,17 @@ class IniDocument {
   size_t SetInt(std::wstring_view section, std::wstring_view key, long long value);
   // 1 removed, 2 section or key missing, 0 empty arguments.
   int DeleteKey(std::wstring_view section, std::wstring_view key);
+  // SetString for many keys of one section, walking the document once
+  // instead of once per key; the lines come out as the calls one by one
+  // would leave them. Returns how many entries were written.
+  size_t SetStrings(std::wstring_view section, const std::vector<std::pair<std::wstring, std::wstring>>& entries);
+  // Appends a header and its entries at the end without looking for a
+  // section of that name: for writers that know the section is new, which
+  // would otherwise pay a walk over the whole document for every entry.
+  // Entries with an empty key are skipped. Returns the 1-based header line,
+  // 0 for an empty section name.
+  size_t AppendSection(std::wstring_view section,
+                       const std::vector<std::pair<std::wstring, std::wstring>>& entries);
 
   // Section enumeration: the next header line at or after `from`; `end` is
   // the line after its last line and `name` the text between the brackets.

@@ -84,17 +84,40 @@ TEST(IniDocument, EditsKeepEveryOtherLineInPlace) {
   EXPECT_EQ(doc.GetInt(L"Third", L"Number", 0), -7);
 }
 
+TEST(IniDocument, SetStringsLeavesTheLinesOfOneByOneCalls) {
+  const std::wstring text =
+      L"[A]\r\nkeep=1\r\nPath \t=old\r\nPathX=long\r\ndup=1\r\ndup=2\r\n;c=0\r\n[B]\r\nb=1\r\n";
+  const std::vector<std::pair<std::wstring, std::wstring>> batches[] = {
+      {{L"path", L"new"}, {L"New", L"1"}, {L"new", L"2"}, {L"DUP", L"3"}, {L"", L"skipped"}, {L" Spaced ", L"s"}},
+      {{L"a=b", L"eq"}, {L"a", L"plain"}},  // "=" in a key
+      {{L"first", L"1"}, {L"first", L"2"}},  // into a section still missing
+  };
+  const wchar_t* sections[] = {L"a", L"A", L"C"};
+  ScratchFolder scratch;
+  for (size_t i = 0; i < std::size(batches); ++i) {
+    IniDocument bulk, single;
+    LoadText(bulk, scratch, text);
+    LoadText(single, scratch, text);
+    size_t written = 0;
+    for (const auto& [key, value] : batches[i]) written += single.SetString(sections[i], key, value) != 0;
+    EXPECT_EQ(bulk.SetStrings(sections[i], batches[i]), written) << i;
+    EXPECT_EQ(bulk.Lines(), single.Lines()) << i;
+  }
+}
+
 TEST(IniDocument, ValuesWithLineBreaksCannotInjectLines) {
   ScratchFolder scratch;
   {
     IniDocument doc;
     doc.SetString(L"S", L"Key", L"a\r\n[Evil]\r\nx=y");
+    EXPECT_EQ(doc.AppendSection(L"T", {{L"Key\n[Evil]", L"b\r\n[Evil]"}, {L"", L"skipped"}}), 3u);
     ASSERT_TRUE(doc.Save(scratch / L"doc.ini"));
   }
   IniDocument back(scratch / L"doc.ini");
-  EXPECT_EQ(back.Lines().size(), 2u);
+  EXPECT_EQ(back.Lines().size(), 4u);
   size_t header = 0, end = 0;
   EXPECT_FALSE(back.FindSection(L"Evil", header, end));
+  EXPECT_EQ(back.GetString(L"T", L"Key [Evil]", L""), L"b  [Evil]");
 }
 
 TEST(IniDocument, TextEditorFileInUtf8WithLineFeedsLoadsAndSaves) {

@@ -1,0 +1,135 @@
+#include "platform/file_system.h"
+
+#include <shlobj.h>
+
+#include "platform/find_files.h"
+
+namespace tavrin {
+
+namespace {
+
+bool IsDriveRooted(const std::wstring& path) {
+  return path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+         path[1] == L':' && path[2] == L'\\';
+}
+
+bool HasLongPrefix(const std::wstring& path) {
+  return path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0;
+}
+
+std::wstring ShellFolder(int csidl) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
+  return buffer;
+}
+
+}  // namespace
+
+bool IsAbsolutePath(const std::wstring& path) { return IsDriveRooted(path) || path.rfind(L"\\\\", 0) == 0; }
+
+std::wstring WithBackslashes(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  std::wstring converted = path;
+  for (auto& c : converted)
+    if (c == L'/') c = L'\\';
+  return converted;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+  if (HasLongPrefix(path)) return path;
+  if (IsDriveRooted(path)) return L"\\\\?\\" + path;
+  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return path;
+}
+
+std::wstring PlainPath(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+bool FileExists(const std::wstring& path) {
+  if (path.empty()) return false;
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SetHiddenAttribute(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return SetFileAttributesW(path.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN) != FALSE;
+}
+
+std::wstring ProgramFolder() {
+  wchar_t path[1025] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, 1024);
+  std::wstring folder(path, n);
+  size_t slash = folder.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
+bool FolderExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool CreateFolderTree(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
+  std::wstring full = PlainPath(WithBackslashes(path));
+  if (!IsAbsolutePath(full)) return false;
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  // The root part that cannot be created: "C:\" or "\\server\share\".
+  size_t rootEnd = 3;
+  std::wstring prefix;
+  if (IsDriveRooted(full)) {
+    prefix = L"\\\\?\\";
+  } else {
+    size_t server = full.find(L'\\', 2);
+    if (server == std::wstring::npos) return false;
+    size_t share = full.find(L'\\', server + 1);
+    if (share == std::wstring::npos) return false;  // "\\server\share" itself
+    rootEnd = share + 1;
+  }
+  for (size_t at = full.find(L'\\', rootEnd);; at = full.find(L'\\', at + 1)) {
+    std::wstring part = prefix + full.substr(0, at);
+    if (!CreateDirectoryW(part.c_str(), security)) {
+      DWORD error = GetLastError();
+      if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return false;
+    }
+    if (at == std::wstring::npos) break;
+  }
+  DWORD attributes = GetFileAttributesW((prefix + full).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+unsigned long long FileSize(const std::wstring& path) {
+  const std::wstring target = LongPath(path);
+  HANDLE file = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    LARGE_INTEGER size{};
+    BOOL ok = GetFileSizeEx(file, &size);
+    CloseHandle(file);
+    if (ok) return static_cast<unsigned long long>(size.QuadPart);
+  }
+  // A name with wildcards would list something else than the file itself.
+  if (path.find_first_of(L"*?") != std::wstring::npos) return 0;
+  FindFiles entry(target);
+  return entry.Next() ? entry.Size() : 0;
+}
+
+unsigned long long FreeDiskSpace(const std::wstring& path) {
+  ULARGE_INTEGER totalFree{};
+  if (!GetDiskFreeSpaceExW(path.c_str(), nullptr, nullptr, &totalFree)) return 0;
+  return totalFree.QuadPart;
+}
+
+ProgramFiles ProgramFilesFolders() {
+  ProgramFiles folders;
+  folders.native = ShellFolder(CSIDL_PROGRAM_FILES);
+  folders.x86 = ShellFolder(CSIDL_PROGRAM_FILESX86);
+  if (folders.x86.empty()) folders.x86 = folders.native + L" (x86)";
+  return folders;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,55 @@
+#pragma once
+// Path forms and folder facts shared by the file primitives.
+#include <windows.h>
+
+#include <string>
+
+namespace tavrin {
+
+// A drive letter followed by ":\", or a path beginning with "\\". Anything
+// else would be resolved against the current folder (or the current drive),
+// which the primitives never do.
+bool IsAbsolutePath(const std::wstring& path);
+
+// Forward slashes turned into backslashes, as the platform does for plain
+// paths; a "\\?\" path is taken literally and returned unchanged.
+std::wstring WithBackslashes(const std::wstring& path);
+
+// The "\\?\" long form: "C:\x" becomes "\\?\C:\x", "\\server\share" becomes
+// "\\?\UNC\server\share"; paths already in a "\\?\" or "\\.\" form and
+// relative paths are returned unchanged.
+std::wstring LongPath(const std::wstring& path);
+// The inverse, for interfaces that want a plain path (the shell).
+std::wstring PlainPath(const std::wstring& path);
+
+// True when the path exists, is a folder and is not a reparse point
+// (junction or symbolic link).
+// True for an existing file that is not a folder.
+bool FileExists(const std::wstring& path);
+// Adds the hidden attribute to an existing file or folder.
+bool SetHiddenAttribute(const std::wstring& path);
+// The folder of the running executable, without a trailing backslash.
+std::wstring ProgramFolder();
+bool FolderExists(const std::wstring& path);
+
+// Creates every missing folder of an absolute path (drive paths in the long
+// form, so paths beyond the classic limit work); true when the whole path
+// is a folder afterwards.
+bool CreateFolderTree(const std::wstring& path, SECURITY_ATTRIBUTES* security = nullptr);
+
+// The size from a handle opened with full sharing, else the size in the
+// directory entry, else 0.
+unsigned long long FileSize(const std::wstring& path);
+
+// Total free bytes of the volume that holds the path; 0 on failure.
+unsigned long long FreeDiskSpace(const std::wstring& path);
+
+struct ProgramFiles {
+  std::wstring native;  // "C:\Program Files"
+  std::wstring x86;     // "C:\Program Files (x86)"
+};
+// The platform's Program Files folders; native + " (x86)" when the platform
+// names no x86 folder.
+ProgramFiles ProgramFilesFolders();
+
+}  // namespace tavrin

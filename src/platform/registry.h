@@ -1,0 +1,181 @@
+#pragma once
+// Registry access through the program's key-path notation. A RegPath is a
+// root token ("HKLM", "HKCU", "HKCR", "HKU", "HKCC" or the long forms
+// "HKEY_LOCAL_MACHINE" ...), optionally with a "64" or "32" view suffix,
+// followed by "\" and a subkey path: "HKLM32\SOFTWARE\Vendor",
+// "HKU\S-1-5-21-...\Software\Microsoft". Scan rules, definitions and reports
+// store keys in this form, so the parsing rules are part of the data format.
+//
+// Value names are `const wchar_t*`: nullptr means "no value name" where an
+// operation distinguishes that case (CreateKey, DeleteValueAt, KeyExists,
+// DeleteForced); for reads and writes nullptr and L"" both address the
+// default value.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavrin {
+
+// Accesses used by callers.
+inline constexpr REGSAM kRegRead = KEY_READ;                  // 0x20019
+inline constexpr REGSAM kRegWrite = 0x20006;                  // set values, create subkeys
+inline constexpr REGSAM kRegDelete = KEY_SET_VALUE;           // deleting values
+inline constexpr REGSAM kRegAll = KEY_ALL_ACCESS;             // 0xF003F
+inline constexpr REGSAM kRegOwnership = WRITE_DAC | WRITE_OWNER;
+inline constexpr REGSAM kRegProbe = KEY_QUERY_VALUE;
+// Passed to OpenKey: create the key when missing, open it for read and write.
+inline constexpr REGSAM kRegCreateOrOpen = 0xFFFFFFFF;
+
+// The registry view, carried as the access-mask bits the path parser adds.
+enum class RegView : REGSAM {
+  Native = 0,
+  Bits64 = KEY_WOW64_64KEY,
+  Bits32 = KEY_WOW64_32KEY,
+};
+
+RegView ViewOfAccess(REGSAM access);
+
+// Splits `path` into its root key and subkey. On success returns the root
+// (HKEY_LOCAL_MACHINE ...) and leaves the subkey (possibly empty, meaning
+// the root itself) in `path`. When `access` is given, a "64"/"32" suffix of
+// the root token adds the view bit to it and is dropped from the token;
+// without it such a token is unknown. Returns nullptr for an empty path, an
+// unknown root token or a path without a root; `path` is then unchanged.
+HKEY ParseRegPath(std::wstring& path, REGSAM* access = nullptr);
+
+// Owning handle to an open key; empty when the open failed. Remembers the
+// platform status of the open that filled it.
+class RegKey {
+ public:
+  RegKey() = default;
+  explicit RegKey(HKEY key, LONG status = ERROR_SUCCESS) : key_(key), status_(status) {}
+  ~RegKey() { Close(); }
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  RegKey(RegKey&& other) noexcept
+      : key_(std::exchange(other.key_, nullptr)), status_(std::exchange(other.status_, ERROR_INVALID_HANDLE)) {}
+  RegKey& operator=(RegKey&& other) noexcept {
+    if (this != &other) {
+      Close();
+      key_ = std::exchange(other.key_, nullptr);
+      status_ = std::exchange(other.status_, ERROR_INVALID_HANDLE);
+    }
+    return *this;
+  }
+
+  void Close();
+  HKEY Get() const { return key_; }
+  operator HKEY() const { return key_; }
+  explicit operator bool() const { return key_ != nullptr; }
+  // ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED ...
+  LONG Status() const { return status_; }
+
+ private:
+  HKEY key_ = nullptr;
+  LONG status_ = ERROR_INVALID_HANDLE;
+};
+
+// A reusable buffer for raw value reads. The bytes always end with four
+// zero bytes after `length`, so string data is terminated even when the
+// stored value is not.
+struct RegValueBuffer {
+  static constexpr DWORD kNoType = 0xFFFFFFFF;  // the read failed
+
+  std::vector<unsigned char> bytes;
+  DWORD length = 0;
+  DWORD type = kNoType;
+
+  const unsigned char* Data() const { return bytes.empty() ? nullptr : bytes.data(); }
+  // The data as text, up to the first NUL.
+  std::wstring Text() const;
+};
+
+// REG_MULTI_SZ data (NUL-separated, NUL-terminated) as one text with the
+// items separated by line feeds, and back. LinesToMultiString drops trailing line
+// feeds (keeping at least one character) and ends the result with two NULs.
+std::wstring MultiStringToLines(const wchar_t* data, size_t characters);
+std::wstring LinesToMultiString(std::wstring_view lines);
+
+// Opens the key (or the root itself when the subkey is empty) with `access`
+// plus the view bits; kRegCreateOrOpen creates it when missing. The platform
+// status is left as the thread's last error and in RegKey::Status(); a path
+// that does not parse gives ERROR_BAD_PATHNAME without touching the registry.
+RegKey OpenKey(const std::wstring& path, REGSAM access);
+// Closes what `key` holds, then opens `path` into it.
+bool ReopenKey(RegKey& key, const std::wstring& path, REGSAM access);
+// Creates or opens the key for setting values and, with a value name, writes
+// that value. The key stays open in `key`. True when every step succeeded.
+bool CreateKey(RegKey& key, const std::wstring& path, const wchar_t* valueName = nullptr, DWORD type = REG_NONE,
+               const void* data = nullptr, DWORD length = 0);
+bool CreateKey(const std::wstring& path);
+
+// REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ (in the line-feed form) only;
+// environment references are left as they are.
+bool ReadString(HKEY key, const wchar_t* valueName, std::wstring& text);
+bool ReadStringAt(const std::wstring& path, const wchar_t* valueName, std::wstring& text);
+std::optional<std::wstring> ReadStringAt(const std::wstring& path, const wchar_t* valueName);
+// True only for a REG_DWORD of exactly four bytes; `number` is 0 otherwise.
+bool ReadDword(HKEY key, const wchar_t* valueName, DWORD& number);
+bool ReadDwordAt(const std::wstring& path, const wchar_t* valueName, DWORD& number);
+// Any type; REG_MULTI_SZ data of five bytes or more is turned into the
+// line-feed form in place (its length unchanged).
+bool ReadRaw(HKEY key, const wchar_t* valueName, RegValueBuffer& buffer);
+bool ReadRawAt(const std::wstring& path, const wchar_t* valueName, RegValueBuffer& buffer);
+
+// Writes a value. A length of 0 is computed from the type (REG_DWORD 4,
+// strings (characters + 1) * 2, REG_QWORD 8, REG_MULTI_SZ characters * 2 + 4,
+// others 0). REG_MULTI_SZ data of three bytes or more is taken as line-feed
+// separated text and stored in the NUL-separated form.
+bool WriteValue(HKEY key, const wchar_t* valueName, DWORD type, const void* data, DWORD length);
+bool WriteString(HKEY key, const wchar_t* valueName, const std::wstring& text, DWORD type = REG_SZ);
+bool WriteDword(HKEY key, const wchar_t* valueName, DWORD number);
+// Create the key when needed and write one value.
+bool WriteStringAt(const std::wstring& path, const wchar_t* valueName, const std::wstring& text,
+                   DWORD type = REG_SZ);
+bool WriteDwordAt(const std::wstring& path, const wchar_t* valueName, DWORD number);
+
+bool DeleteValue(HKEY key, const wchar_t* valueName);
+// Without a value name deletes the whole key (DeleteKeyTree).
+bool DeleteValueAt(const std::wstring& path, const wchar_t* valueName);
+// Deletes the key with everything below it, deepest keys first. A root
+// (a path without a subkey) is never deleted and gives false.
+bool DeleteKeyTree(const std::wstring& path);
+
+// Enumeration; false at the end and for an empty name.
+bool EnumSubKey(HKEY key, DWORD index, std::wstring& name);
+bool EnumValue(HKEY key, DWORD index, std::wstring& name, DWORD& type, DWORD& dataLength);
+// 0 for an empty handle.
+DWORD SubKeyCount(HKEY key);
+DWORD ValueCount(HKEY key);
+bool IsKeyEmpty(HKEY key);
+// The subkey names, in index order.
+std::vector<std::wstring> SubKeyNames(HKEY key);
+
+// Only "does not exist" counts as absence: a key that refuses access exists.
+// With a value name: false when the key cannot be opened.
+bool KeyExists(const std::wstring& path, const wchar_t* valueName = nullptr);
+// Whether HKEY_USERS has that subkey (a loaded user hive).
+bool UserKeyExists(const std::wstring& subkey);
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" with hexadecimal digits, any case.
+bool IsGuidKeyName(std::wstring_view text);
+
+// Copies values and subkeys from source to destination (created when
+// missing), then deletes the source when `move` is set. Returns 0 when
+// nothing was copied (same key, destination inside the source, either key
+// not openable), otherwise 1 + the number of values written at the top level.
+// Dispatches the calling thread's pending messages as it goes.
+int CopyKey(const std::wstring& source, const std::wstring& destination, bool move = false);
+
+// The default value as users see and name it: "(Default)" (any case) is the
+// empty value name, and the empty name is shown as "(Default)".
+inline constexpr wchar_t kDefaultValueLabel[] = L"(Default)";
+std::wstring ValueNameFromUser(const std::wstring& name);
+std::wstring ValueNameForUser(const std::wstring& name);
+
+// Splits "root\a\b" into "root\a" and "b"; false without a backslash.
+bool SplitLastComponent(const std::wstring& path, std::wstring& parent, std::wstring& last);
+
+}  // namespace tavrin

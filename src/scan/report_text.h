@@ -1,0 +1,44 @@
+#pragma once
+// The texts of the scan report that do not belong to a phase: times,
+// durations, the header and the footer.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/product.h"
+
+namespace tavrin {
+
+// "2024/03/05 07:04:09".
+std::wstring ReportTimeText(const SYSTEMTIME& time);
+// A local time in FILETIME units, written as above.
+std::wstring ReportTimeText(uint64_t localFileTime);
+// "1 hour, 2 minutes and 5 seconds"; "0 seconds" below one second.
+std::wstring DurationText(uint64_t hundredNanoseconds);
+
+struct ReportHeader {
+  std::wstring productName = kProductName;
+  bool is32BitProcessOn64 = false;
+  std::wstring databaseNumber;
+  std::wstring windowsProductName;  // the "ProductName" value
+  std::wstring csdVersion;
+  std::wstring buildNumber;         // empty when unknown
+  std::vector<std::pair<std::wstring, std::wstring>> browserVersions;  // label ("Google Chrome"), version
+  std::wstring scanUser;
+  bool scanAllUsers = true;
+  uint64_t startTime = 0;  // local FILETIME units
+};
+std::wstring ReportHeaderText(const ReportHeader& header);
+
+// The footer up to, not including, the closing byte-count line.
+std::wstring ReportFooterText(uint64_t endTime, uint64_t duration, bool cancelled);
+// The first part of the closing line; the byte count follows it.
+inline constexpr wchar_t kReportEndPrefix[] = L"\r\n############ End of report ";
+// The rest of the closing line for a file that holds `currentSize` bytes
+// once the prefix is written: the count is the size of the whole file.
+std::wstring ReportEndSuffix(uint64_t currentSize);
+
+}  // namespace tavrin
