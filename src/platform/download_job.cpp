@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/strings.h"
 
@@ -84,26 +85,10 @@ bool ExistingFileSize(const std::wstring& path, uint64_t& size) {
   return true;
 }
 
-// Creates every missing folder above the file; failures show up when the
-// file itself is created.
-void CreateParentFolders(const std::wstring& filePath) {
-  size_t start = 0;
-  if (filePath.rfind(L"\\\\?\\", 0) == 0) start = 4;
-  size_t firstSeparator = filePath.find(L'\\', start);
-  if (firstSeparator == std::wstring::npos) return;
-  if (filePath.rfind(L"\\\\", 0) == 0 && start == 0) {
-    // \\server\share: the share itself cannot be created.
-    firstSeparator = filePath.find(L'\\', filePath.find(L'\\', 2) + 1);
-    if (firstSeparator == std::wstring::npos) return;
-  }
-  for (size_t pos = filePath.find(L'\\', firstSeparator + 1); pos != std::wstring::npos;
-       pos = filePath.find(L'\\', pos + 1)) {
-    CreateDirectoryW(filePath.substr(0, pos).c_str(), nullptr);
-  }
-}
-
 HANDLE CreateDestination(const std::wstring& path) {
-  CreateParentFolders(path);
+  // Failures show up when the file itself is created.
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash != std::wstring::npos) CreateFolderTree(path.substr(0, slash));
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) return file;
