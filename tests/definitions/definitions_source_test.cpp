@@ -77,7 +77,7 @@ TEST(DefinitionsSource, ShippedDataBuildsAMountableUpdate) {
   ASSERT_TRUE(ExtractZipEntry(out / L"tavrin\\TVNdb2.zip", "TVNdb2.dat", out / L"client\\TVNdb2.dat"));
   EXPECT_EQ(test::ReadBytes(out / L"client\\TVNdb2.dat"), test::ReadBytes(out / L"TVNdb2.dat"));
   DefinitionsDb db;
-  db.hivePath = out / L"client\\TVNdb2.dat";
+  db.hivePath = L"\\\\?\\" + (out / L"client\\TVNdb2.dat");
   ASSERT_TRUE(MountDefinitions(db, L"TVN DB 9" + Pid()));
   const std::wstring root = db.RootPath();
   EXPECT_TRUE(KeyExists(root + L"\\Adware\\ask toolbar"));

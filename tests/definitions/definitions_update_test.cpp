@@ -156,11 +156,13 @@ TEST_F(DefinitionsUpdate, AgainstTheLoopbackServer) {
     const std::wstring casePath = Serve(c.name, c.remote, c.archive);
     const std::wstring base = c.serverDown ? down : TheLoopback().HttpUrl(casePath);
 
+    // The program's data folder comes in the long form.
+    const std::wstring folder = L"\\\\?\\" + data.Path();
     DefinitionsDb db;
     CancelFlags cancel;
-    EXPECT_EQ(UpdateDefinitions(db, data.Path(), base, cancel), c.state);
+    EXPECT_EQ(UpdateDefinitions(db, folder, base, cancel), c.state);
     EXPECT_EQ(db.state.load(), c.state);
-    EXPECT_EQ(db.hivePath, data / L"TVNdb2.dat");
+    EXPECT_EQ(db.hivePath, folder + L"\\TVNdb2.dat");
     EXPECT_EQ(HiveIn(data), c.hive);
     const std::string archivePath = std::string(casePath.begin(), casePath.end()) + "/tavrin/TVNdb2.zip";
     EXPECT_EQ(TheLoopback().RequestCount(archivePath), c.archiveFetched ? 1 : 0);
@@ -264,7 +266,8 @@ TEST_F(DefinitionsUpdate, CancellationLeavesTheUpdateIdle) {
     cancel.user = true;
   });
   const ULONGLONG start = GetTickCount64();
-  const DefinitionsState state = UpdateDefinitions(db, data.Path(), TheLoopback().HttpUrl(L"/-slow" + casePath), cancel);
+  const DefinitionsState state =
+      UpdateDefinitions(db, data.Path(), TheLoopback().HttpUrl(L"/-slow" + casePath), cancel);
   done = true;
   user.join();
   EXPECT_TRUE(sawArchive);
