@@ -4,45 +4,96 @@
 #include <objbase.h>
 #include <gdiplus.h>
 
+#include "app/app_context.h"
 #include "app/settings.h"
-#include "app/start_options.h"
 #include "app/startup.h"
-#include "platform/ini_document.h"
+#include "results/details_files.h"
+#include "results/generalize.h"
 
 namespace tavrin {
 
-int RunApplication(const std::wstring& commandLine, int showCommand) {
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+bool StartApplication(AppContext& app, const std::wstring& commandLine, int showCommand) {
+  app.comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
-  std::wstring executablePath = OwnExecutablePath();
-  const StartOptions options = ParseStartOptions(SplitCommandLine(commandLine), showCommand);
+  app.executablePath = OwnExecutablePath();
+  app.start = ParseStartOptions(SplitCommandLine(commandLine), showCommand);
 
-  if (options.deleteOldExecutable) {
-    DeleteOldExecutable(executablePath);
-  } else if (!options.newInstance && ActivateRunningInstance()) {
-    if (SUCCEEDED(com)) CoUninitialize();
-    return 0;
+  if (app.start.deleteOldExecutable) {
+    DeleteOldExecutable(app.executablePath);
+  } else if (!app.start.newInstance && ActivateRunningInstance()) {
+    return false;
   }
 
   Gdiplus::GdiplusStartupInput gdiplusInput;
-  ULONG_PTR gdiplusToken = 0;
-  const bool gdiplus = Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) == Gdiplus::Ok;
+  if (Gdiplus::GdiplusStartup(&app.gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) app.gdiplusToken = 0;
 
-  const std::wstring dataFolder = PrepareDataFolder();
-  const std::wstring settingsPath = SettingsFilePath(dataFolder);
-  EnsureSettingsFile(settingsPath);
-  executablePath = WithLongPathPrefix(executablePath);
-  {
-    IniDocument settings(settingsPath);
-    settings.MarkAutoSave();
-    RunFirewallStep(settings, executablePath);
-    SetProcessModes();
-    // The main window takes over here; until it exists the run ends with the
-    // settings saved.
+  app.dataFolder = PrepareDataFolder();
+  app.settingsPath = SettingsFilePath(app.dataFolder);
+  EnsureSettingsFile(app.settingsPath);
+  app.settings.Load(app.settingsPath);
+  app.settings.MarkAutoSave();
+  app.executablePath = WithLongPathPrefix(app.executablePath);
+  RunFirewallStep(app.settings, app.executablePath);
+  SetProcessModes();
+  app.privileges = EnablePrivileges();
+
+  GeneralizeFolders folders = MachineGeneralizeFolders();
+  folders.appData = app.interactiveUser.AppData();
+  folders.localAppData = app.interactiveUser.LocalAppData();
+  folders.userProfile = app.interactiveUser.ProfileFolder();
+  SetGeneralizeFolders(app.whitelist, folders);
+  OpenWhiteList(app.whitelist, app.dataFolder);
+  ApplyStartOptions(app);
+  return true;
+}
+
+void ApplyStartOptions(AppContext& app) {
+  const StartOptions& s = app.start;
+  ScanOptions& o = app.scanOptions;
+  o.scanAllUsers = !s.currentUserOnly;
+  o.noMalware = s.noMalware;
+  o.autoReboot = s.autoReboot;
+  o.createRestorePoint = !s.noRestorePoint;
+  o.removeAfterScan = s.removeAfterScan;
+  o.scanAtStart = s.scanAtStart;
+  o.detectionLevel = s.detectionLevel != 0 ? s.detectionLevel : StoredDetectionLevel(app.settings);
+}
+
+ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress) {
+  ScanEnvironment scan;
+  scan.options = app.scanOptions;
+  scan.session = &app.scan;
+  scan.results = &app.results;
+  scan.whitelist = &app.whitelist;
+  scan.interactiveUser = &app.interactiveUser;
+  scan.definitions = &app.definitions;
+  scan.cancel = &app.cancel;
+  scan.progress = &progress;
+  scan.dataFolder = app.dataFolder;
+  scan.definitionsServer = DefinitionsServer(app.settings);
+  return scan;
+}
+
+void EndApplication(AppContext& app) {
+  DiscardResults(app.results);
+  app.scan.users.clear();
+  if (!app.settingsPath.empty()) app.settings.Save();
+  RestorePrivileges(app.privileges);
+  if (app.gdiplusToken) Gdiplus::GdiplusShutdown(app.gdiplusToken);
+  app.gdiplusToken = 0;
+  if (app.comInitialized) CoUninitialize();
+  app.comInitialized = false;
+}
+
+int RunApplication(const std::wstring& commandLine, int showCommand) {
+  AppContext app;
+  if (!StartApplication(app, commandLine, showCommand)) {
+    EndApplication(app);
+    return 0;
   }
-
-  if (gdiplus) Gdiplus::GdiplusShutdown(gdiplusToken);
-  if (SUCCEEDED(com)) CoUninitialize();
+  // The main window takes over here once it exists; until then the run
+  // ends with the settings saved.
+  EndApplication(app);
   return 0;
 }
 
