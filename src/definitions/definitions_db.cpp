@@ -94,7 +94,13 @@ DefinitionsState UpdateDefinitions(DefinitionsDb& db, const std::wstring& dataFo
     DownloadJobPtr job = StartDownload(base + kArchiveUrlPath, archive, DownloadReload);
     if (job && WaitForDownload(*job, cancel) && QueryDownload(*job, QueryState) == DownloadComplete) {
       job.reset();  // the archive is complete and closed before it is read
-      if (Remove(db.hivePath) && ExtractZipEntry(archive, "TVNdb2.dat", db.hivePath)) local = remote;
+      // The archive is unpacked beside the hive first: a damaged archive, or a
+      // server's error page in its place, must not cost the hive in place.
+      const std::wstring fresh = db.hivePath + L".new";
+      if (ExtractZipEntry(archive, "TVNdb2.dat", fresh) && Remove(db.hivePath) &&
+          MoveFileReplacing(fresh, db.hivePath))
+        local = remote;
+      Remove(fresh);
     }
   }
 

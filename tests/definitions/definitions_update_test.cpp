@@ -142,11 +142,13 @@ TEST_F(DefinitionsUpdate, AgainstTheLoopbackServer) {
        Hive::Old, false},
       {L"down-hive", "2000", Hive::Old, "2001", Archive::New, true, DefinitionsState::Ready, 2000, Hive::Old, false},
       {L"down-none", nullptr, Hive::None, "2001", Archive::New, true, DefinitionsState::Idle, 0, Hive::None, false},
-      // A broken archive costs the old hive: it is deleted before extraction.
-      {L"no-entry", "2000", Hive::Old, "2001", Archive::WithoutEntry, false, DefinitionsState::Idle, 0, Hive::None,
+      // A broken archive leaves the hive in place and its number.
+      {L"no-entry", "2000", Hive::Old, "2001", Archive::WithoutEntry, false, DefinitionsState::Ready, 2000, Hive::Old,
        true},
-      {L"truncated", "2000", Hive::Old, "2001", Archive::Truncated, false, DefinitionsState::Idle, 0, Hive::None,
+      {L"truncated", "2000", Hive::Old, "2001", Archive::Truncated, false, DefinitionsState::Ready, 2000, Hive::Old,
        true},
+      {L"truncated-none", nullptr, Hive::None, "2001", Archive::Truncated, false, DefinitionsState::Idle, 0,
+       Hive::None, true},
   };
   const std::wstring down = L"http://127.0.0.1:" + std::to_wstring(test::ClosedPort());
   for (const Case& c : cases) {
@@ -168,6 +170,7 @@ TEST_F(DefinitionsUpdate, AgainstTheLoopbackServer) {
     EXPECT_EQ(TheLoopback().RequestCount(archivePath), c.archiveFetched ? 1 : 0);
     EXPECT_FALSE(FileExists(data / L"TVNdb.dat"));
     EXPECT_FALSE(FileExists(data / L"TVNdb2.zip"));
+    EXPECT_FALSE(FileExists(data / L"TVNdb2.dat.new"));
     if (c.state == DefinitionsState::Ready) {
       EXPECT_EQ(db.number.load(), c.number);
       EXPECT_EQ(ReadBytes(data / L"TVNdb.txt"), std::to_string(c.number));
