@@ -80,7 +80,7 @@ void DeleteHiveLogs(const std::wstring& dataFolder) {
 
 }  // namespace
 
-uint64_t LocalTimeStamp() {
+DbStamp CurrentDbStamp() {
   SYSTEMTIME now;
   GetLocalTime(&now);
   FILETIME ft;
@@ -88,7 +88,7 @@ uint64_t LocalTimeStamp() {
   return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-std::wstring ScanReportPath(const std::wstring& dataFolder, uint64_t stamp) {
+std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp) {
   return dataFolder + L"\\tvnScan" + std::to_wstring(stamp) + L".txt";
 }
 
@@ -99,7 +99,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   ResultSet& results = *scan.results;
 
   // 1. A clean slate.
-  s.startTime = LocalTimeStamp();
+  s.startTime = CurrentDbStamp();
   s.cancelled = false;
   s.reportPath.clear();
   s.definitionsKey.clear();
@@ -152,7 +152,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
 
   // 12. The end.
   s.cancelled = scan.Cancelled();
-  const uint64_t end = LocalTimeStamp();
+  const uint64_t end = CurrentDbStamp();
   if (s.report.IsOpen()) {
     s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled);
   } else {

@@ -17,6 +17,10 @@ namespace tavrin {
 struct DefinitionsDb;
 struct WhiteList;
 
+// The local time as a 64-bit FILETIME, written in decimal where it names
+// the scan's mounted definitions, work folder and report.
+using DbStamp = uint64_t;
+
 struct ScanOptions {
   bool scanAllUsers = true;
   bool noMalware = false;
@@ -40,7 +44,7 @@ struct ScanSession {
   // Account name of each user, then "(All users)" twice for the two
   // machine-wide locations of a phase.
   std::vector<std::wstring> userDisplayNames;
-  uint64_t startTime = 0;  // local FILETIME units; also the scan's stamp
+  DbStamp startTime = 0;  // also the scan's stamp
   std::wstring workFolder;
   std::wstring reportPath;  // empty when no report could be written
   std::wstring definitionsKey;
@@ -66,10 +70,9 @@ struct ScanEnvironment {
   bool Cancelled() const { return cancel && cancel->Cancelled(); }
 };
 
-// The scan's stamp: the local time as a 64-bit FILETIME.
-uint64_t LocalTimeStamp();
+DbStamp CurrentDbStamp();
 // The scan report's path: data folder + "\tvnScan" + stamp + ".txt".
-std::wstring ScanReportPath(const std::wstring& dataFolder, uint64_t stamp);
+std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp);
 
 // The scan thread's body; returns a ScanExitCode.
 int RunScan(ScanEnvironment& scan);
