@@ -13,7 +13,10 @@
 #include "platform/text_file.h"
 #include "results/whitelist.h"
 #include "scan/scan_phases.h"
+#include "support/loopback.h"
 #include "support/scratch.h"
+#include "definitions_builder.h"
+#include "definitions_source.h"
 
 namespace tavrin {
 namespace {
@@ -86,6 +89,42 @@ void CancellingPhase(ScanEnvironment&) {
 void LatePhase(ScanEnvironment&) { phasesRun.push_back(L"late"); }
 bool Never(const ScanEnvironment&) { return false; }
 void SkippedPhase(ScanEnvironment&) { phasesRun.push_back(L"skipped"); }
+
+std::wstring SourceFolder() {
+  std::wstring path = L"Z:";
+  for (char c : std::string(TAVRIN_SOURCE_DIR)) path += c == '/' ? L'\\' : wchar_t(c);
+  return path;
+}
+
+// The whole way a first scan goes on a machine without definitions: the
+// project's own data, compiled by its tool and served by the loopback
+// server, is downloaded, unpacked, mounted and read by the phases.
+TEST_F(ScanFixture, FirstScanFetchesTheProjectsDefinitionsFromTheServer) {
+  ASSERT_TRUE(test::TheLoopback().running);
+  definitions_tool::DefinitionsSource source;
+  std::vector<std::wstring> errors;
+  ASSERT_TRUE(definitions_tool::ReadDefinitionsFolder(SourceFolder() + L"\\data\\definitions", source, errors));
+  const std::wstring served = L"scan-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring error;
+  ASSERT_TRUE(definitions_tool::BuildUpdateFolder(source, test::TheLoopback().root + L"\\" + served, error));
+  DeleteFileW(hive.c_str());
+  DeleteFileW((scratch / L"TVNdb.txt").c_str());
+  scan.dataFolder = L"\\\\?\\" + scratch.Path();
+  scan.definitionsServer = test::TheLoopback().HttpUrl(L"/" + served);
+
+  phasesRun.clear();
+  const ScanPhase phases[] = {{6, nullptr, [](ScanEnvironment& scan) {
+                                 phasesRun.push_back(L"probe");
+                                 EXPECT_TRUE(KeyExists(scan.session->definitionsKey + L"\\Adware\\Ask Toolbar"));
+                               }}};
+  ASSERT_EQ(RunScanPhases(scan, phases), kScanRan);
+  EXPECT_EQ(phasesRun, std::vector<std::wstring>{L"probe"});
+  EXPECT_EQ(definitions.number.load(), source.number);
+  const std::wstring text = ReportText();
+  EXPECT_NE(text.find(L"\tTavrin definitions database number: " + std::to_wstring(source.number) + L".\r\n"),
+            std::wstring::npos);
+  EXPECT_FALSE(KeyExists(L"HKLM\\TVN DB " + std::to_wstring(session.startTime)));
+}
 
 TEST_F(ScanFixture, CompletedScanWritesTheWholeReportAndUnmountsTheDefinitions) {
   const ScanPhase phases[] = {{6, nullptr, AddingPhase}, {38, Never, SkippedPhase}, {55, nullptr, LatePhase}};
