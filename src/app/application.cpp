@@ -1,45 +1,87 @@
-#include "app/application.h"
+#include "app/app_context.h"
 
+#include <windows.h>
 #include <objbase.h>
 #include <gdiplus.h>
 
 #include "app/settings.h"
 #include "app/startup.h"
+#include "results/details_files.h"
+#include "results/generalize.h"
 
 namespace tavrin {
 
-bool StartApplication(const std::wstring& commandLine, int showCommand, ApplicationStart& start,
-                      IniDocument& settings) {
-  start.comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+bool StartApplication(AppContext& app, const std::wstring& commandLine, int showCommand) {
+  app.comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
-  start.executablePath = OwnExecutablePath();
-  start.options = ParseStartOptions(SplitCommandLine(commandLine), showCommand);
+  app.executablePath = OwnExecutablePath();
+  app.start = ParseStartOptions(SplitCommandLine(commandLine), showCommand);
 
-  if (start.options.deleteOldExecutable) {
-    DeleteOldExecutable(start.executablePath);
-  } else if (!start.options.newInstance && ActivateRunningInstance()) {
+  if (app.start.deleteOldExecutable) {
+    DeleteOldExecutable(app.executablePath);
+  } else if (!app.start.newInstance && ActivateRunningInstance()) {
     return false;
   }
 
   Gdiplus::GdiplusStartupInput gdiplusInput;
-  start.gdiplusStarted = Gdiplus::GdiplusStartup(&start.gdiplusToken, &gdiplusInput, nullptr) == Gdiplus::Ok;
+  if (Gdiplus::GdiplusStartup(&app.gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) app.gdiplusToken = 0;
 
-  start.dataFolder = PrepareDataFolder();
-  start.settingsPath = SettingsFilePath(start.dataFolder);
-  EnsureSettingsFile(start.settingsPath);
-  start.executablePath = WithLongPathPrefix(start.executablePath);
-  settings.Load(start.settingsPath);
-  settings.MarkAutoSave();
-  RunFirewallStep(settings, start.executablePath);
+  app.dataFolder = PrepareDataFolder();
+  app.settingsPath = SettingsFilePath(app.dataFolder);
+  EnsureSettingsFile(app.settingsPath);
+  app.settings.Load(app.settingsPath);
+  app.settings.MarkAutoSave();
+  app.executablePath = WithLongPathPrefix(app.executablePath);
+  RunFirewallStep(app.settings, app.executablePath);
   SetProcessModes();
+  app.privileges = EnablePrivileges();
+
+  GeneralizeFolders folders = MachineGeneralizeFolders();
+  folders.appData = app.interactiveUser.AppData();
+  folders.localAppData = app.interactiveUser.LocalAppData();
+  folders.userProfile = app.interactiveUser.ProfileFolder();
+  SetGeneralizeFolders(app.whitelist, folders);
+  OpenWhiteList(app.whitelist, app.dataFolder);
+  ApplyStartOptions(app);
   return true;
 }
 
-void EndApplication(ApplicationStart& start) {
-  if (start.gdiplusStarted) Gdiplus::GdiplusShutdown(start.gdiplusToken);
-  start.gdiplusStarted = false;
-  if (start.comInitialised) CoUninitialize();
-  start.comInitialised = false;
+void ApplyStartOptions(AppContext& app) {
+  const StartOptions& s = app.start;
+  ScanOptions& o = app.scanOptions;
+  o.scanAllUsers = !s.currentUserOnly;
+  o.noMalware = s.noMalware;
+  o.autoReboot = s.autoReboot;
+  o.createRestorePoint = !s.noRestorePoint;
+  o.removeAfterScan = s.removeAfterScan;
+  o.scanAtStart = s.scanAtStart;
+  o.detectionLevel = s.detectionLevel != 0 ? s.detectionLevel : StoredDetectionLevel(app.settings);
+}
+
+ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress) {
+  ScanEnvironment scan;
+  scan.options = app.scanOptions;
+  scan.session = &app.scan;
+  scan.results = &app.results;
+  scan.whitelist = &app.whitelist;
+  scan.interactiveUser = &app.interactiveUser;
+  scan.definitions = &app.definitions;
+  scan.cancel = &app.cancel;
+  scan.progress = &progress;
+  scan.dataFolder = app.dataFolder;
+  scan.definitionsServer = DefinitionsServer(app.settings);
+  return scan;
+}
+
+void EndApplication(AppContext& app) {
+  DiscardResults(app.results);
+  app.scan.users.clear();
+  if (!app.settingsPath.empty()) app.settings.Save();
+  RestorePrivileges(app.privileges);
+  if (app.gdiplusToken) Gdiplus::GdiplusShutdown(app.gdiplusToken);
+  app.gdiplusToken = 0;
+  if (app.comInitialized) CoUninitialize();
+  app.comInitialized = false;
 }
 
 }  // namespace tavrin

@@ -1,17 +1,15 @@
 #include <windows.h>
 
-#include "app/application.h"
-#include "platform/ini_document.h"
+#include "app/app_context.h"
 #include "ui/program_window.h"
 
+// Start-up up to the main window here in app/, the window and its event
+// loop in ui/, then the end of the process.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
-  tavrin::ApplicationStart start;
+  tavrin::AppContext app;
   int exitCode = 0;
-  {
-    tavrin::IniDocument settings;
-    if (tavrin::StartApplication(commandLine ? commandLine : L"", showCommand, start, settings))
-      exitCode = tavrin::RunProgramWindow(start, settings);
-  }
-  tavrin::EndApplication(start);
+  if (tavrin::StartApplication(app, commandLine ? commandLine : L"", showCommand))
+    exitCode = tavrin::RunProgramWindow(app);
+  tavrin::EndApplication(app);
   return exitCode;
 }

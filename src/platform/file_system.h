@@ -26,6 +26,8 @@ std::wstring PlainPath(const std::wstring& path);
 // (junction or symbolic link).
 // True for an existing file that is not a folder.
 bool FileExists(const std::wstring& path);
+// Renames a file, replacing a file of the target name.
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
 // Adds the hidden attribute to an existing file or folder.
 bool SetHiddenAttribute(const std::wstring& path);
 // The folder of the running executable, without a trailing backslash.

@@ -477,14 +477,15 @@ void MainWindow::Start() {
 // ---- Scan ----
 
 void MainWindow::StartScan() {
-  if (scanThread_.Handle() || removalThread_.Handle() || !host_.runScan) return;
+  if (scanThread_.Handle() || removalThread_.Handle() || !host_.prepareScan) return;
   host_.cancel->Reset();
   ScanChoices choices;
   choices.scanAllUsers = IsDlgButtonChecked(window_, kIdScanAllUsers) == BST_CHECKED;
   choices.noMalware = IsDlgButtonChecked(window_, kIdNoMalware) == BST_CHECKED;
   choices.detectionLevel = detectionLevel_;
   SendDlgItemMessageW(window_, kIdScanProgress, PBM_SETPOS, 0, 0);
-  if (!scanThread_.Start([this, choices] { return DWORD(host_.runScan(choices, scanProgress_)); })) return;
+  std::function<int()> body = host_.prepareScan(choices, scanProgress_);
+  if (!body || !scanThread_.Start([body] { return DWORD(body()); })) return;
   phase_ = WindowPhase::Scanning;
   ApplyControlStates();
   if (IsWindowVisible(window_) && tip_ < 0) {
@@ -545,7 +546,7 @@ void MainWindow::OnScanEnded() {
 // ---- Removal ----
 
 void MainWindow::StartRemoval(bool unattended) {
-  if (scanThread_.Handle() || removalThread_.Handle() || !host_.runRemoval) return;
+  if (scanThread_.Handle() || removalThread_.Handle() || !host_.prepareRemoval) return;
   if (!unattended &&
       ShowMessage(window_,
                   L"Are you sure you want to remove the selected items?\r\n\r\nOpen internet browsers will be closed. "
@@ -560,9 +561,8 @@ void MainWindow::StartRemoval(bool unattended) {
   removalUnattended_ = unattended;
   SendDlgItemMessageW(window_, kIdCleanProgress, PBM_SETPOS, 0, 0);
   progressWindow_.Open(window_, L"Preparing to fix the selected items", *host_.cancel);
-  if (!removalThread_.Start([this, choices] {
-        return DWORD(host_.runRemoval(choices, removalStatus_, removalDetail_));
-      })) {
+  std::function<unsigned()> body = host_.prepareRemoval(choices, removalStatus_, removalDetail_);
+  if (!body || !removalThread_.Start([body] { return DWORD(body()); })) {
     progressWindow_.Close();
     return;
   }

@@ -31,7 +31,9 @@ struct RemovalChoices {
 
 // The rest of the program, as the window sees it. The objects outlive the
 // window; the thread bodies run on worker threads and report through the
-// sinks they are given, never through the window.
+// sinks they are given, never through the window. Whatever a body needs
+// from shared documents is taken while it is prepared, on the window
+// thread.
 struct MainWindowHost {
   StartOptions options;
   std::wstring dataFolder;      // with the "\\?\" prefix
@@ -41,12 +43,14 @@ struct MainWindowHost {
   ResultSet* results = nullptr;
   CancelFlags* cancel = nullptr;
 
-  // The scan thread's body: 0 the scan ran, 1 no users or no work folder,
-  // 3 the definitions could not be loaded.
-  std::function<int(const ScanChoices&, ProgressSink&)> runScan;
-  // The removal thread's body: its result flags (2: objects wait for the
-  // next start). `detail` is the progress window's line.
-  std::function<unsigned(const RemovalChoices&, ProgressSink& status, ProgressSink& detail)> runRemoval;
+  // Called on the window thread when a scan starts; returns the scan
+  // thread's body, which ends with 0 (the scan ran), 1 (no users or no work
+  // folder) or 3 (the definitions could not be loaded).
+  std::function<std::function<int()>(const ScanChoices&, ProgressSink&)> prepareScan;
+  // The same for a removal; its body ends with the result flags (2: objects
+  // wait for the next start). `detail` is the progress window's line.
+  std::function<std::function<unsigned()>(const RemovalChoices&, ProgressSink& status, ProgressSink& detail)>
+      prepareRemoval;
   // Started at start-up when no scan is asked for; may be empty.
   std::function<void()> runDefinitionsUpdate;
   std::function<bool()> definitionsUpdating;

@@ -1,44 +1,51 @@
 #include "ui/program_window.h"
 
-#include "platform/file_system.h"
-#include "platform/users.h"
-#include "results/generalize.h"
-#include "results/result_set.h"
-#include "results/whitelist.h"
+#include <memory>
+
+#include "definitions/definitions_db.h"
+#include "scan/scan_session.h"
 #include "ui/main_window.h"
 
 namespace tavrin {
 
-int RunProgramWindow(const ApplicationStart& start, IniDocument& settings) {
-  InteractiveUser user;
-  WhiteList whitelist;
-  GeneralizeFolders folders = MachineGeneralizeFolders();
-  folders.appData = user.AppData();
-  folders.localAppData = user.LocalAppData();
-  folders.userProfile = user.ProfileFolder();
-  SetGeneralizeFolders(whitelist, folders);
-  OpenWhiteList(whitelist, start.dataFolder);
-
-  ResultSet results;
-  CancelFlags cancel;
-
+int RunProgramWindow(AppContext& app) {
   MainWindowHost host;
-  host.options = start.options;
-  host.dataFolder = start.dataFolder;
-  host.executablePath = start.executablePath;
-  host.settings = &settings;
-  host.whitelist = &whitelist;
-  host.results = &results;
-  host.cancel = &cancel;
+  host.options = app.start;
+  host.dataFolder = app.dataFolder;
+  host.executablePath = app.executablePath;
+  host.settings = &app.settings;
+  host.whitelist = &app.whitelist;
+  host.results = &app.results;
+  host.cancel = &app.cancel;
+
+  host.prepareScan = [&app](const ScanChoices& choices, ProgressSink& progress) {
+    // Taken now, on the window thread: the settings document is the window's.
+    auto scan = std::make_shared<ScanEnvironment>(MakeScanEnvironment(app, progress));
+    scan->options.scanAllUsers = choices.scanAllUsers;
+    scan->options.noMalware = choices.noMalware;
+    scan->options.detectionLevel = choices.detectionLevel;
+    return std::function<int()>([scan] { return RunScan(*scan); });
+  };
   // The removal session is not part of this build yet: a removal reports
   // its start and ends without changing anything.
-  host.runRemoval = [](const RemovalChoices&, ProgressSink& status, ProgressSink& detail) {
-    detail.SetStatus(L"Preparing to repair the selected issues...");
-    status.SetStatus(L"Cleaning up...");
-    status.SetProgress(100);
-    return 0u;
+  host.prepareRemoval = [](const RemovalChoices&, ProgressSink& status, ProgressSink& detail) {
+    return std::function<unsigned()>([&status, &detail] {
+      detail.SetStatus(L"Preparing to repair the selected issues...");
+      status.SetStatus(L"Cleaning up...");
+      status.SetProgress(100);
+      return 0u;
+    });
   };
-  host.releaseScanState = [&user] { user.Reset(); };
+
+  const std::wstring server = DefinitionsServer(app.settings);
+  // The window starts the update when no scan is asked for; a scan started
+  // before the update thread has begun must find it under way, not start a
+  // second one.
+  if (!app.start.scanAtStart) app.definitions.state = DefinitionsState::Updating;
+  host.runDefinitionsUpdate = [&app, server] { UpdateDefinitions(app.definitions, app.dataFolder, server, app.cancel); };
+  host.definitionsUpdating = [&app] { return app.definitions.state.load() == DefinitionsState::Updating; };
+  host.scanReportPath = [&app] { return app.scan.reportPath; };
+  host.releaseScanState = [&app] { app.scan.users.clear(); };
   return RunMainWindow(host);
 }
 

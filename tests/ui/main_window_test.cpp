@@ -48,17 +48,19 @@ struct Harness {
     host.whitelist = &whitelist;
     host.results = &results;
     host.cancel = &cancel;
-    host.runRemoval = [this](const RemovalChoices&, ProgressSink& status, ProgressSink&) {
-      ++removals;
-      status.SetStatus(L"Cleaning up...");
-      return removalFlags;
+    host.prepareRemoval = [this](const RemovalChoices&, ProgressSink& status, ProgressSink&) {
+      return std::function<unsigned()>([this, &status] {
+        ++removals;
+        status.SetStatus(L"Cleaning up...");
+        return removalFlags;
+      });
     };
   }
 
   // A scan that finds one recommended autostart entry and one optional
   // infected file.
   void UseFindingScan() {
-    host.runScan = [this](const ScanChoices&, ProgressSink& progress) {
+    UseScan([this](ProgressSink& progress) {
       StartNewResults(results, scratch.Path(), 1234);
       progress.SetProgress(40);
       progress.SetStatus(L"Scanning...");
@@ -74,6 +76,12 @@ struct Harness {
       progress.SetStatus(L"Scan complete.");
       progress.SetProgress(100);
       return 0;
+    });
+  }
+
+  void UseScan(std::function<int(ProgressSink&)> body) {
+    host.prepareScan = [body](const ScanChoices&, ProgressSink& progress) {
+      return std::function<int()>([body, &progress] { return body(progress); });
     };
   }
 
@@ -231,11 +239,11 @@ TEST(MainWindow, ClosingDuringAScanAsksAndNoKeepsItRunning) {
   Harness h;
   h.host.options.scanAtStart = true;
   std::atomic<bool> scanning{false};
-  h.host.runScan = [&](const ScanChoices&, ProgressSink&) {
+  h.UseScan([&](ProgressSink&) {
     scanning = true;
     while (!h.cancel.Cancelled()) Sleep(5);
     return 0;
-  };
+  });
   std::wstring question, stopText;
   bool stillRunning = false, exitFlagAfterNo = true, summaryShown = false;
 
@@ -322,12 +330,12 @@ TEST(MainWindow, ScanAndRemoveRunsEndOnTheirOwn) {
     h.host.options.autoReboot = c.autoReboot;
     h.host.options.showCommand = SW_HIDE;
     h.removalFlags = c.removalFlags;
-    h.host.runScan = [&](const ScanChoices&, ProgressSink&) {
+    h.UseScan([&](ProgressSink&) {
       StartNewResults(h.results, h.scratch.Path(), 99);
       AddRow(TabList(h.results, kMalwareTab), 83, L"Reset TCP/IP (Winsock)", L"", L"", false);
       if (c.findsChecked) AddRow(TabList(h.results, kProgramsTab), kNoGroup, L"Toolbar", L"Adware Inc.", L"root", true);
       return 0;
-    };
+    });
     const std::wstring marker = h.scratch / L"restart.marker";
     SetEnvironmentVariableW(kRestartMarkerVariable, marker.c_str());
     std::atomic<bool> sawVisible{false}, sawBox{false};

@@ -1,0 +1,58 @@
+#pragma once
+// The application context: everything one run of the program owns, from
+// start-up to exit. The main window holds it for the whole run; worker
+// threads get the parts they work on (a scan gets a ScanEnvironment).
+#include <windows.h>
+
+#include <string>
+
+#include "app/start_options.h"
+#include "definitions/definitions_db.h"
+#include "platform/ini_document.h"
+#include "platform/privileges.h"
+#include "platform/run_control.h"
+#include "platform/users.h"
+#include "results/result_set.h"
+#include "results/whitelist.h"
+#include "scan/scan_session.h"
+
+namespace tavrin {
+
+struct AppContext {
+  StartOptions start;
+  ScanOptions scanOptions;
+  std::wstring executablePath;  // in the "\\?\" form
+  std::wstring dataFolder;      // in the "\\?\" form
+  std::wstring settingsPath;
+  IniDocument settings;
+  WhiteList whitelist;
+  ResultSet results;
+  InteractiveUser interactiveUser;
+  CancelFlags cancel;
+  DefinitionsDb definitions;
+  ScanSession scan;
+  PrivilegeState privileges;
+
+  bool comInitialized = false;
+  ULONG_PTR gdiplusToken = 0;
+};
+
+// Start-up up to the main window: COM, the command line, the old
+// executable or the single-instance test, GDI+, the data folder and the
+// settings, the firewall step, the process modes, the privileges and the
+// whitelist. False when this process should end at once (a running
+// instance was brought to the front).
+bool StartApplication(AppContext& app, const std::wstring& commandLine, int showCommand);
+
+// The options of the next scan from the start options, and its detection
+// level: the command line's when given, else the stored one.
+void ApplyStartOptions(AppContext& app);
+
+// What a scan thread works with, reporting to `progress`.
+ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress);
+
+// After the main window: the results' work folder is deleted, the user list
+// released, the settings saved, GDI+ and COM released.
+void EndApplication(AppContext& app);
+
+}  // namespace tavrin

@@ -1,0 +1,168 @@
+#include "scan/scan_session.h"
+
+#include <windows.h>
+
+#include "definitions/definitions_db.h"
+#include "platform/file_removal.h"
+#include "platform/file_system.h"
+#include "platform/file_version.h"
+#include "platform/registry.h"
+#include "platform/windows_version.h"
+#include "results/details_files.h"
+#include "scan/malware_section.h"
+#include "scan/report_text.h"
+#include "scan/scan_phases.h"
+
+namespace tavrin {
+
+namespace {
+
+void Report(ScanEnvironment& scan, int percent, const wchar_t* status) {
+  if (!scan.progress) return;
+  if (percent >= 0) scan.progress->SetProgress(percent);
+  if (status) scan.progress->SetStatus(status);
+}
+
+ReportHeader BuildHeader(const ScanEnvironment& scan) {
+  const ScanSession& s = *scan.session;
+  ReportHeader h;
+  h.databaseNumber = std::to_wstring(scan.definitions->number.load());
+  const std::wstring version = L"HKLM64\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  h.windowsProductName = ReadStringAt(version, L"ProductName").value_or(L"");
+  h.csdVersion = ReadStringAt(version, L"CSDVersion").value_or(L"");
+  h.buildNumber = ReadStringAt(version, L"CurrentBuildNumber").value_or(ReadStringAt(version, L"CurrentBuild").value_or(L""));
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  h.is32BitProcessOn64 = wow64 != FALSE;
+  static const std::pair<const wchar_t*, const wchar_t*> browsers[] = {
+      {L"Microsoft Edge", L"\\Microsoft\\Edge\\Application\\msedge.exe"},
+      {L"Internet Explorer", L"\\Internet Explorer\\iexplore.exe"},
+      {L"Google Chrome", L"\\Google\\Chrome\\Application\\chrome.exe"},
+      {L"Mozilla Firefox", L"\\Mozilla Firefox\\firefox.exe"},
+  };
+  for (const auto& [label, file] : browsers) {
+    for (const std::wstring& folder : {s.folders.programFiles64, s.folders.programFiles32}) {
+      if (folder.empty() || !FileExists(folder + file)) continue;
+      h.browserVersions.emplace_back(label, FileVersionText(folder + file));
+      break;
+    }
+  }
+  h.scanUser = scan.interactiveUser->AccountName();
+  h.scanAllUsers = scan.options.scanAllUsers;
+  h.startTime = s.startTime;
+  return h;
+}
+
+// Definitions: updated on this thread when no update ran yet, awaited when
+// the start-up update is still busy, then mounted under the scan's name.
+int LoadDefinitions(ScanEnvironment& scan) {
+  DefinitionsDb& db = *scan.definitions;
+  Report(scan, 3, L"Updating definitions...");
+  if (db.state.load() == DefinitionsState::Idle) {
+    UpdateDefinitions(db, scan.dataFolder, scan.definitionsServer, *scan.cancel);
+  }
+  while (db.state.load() == DefinitionsState::Updating) {
+    if (scan.Cancelled()) return kScanNoDefinitions;
+    Sleep(100);
+  }
+  if (scan.Cancelled() && db.state.load() != DefinitionsState::Ready) return kScanNoDefinitions;
+  Report(scan, 6, L"Loading definitions...");
+  const std::wstring keyName = L"TVN DB " + std::to_wstring(scan.session->startTime);
+  if (!MountDefinitions(db, keyName)) return kScanNoDefinitions;
+  scan.session->definitionsKey = L"HKLM\\" + keyName;
+  return kScanRan;
+}
+
+void DeleteHiveLogs(const std::wstring& dataFolder) {
+  for (const wchar_t* pattern : {L"\\*.LOG*", L"\\*.blf", L"\\*.regtrans-ms"})
+    RemoveFileObject(dataFolder + pattern, 0);
+}
+
+}  // namespace
+
+DbStamp CurrentDbStamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME ft;
+  SystemTimeToFileTime(&now, &ft);
+  return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp) {
+  return dataFolder + L"\\tvnScan" + std::to_wstring(stamp) + L".txt";
+}
+
+int RunScan(ScanEnvironment& scan) { return RunScanPhases(scan, ScanPhases()); }
+
+int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
+  ScanSession& s = *scan.session;
+  ResultSet& results = *scan.results;
+
+  // 1. A clean slate.
+  s.startTime = CurrentDbStamp();
+  s.cancelled = false;
+  s.reportPath.clear();
+  s.definitionsKey.clear();
+  s.workFolder.clear();
+  DiscardResults(results);
+  s.users.clear();
+  s.userDisplayNames.clear();
+  Report(scan, 1, L"Preparing to scan...");
+  for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(results, tab));
+  s.windowsVersion = WindowsVersion();
+
+  // 2-4. The users: every account or the console user, then the system
+  // account and the default profile.
+  scan.interactiveUser->Reset();
+  s.users = PrepareScanUsers(*scan.interactiveUser, scan.options.scanAllUsers);
+  if (s.users.empty()) return kScanNoUsers;
+
+  // 5. The work folder of the details files.
+  if (!PrepareWorkFolder(results, scan.dataFolder, s.startTime)) return kScanNoUsers;
+  s.workFolder = WorkFolder(results);
+
+  // 6. Folders the phases look in.
+  s.folders = ResolveKnownFolders(scan.interactiveUser->Token(), scan.interactiveUser->ProfileFolder());
+
+  // 7-8. Definitions.
+  if (int failed = LoadDefinitions(scan); failed != kScanRan) return failed;
+
+  // 9. The report.
+  if (s.report.Open(ScanReportPath(scan.dataFolder, s.startTime))) {
+    s.reportPath = s.report.Path();
+    s.report.Write(ReportHeaderText(BuildHeader(scan)));
+  }
+
+  // 10. Display names and the first details file.
+  for (const auto& user : s.users) s.userDisplayNames.push_back(user.accountName);
+  s.userDisplayNames.push_back(L"(All users)");
+  s.userDisplayNames.push_back(L"(All users)");
+  LoadDetails(results, kProgramsTab);
+
+  // 11. The phases in their order; the Malware section and its fix rows
+  // close every scan that loaded the definitions, also a cancelled one.
+  for (const ScanPhase& phase : phases) {
+    if (scan.Cancelled()) break;
+    if (phase.applies && !phase.applies(scan)) continue;
+    Report(scan, phase.progress, nullptr);
+    phase.run(scan);
+  }
+  FinishMalwareSection(results, s.report, s.windowsVersion);
+  SaveDetails(results);
+
+  // 12. The end.
+  s.cancelled = scan.Cancelled();
+  const uint64_t end = CurrentDbStamp();
+  if (s.report.IsOpen()) {
+    s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled);
+  } else {
+    s.reportPath.clear();
+  }
+  UnmountDefinitions(*scan.definitions);
+  s.definitionsKey.clear();
+  Report(scan, 100, s.cancelled ? L"Scan aborted." : L"Scan complete.");
+  DeleteHiveLogs(scan.dataFolder);
+  return kScanRan;
+}
+
+}  // namespace tavrin

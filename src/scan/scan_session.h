@@ -1,0 +1,80 @@
+#pragma once
+// One scan from preparation to its end, run on the scan thread: the users,
+// the work folder, the definitions, the report, the phases in their fixed
+// order, and the exit code the window turns into the summary.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/run_control.h"
+#include "platform/users.h"
+#include "results/result_set.h"
+#include "scan/known_folders.h"
+#include "scan/scan_report.h"
+
+namespace tavrin {
+
+struct DefinitionsDb;
+struct WhiteList;
+
+// The local time as a 64-bit FILETIME, written in decimal where it names
+// the scan's mounted definitions, work folder and report.
+using DbStamp = uint64_t;
+
+struct ScanOptions {
+  bool scanAllUsers = true;
+  bool noMalware = false;
+  bool autoReboot = false;
+  bool createRestorePoint = true;
+  bool removeAfterScan = false;
+  bool scanAtStart = false;
+  int detectionLevel = 12;  // 10 Aggressive, 12 Medium, 14 Soft
+};
+
+// Exit codes of the scan thread.
+enum ScanExitCode : int {
+  kScanRan = 0,
+  kScanNoUsers = 1,        // no account, or no work folder
+  kScanNoDefinitions = 3,  // definitions not loaded, or cancelled while waiting for them
+};
+
+// The state a scan shares with its phases; reset at the start of each scan.
+struct ScanSession {
+  UserList users;
+  // Account name of each user, then "(All users)" twice for the two
+  // machine-wide locations of a phase.
+  std::vector<std::wstring> userDisplayNames;
+  DbStamp startTime = 0;  // also the scan's stamp
+  std::wstring workFolder;
+  std::wstring reportPath;  // empty when no report could be written
+  std::wstring definitionsKey;
+  double windowsVersion = 0;
+  KnownFolders folders;
+  ScanReport report;
+  bool cancelled = false;  // how the last scan ended
+};
+
+// What the scan thread works with; the application context owns all of it.
+struct ScanEnvironment {
+  ScanOptions options;
+  ScanSession* session = nullptr;
+  ResultSet* results = nullptr;
+  WhiteList* whitelist = nullptr;
+  InteractiveUser* interactiveUser = nullptr;
+  DefinitionsDb* definitions = nullptr;
+  const CancelFlags* cancel = nullptr;
+  ProgressSink* progress = nullptr;
+  std::wstring dataFolder;
+  std::wstring definitionsServer;  // base address of the definitions server
+
+  bool Cancelled() const { return cancel && cancel->Cancelled(); }
+};
+
+DbStamp CurrentDbStamp();
+// The scan report's path: data folder + "\tvnScan" + stamp + ".txt".
+std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp);
+
+// The scan thread's body; returns a ScanExitCode.
+int RunScan(ScanEnvironment& scan);
+
+}  // namespace tavrin
