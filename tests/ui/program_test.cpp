@@ -1,6 +1,7 @@
 // The real tavrin.exe, started in the test machine as a user or a
 // scheduled task would start it.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 #include "platform/file_system.h"
 #include "platform/ini_document.h"
 #include "platform/registry.h"
+#include "definitions_builder.h"
+#include "definitions_source.h"
+#include "support/loopback.h"
 #include "support/scratch.h"
 #include "ui/ui_ids.h"
 #include "window_driver.h"
@@ -22,13 +26,42 @@ using test::WaitForShownWindow;
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-// The program's settings file of the test machine, put back afterwards.
+std::wstring SourceFolder() {
+  std::wstring path = L"Z:";
+  for (char c : std::string(TAVRIN_SOURCE_DIR)) path += c == '/' ? L'\\' : wchar_t(c);
+  return path;
+}
+
+// The definitions of the project's data, built once and offered by the
+// loopback server; the base address to give the program.
+std::wstring ServedDefinitions() {
+  static std::wstring address;
+  if (!address.empty() || !test::TheLoopback().running) return address;
+  definitions_tool::DefinitionsSource source;
+  std::vector<std::wstring> errors;
+  if (!definitions_tool::ReadDefinitionsFolder(SourceFolder() + L"\\data\\definitions", source, errors)) return {};
+  const std::wstring served = L"ui-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring error;
+  if (!definitions_tool::BuildUpdateFolder(source, test::TheLoopback().root + L"\\" + served, error)) return {};
+  address = test::TheLoopback().HttpUrl(L"/" + served);
+  return address;
+}
+
+// The program's settings file of the test machine, put back afterwards. The
+// program fetches its definitions from the loopback server, or from a port
+// nobody listens on: never from the outside.
 class RealProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     settingsPath_ = SettingsFilePath(PrepareDataFolder());
-    saved_ = test::ReadBytes(settingsPath_);
     existed_ = FileExists(settingsPath_);
+    saved_ = test::ReadBytes(settingsPath_);
+    EnsureSettingsFile(settingsPath_);
+    std::wstring server = ServedDefinitions();
+    if (server.empty()) server = L"http://127.0.0.1:" + std::to_wstring(test::ClosedPort());
+    IniDocument settings(settingsPath_);
+    settings.SetString(L"Settings", L"DefinitionsServer", server);
+    settings.Save();
   }
   void TearDown() override {
     if (existed_) {
@@ -133,6 +166,70 @@ TEST_F(RealProgram, UninstallRemovesTheDataTheKeysAndTheProgramItself) {
   EXPECT_FALSE(FileExists(companion));
   // The command interpreter deletes the program after a pause of seconds.
   EXPECT_TRUE(test::WaitUntil([&] { return !FileExists(installed); }, 30000));
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+TEST_F(RealProgram, ScanAtStartEndsItsScanAndShowsTheSummary) {
+  ASSERT_FALSE(ServedDefinitions().empty());
+  ShownProgram program;
+  ASSERT_TRUE(program.Start(Quoted(TavrinExePath()) + L" /Scan /NewInstance"));
+  HWND window = WaitForShownWindow(kMainWindowClass, program.Id(), 30000);
+  ASSERT_NE(window, nullptr);
+  HWND box = WaitForShownWindow(kMessageBoxClass, program.Id(), 120000);
+  ASSERT_NE(box, nullptr);
+  const std::wstring summary = test::MessageBoxText(box);
+  // A clean machine: only the optional fixes of the Malware tab.
+  EXPECT_EQ(summary.rfind(L"Tavrin found ", 0), 0u);
+  EXPECT_NE(summary.find(L" optional items.\r\n\r\nTake a look at all the tabs, "), std::wstring::npos);
+  EXPECT_EQ(test::ControlText(window, kIdStatus), L"Press \"Clean\"...");
+  test::AnswerMessageBox(box, IDNO);
+  EXPECT_GT(SendMessageW(GetDlgItem(window, kIdFirstList + 3), LVM_GETITEMCOUNT, 0, 0), 0);
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.Wait(30000), 0u);
+}
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM parameter) {
+  auto* watch = reinterpret_cast<std::pair<DWORD, bool>*>(parameter);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == watch->first && IsWindowVisible(window)) watch->second = true;
+  return TRUE;
+}
+
+int ScanReportCount() {
+  int count = 0;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((PrepareDataFolder() + L"\\tvnScan*.txt").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do ++count;
+  while (FindNextFileW(find, &found));
+  FindClose(find);
+  return count;
+}
+
+TEST_F(RealProgram, QuietScanAndRemoveOnACleanMachineEndsWithoutAWindow) {
+  ASSERT_FALSE(ServedDefinitions().empty());
+  const int reportsBefore = ScanReportCount();
+  ShownProgram program;
+  ASSERT_TRUE(program.Start(Quoted(TavrinExePath()) + L" -scanremove -QUIET /NewInstance"));
+  std::pair<DWORD, bool> watch{program.Id(), false};
+  bool sawWindow = false;
+  const DWORD start = GetTickCount();
+  while (program.Running() && GetTickCount() - start < 120000) {
+    EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&watch));
+    if (!sawWindow) sawWindow = test::FindProcessWindow(kMainWindowClass, program.Id()) != nullptr;
+    Sleep(5);
+  }
+  EXPECT_EQ(program.Wait(1000), 0u);
+  EXPECT_TRUE(sawWindow);  // the hidden window existed
+  EXPECT_FALSE(watch.second);
+  EXPECT_EQ(ScanReportCount(), reportsBefore + 1);  // it did scan
 }
 
 }  // namespace
