@@ -752,6 +752,16 @@ void MainWindow::Uninstall() {
   if (ShowMessage(window_, std::wstring(L"Are you sure you want to completely remove ") + kProductName + L"?",
                   MB_YESNO | MB_ICONQUESTION) != IDYES)
     return;
+  // A definitions update still writing into the data folder would keep it
+  // from going: it is stopped first.
+  if (definitionsThread_.Handle()) {
+    host_.cancel->exit = true;
+    while (!definitionsThread_.Wait(0)) {
+      DispatchThreadMessages();
+      Sleep(20);
+    }
+    definitionsThread_.Finish();
+  }
   views_.Detach();
   UninstallAndExit(host_.dataFolder, host_.executablePath);
 }
