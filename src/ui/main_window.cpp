@@ -297,7 +297,9 @@ bool MainWindow::Create() {
 HWND MainWindow::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const wchar_t* tip) {
   HWND control = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
                                  HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
-  if (tip) SetToolTip(toolTips_, control, tip);
+  // Links lose their background when the tip window watches them: the event
+  // loop hands their mouse messages over instead.
+  if (tip) SetToolTip(toolTips_, control, tip, lstrcmpW(className, WC_LINK) == 0);
   return control;
 }
 
@@ -306,8 +308,8 @@ void MainWindow::CreateControls() {
   AddControl(L"STATIC", kProductName, SS_NOPREFIX, kIdTitle);
   AddControl(L"STATIC", (std::wstring(L"Version ") + kProductVersion).c_str(), SS_NOPREFIX, kIdVersion);
   AddControl(WC_LINK, (std::wstring(L"Powered by <a>") + kMakerSiteName + L"</a>").c_str(), 0, kIdMakerLink);
-  AddControl(WC_LINK, L"<a>Online help (F1)</a>", LWS_RIGHT, kIdHelpLink, L"View the Help page (online)");
-  AddControl(WC_LINK, L"<a>About this app</a>", LWS_RIGHT, kIdAboutLink,
+  AddControl(WC_LINK, L"<a>Online help (F1)</a>", 0, kIdHelpLink, L"View the Help page (online)");
+  AddControl(WC_LINK, L"<a>About this app</a>", 0, kIdAboutLink,
              L"View useful information about this application");
 
   AddControl(L"BUTTON", L"Scan", BS_PUSHBUTTON | WS_TABSTOP, kIdScan, L"Start searching for adware and malware");
@@ -360,9 +362,9 @@ void MainWindow::Layout() {
   };
   place(kIdTitle, 80, 8, 200, 36);
   place(kIdVersion, 82, 46, 140, 20);
-  place(kIdMakerLink, std::max(230, width - 250), 46, 230, 20);
-  place(kIdHelpLink, std::max(230, width - 290), 12, 140, 20);
-  place(kIdAboutLink, std::max(380, width - 140), 12, 120, 20);
+  place(kIdMakerLink, std::max(300, width - 250), 46, 230, 20);
+  place(kIdHelpLink, std::max(300, width - 250), 12, 118, 20);
+  place(kIdAboutLink, std::max(420, width - 122), 12, 106, 20);
 
   const int row = kHeaderHeight + 12;
   place(kIdScan, 20, row, 110, 44);
@@ -1015,6 +1017,10 @@ int MainWindow::Run() {
         tipClosed_ = true;
         scanBubble_ = false;
       }
+      if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST && msg.hwnd &&
+          (GetDlgCtrlID(msg.hwnd) == kIdHelpLink || GetDlgCtrlID(msg.hwnd) == kIdAboutLink) &&
+          GetParent(msg.hwnd) == window_)
+        SendMessageW(toolTips_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
       if (window_ && IsWindow(window_) && TranslateAcceleratorW(window_, accelerators_, &msg)) continue;
       if (window_ && IsWindow(window_) && IsDialogMessageW(window_, &msg)) continue;
       TranslateMessage(&msg);

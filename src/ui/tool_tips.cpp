@@ -13,11 +13,11 @@ HWND CreateToolTips(HWND owner) {
   return tips;
 }
 
-void SetToolTip(HWND toolTips, HWND control, const wchar_t* text) {
+void SetToolTip(HWND toolTips, HWND control, const wchar_t* text, bool relayed) {
   if (!toolTips || !control) return;
   TOOLINFOW info{};
   info.cbSize = sizeof info;
-  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.uFlags = TTF_IDISHWND | (relayed ? 0 : TTF_SUBCLASS);
   info.hwnd = GetParent(control);
   info.uId = UINT_PTR(control);
   // Without a text buffer the look-up copies no text.
