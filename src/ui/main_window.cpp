@@ -23,6 +23,7 @@
 #include "results/result_tabs.h"
 #include "scan/scan_summary.h"
 #include "ui/detection_dialog.h"
+#include "ui/main_menu.h"
 #include "ui/message_box.h"
 #include "ui/posted_progress.h"
 #include "ui/progress_window.h"
@@ -55,63 +56,6 @@ const wchar_t kReadyStatus[] = L"Press \"Scan\"...";
 
 std::wstring ScanningText() {
   return std::wstring(kProductName) + L" is scanning your system.\r\n" + L"The scan's progress is shown here.";
-}
-
-struct MenuEntry {
-  int command;  // 0: a separator
-  const wchar_t* text;
-};
-
-constexpr MenuEntry kMenu[] = {
-    {kCmdNewScan, L"New scan\tAlt+N"},
-    {kCmdCustomScan, L"Custom scan\tAlt+F"},
-    {kCmdDetectionSettings, L"Malware detection settings\tAlt+M"},
-    {kCmdViewScanLog, L"View last scan log\tAlt+S"},
-    {kCmdViewCleanupLog, L"View last cleanup log\tAlt+C"},
-    {kCmdOpenLogsFolder, L"Open logs folder\tCtrl+L"},
-    {kCmdUninstall, L"Uninstall\tCtrl+U"},
-    {0, nullptr},
-    {kCmdOpenRegistryLocation, L"Open registry location\tCtrl+Enter"},
-    {kCmdOpenFileLocation, L"Open file location\tAlt+Enter"},
-    {kCmdReportFalsePositive, L"Report false positive\tCtrl+R"},
-    {kCmdCheckAll, L"Check all\tCtrl+A"},
-    {kCmdCheckNone, L"Check none\tCtrl+N"},
-    {0, nullptr},
-    {kCmdWhitelistHighlighted, L"Whitelist highlighted item\tCtrl+W"},
-    {kCmdWhitelistParentFolder, L"Whitelist parent folder\tAlt+P"},
-    {kCmdWhitelistChecked, L"Whitelist checked items\tAlt+W"},
-    {kCmdWhitelistCheckedAllTabs, L"Whitelist checked (all tabs)\tAlt+A"},
-    {kCmdWhitelistManager, L"Whitelist manager\tCtrl+M"},
-    {0, nullptr},
-    {kCmdSettings, L"Settings\tCtrl+S"},
-};
-
-constexpr ACCEL kAccelerators[] = {
-    {FALT | FVIRTKEY, 'N', kCmdNewScan},
-    {FALT | FVIRTKEY, 'F', kCmdCustomScan},
-    {FALT | FVIRTKEY, 'M', kCmdDetectionSettings},
-    {FALT | FVIRTKEY, 'S', kCmdViewScanLog},
-    {FALT | FVIRTKEY, 'C', kCmdViewCleanupLog},
-    {FCONTROL | FVIRTKEY, 'L', kCmdOpenLogsFolder},
-    {FCONTROL | FVIRTKEY, 'U', kCmdUninstall},
-    {FCONTROL | FVIRTKEY, VK_RETURN, kCmdOpenRegistryLocation},
-    {FALT | FVIRTKEY, VK_RETURN, kCmdOpenFileLocation},
-    {FCONTROL | FVIRTKEY, 'R', kCmdReportFalsePositive},
-    {FCONTROL | FVIRTKEY, 'A', kCmdCheckAll},
-    {FCONTROL | FVIRTKEY, 'N', kCmdCheckNone},
-    {FCONTROL | FVIRTKEY, 'W', kCmdWhitelistHighlighted},
-    {FALT | FVIRTKEY, 'P', kCmdWhitelistParentFolder},
-    {FALT | FVIRTKEY, 'W', kCmdWhitelistChecked},
-    {FALT | FVIRTKEY, 'A', kCmdWhitelistCheckedAllTabs},
-    {FCONTROL | FVIRTKEY, 'M', kCmdWhitelistManager},
-    {FCONTROL | FVIRTKEY, 'S', kCmdSettings},
-    {FVIRTKEY, VK_F1, kCmdOnlineHelp},
-};
-
-// Commands whose feature this build does not carry yet: their entries are
-// shown disabled.
-bool IsCommandAvailable(int command) {
-  return command != kCmdCustomScan && command != kCmdReportFalsePositive && command != kCmdSettings;
 }
 
 bool IsButtonDown(UINT message) {
@@ -290,7 +234,7 @@ bool MainWindow::Create() {
                             CW_USEDEFAULT, CW_USEDEFAULT, kDesignedWidth, kDesignedHeight, nullptr, nullptr, instance,
                             this);
   if (!window_) return false;
-  accelerators_ = CreateAcceleratorTableW(const_cast<ACCEL*>(kAccelerators), int(std::size(kAccelerators)));
+  accelerators_ = CreateMainAccelerators();
   return true;
 }
 
@@ -637,16 +581,7 @@ void MainWindow::OnCommand(int id) {
 }
 
 void MainWindow::ShowMenu() {
-  HMENU menu = CreatePopupMenu();
-  const CommandContext context = CommandState();
-  for (const MenuEntry& entry : kMenu) {
-    if (!entry.command) {
-      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-      continue;
-    }
-    const bool enabled = IsCommandAvailable(entry.command) && IsCommandEnabled(entry.command, context);
-    AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), UINT_PTR(entry.command), entry.text);
-  }
+  HMENU menu = CreateMainMenu(CommandState());
   RECT button;
   GetWindowRect(GetDlgItem(window_, kIdMenu), &button);
   TrackPopupMenu(menu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, button.right, button.bottom, 0, window_,
@@ -872,7 +807,8 @@ void MainWindow::EndTutorial() {
 // ---- Closing ----
 
 void MainWindow::OnClose() {
-  if (closing_) return;
+  // A modal window of ours is open (the window is disabled): it goes first.
+  if (closing_ || !IsWindowEnabled(window_)) return;
   if (removalThread_.Handle()) {
     // The removal stops at its next check; the program stays open.
     host_.cancel->user = true;

@@ -18,17 +18,21 @@ int RunProgramWindow(AppContext& app) {
   host.results = &app.results;
   host.cancel = &app.cancel;
 
+  // The option boxes and the detection level as the window has them become
+  // the context's scan options when work starts. The environment is made
+  // now, on the window thread: the settings document is the window's.
   host.prepareScan = [&app](const ScanChoices& choices, ProgressSink& progress) {
-    // Taken now, on the window thread: the settings document is the window's.
+    app.scanOptions.scanAllUsers = choices.scanAllUsers;
+    app.scanOptions.noMalware = choices.noMalware;
+    app.scanOptions.detectionLevel = choices.detectionLevel;
     auto scan = std::make_shared<ScanEnvironment>(MakeScanEnvironment(app, progress));
-    scan->options.scanAllUsers = choices.scanAllUsers;
-    scan->options.noMalware = choices.noMalware;
-    scan->options.detectionLevel = choices.detectionLevel;
     return std::function<int()>([scan] { return RunScan(*scan); });
   };
   // The removal session is not part of this build yet: a removal reports
   // its start and ends without changing anything.
-  host.prepareRemoval = [](const RemovalChoices&, ProgressSink& status, ProgressSink& detail) {
+  host.prepareRemoval = [&app](const RemovalChoices& choices, ProgressSink& status, ProgressSink& detail) {
+    app.scanOptions.createRestorePoint = choices.createRestorePoint;
+    app.scanOptions.autoReboot = choices.autoReboot;
     return std::function<unsigned()>([&status, &detail] {
       detail.SetStatus(L"Preparing to repair the selected issues...");
       status.SetStatus(L"Cleaning up...");

@@ -206,6 +206,50 @@ TEST(MainWindow, WhitelistingTheHighlightedRowRemovesItAndWritesTheEntry) {
   EXPECT_TRUE(IsWhitelisted(h.whitelist, L"Adware Updater", L"Registry autostart entries", false));
 }
 
+TEST(MainWindow, WhitelistParentFolderTakesOnlyInfectedFiles) {
+  Harness h;
+  h.host.options.scanAtStart = true;
+  h.UseScan([&](ProgressSink&) {
+    StartNewResults(h.results, h.scratch.Path(), 77);
+    const ResultList malware = TabList(h.results, kMalwareTab);
+    AddRow(malware, 82, L"HKLM\\SOFTWARE\\Evil / Run / x", L"High", L"Trojan", true);
+    AddRow(malware, 81, L"C:\\Games\\Cracked\\keygen.exe", L"High", L"Trojan", true);
+    return 0;
+  });
+  bool askedForKey = true;
+  std::wstring question;
+  int rowsAfterKey = -1, rowsAfterFile = -1;
+  h.Run([&](HWND window) {
+    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
+    if (!box) return;
+    AnswerMessageBox(box, IDNO);
+    WaitUntil([&] { return !IsWindow(box); });
+    SendDlgItemMessageW(window, kIdTabs, TCM_SETCURSEL, kMalwareTab, 0);
+    HWND list = GetDlgItem(window, kIdFirstList + int(kMalwareTab));
+
+    SetListItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    PostMessageW(window, WM_COMMAND, kCmdWhitelistParentFolder, 0);
+    askedForKey = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId(), 300) != nullptr;
+    rowsAfterKey = ListCount(window, kMalwareTab);
+
+    SetListItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    PostMessageW(window, WM_COMMAND, kCmdWhitelistParentFolder, 0);
+    box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
+    if (!box) return;
+    question = MessageBoxText(box);
+    AnswerMessageBox(box, IDYES);
+    WaitUntil([&] { return ListCount(window, kMalwareTab) == 1; }, 2000);
+    rowsAfterFile = ListCount(window, kMalwareTab);
+  });
+  EXPECT_FALSE(askedForKey);
+  EXPECT_EQ(rowsAfterKey, 2);
+  EXPECT_EQ(question,
+            L"Are you sure you want to whitelist the parent directory of the hilighted item?\r\n\r\nThis action "
+            L"can be undone from Menu -> Whitelist Manager.");
+  EXPECT_EQ(rowsAfterFile, 1);
+  EXPECT_TRUE(IsWhitelisted(h.whitelist, L"C:\\Games\\Cracked\\other.exe", L"Infected file objects", true));
+}
+
 TEST(MainWindow, TheDetectionDialogStoresTheChosenLevelAndEscapeKeepsIt) {
   Harness h;
   int initialOption = 0;
