@@ -165,7 +165,6 @@ class MainWindow {
 
   void OpenRowLocation(LocationCommand command, int row = -1);
   void ViewReport(const std::wstring& path, bool wait);
-  void RunCommandOnRows(int command);
   void Uninstall();
 
   void StartTutorial();
@@ -235,6 +234,7 @@ bool MainWindow::Create() {
                             this);
   if (!window_) return false;
   accelerators_ = CreateMainAccelerators();
+  for (PostedProgress* sink : {&scanProgress_, &removalStatus_, &removalDetail_}) sink->Attach(window_);
   return true;
 }
 

@@ -15,6 +15,8 @@ namespace tavrin {
 class PostedProgress : public ProgressSink {
  public:
   PostedProgress(HWND window, UINT message) : window_(window), message_(message) {}
+  // The window to post to, once it exists; set before any worker starts.
+  void Attach(HWND window) { window_ = window; }
 
   void SetProgress(int percent) override;
   void SetStatus(const std::wstring& text) override;

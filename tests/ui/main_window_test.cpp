@@ -283,17 +283,24 @@ TEST(MainWindow, ClosingDuringAScanAsksAndNoKeepsItRunning) {
   Harness h;
   h.host.options.scanAtStart = true;
   std::atomic<bool> scanning{false};
-  h.UseScan([&](ProgressSink&) {
+  h.UseScan([&](ProgressSink& progress) {
+    progress.SetProgress(35);
+    progress.SetStatus(L"Scanning autostart locations...");
     scanning = true;
     while (!h.cancel.Cancelled()) Sleep(5);
     return 0;
   });
-  std::wstring question, stopText;
+  std::wstring question, stopText, liveStatus;
+  int liveProgress = -1;
   bool stillRunning = false, exitFlagAfterNo = true, summaryShown = false;
 
   h.Run([&](HWND window) {
     WaitUntil([&] { return scanning.load(); });
     stopText = ControlText(window, kIdScan);
+    // The worker's progress reaches the window while it runs.
+    WaitUntil([&] { return ControlText(window, kIdStatus) == L"Scanning autostart locations..."; }, 2000);
+    liveStatus = ControlText(window, kIdStatus);
+    liveProgress = int(SendDlgItemMessageW(window, kIdScanProgress, PBM_GETPOS, 0, 0));
     PostMessageW(window, WM_CLOSE, 0, 0);
     HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
     if (!box) return;
@@ -314,6 +321,8 @@ TEST(MainWindow, ClosingDuringAScanAsksAndNoKeepsItRunning) {
   });
 
   EXPECT_EQ(stopText, L"Stop");
+  EXPECT_EQ(liveStatus, L"Scanning autostart locations...");
+  EXPECT_EQ(liveProgress, 35);
   EXPECT_EQ(question, L"There is an active scan in progress.\r\n\r\nAre you sure you want to exit?");
   EXPECT_TRUE(stillRunning);
   EXPECT_FALSE(exitFlagAfterNo);
