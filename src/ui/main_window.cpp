@@ -841,10 +841,17 @@ void MainWindow::FinishAndDestroy() {
   EndTutorial();
   balloon_.Hide();
 
+  // A minimized window keeps its size (and whether it was maximized) in its
+  // placement; its own rectangle is the icon's.
   WindowSettings placement;
-  placement.maximized = IsZoomed(window_) != FALSE;
   RECT frame;
   GetWindowRect(window_, &frame);
+  placement.maximized = IsZoomed(window_) != FALSE;
+  WINDOWPLACEMENT stored{sizeof stored};
+  if (IsIconic(window_) && GetWindowPlacement(window_, &stored)) {
+    frame = stored.rcNormalPosition;
+    placement.maximized = (stored.flags & WPF_RESTORETOMAXIMIZED) != 0;
+  }
   placement.width = frame.right - frame.left;
   placement.height = frame.bottom - frame.top;
   WriteWindowSettings(*host_.settings, placement);

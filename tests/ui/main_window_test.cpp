@@ -338,6 +338,8 @@ TEST(MainWindow, ThePlacementIsWrittenAtExitAndAStoredWidthWiderThanTheScreenIsI
   h.Run([&](HWND window) {
     GetWindowRect(window, &first);
     SetWindowPos(window, nullptr, 0, 0, 820, 610, SWP_NOMOVE | SWP_NOZORDER);
+    // Closed while minimized: the size it had before counts.
+    SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   });
   EXPECT_EQ(first.right - first.left, 750);
   EXPECT_EQ(first.bottom - first.top, 600);
