@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/ini_document.h"
 #include "platform/registry.h"
+#include "platform/restart.h"
 #include "definitions_builder.h"
 #include "definitions_source.h"
 #include "support/loopback.h"
@@ -53,6 +54,9 @@ std::wstring ServedDefinitions() {
 class RealProgram : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Whatever a run decides, the test machine is never restarted: the
+    // program leaves a marker instead.
+    SetEnvironmentVariableW(kRestartMarkerVariable, (marker_.Path() + L"\\restart.marker").c_str());
     settingsPath_ = SettingsFilePath(PrepareDataFolder());
     existed_ = FileExists(settingsPath_);
     saved_ = test::ReadBytes(settingsPath_);
@@ -64,6 +68,7 @@ class RealProgram : public ::testing::Test {
     settings.Save();
   }
   void TearDown() override {
+    SetEnvironmentVariableW(kRestartMarkerVariable, nullptr);
     if (existed_) {
       test::WriteBytes(settingsPath_, saved_);
     } else {
@@ -71,6 +76,7 @@ class RealProgram : public ::testing::Test {
     }
   }
   std::wstring settingsPath_;
+  test::ScratchFolder marker_;
 
  private:
   std::string saved_;
