@@ -3,6 +3,7 @@
 #include "ui/modal_loop.h"
 #include "ui/ui_fonts.h"
 #include "ui/ui_ids.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -18,12 +19,8 @@ struct DialogState {
 };
 
 LRESULT CALLBACK DetectionDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* state = static_cast<DialogState*>(WindowData(window, message, lParam));
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-      break;
     case WM_COMMAND:
       if (!state) break;
       switch (LOWORD(wParam)) {
@@ -44,16 +41,9 @@ LRESULT CALLBACK DetectionDialogProc(HWND window, UINT message, WPARAM wParam, L
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      SetBkMode(HDC(wParam), TRANSPARENT);
-      return LRESULT(GetSysColorBrush(COLOR_WINDOW));
+      return TransparentBackground(HDC(wParam), COLOR_WINDOW);
   }
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int w, int h,
-                int id) {
-  return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                         HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 }  // namespace
@@ -71,28 +61,15 @@ int DetectionLevelOf(int option) {
 }
 
 bool RunDetectionSettingsDialog(HWND owner, int& level, IniDocument& settings) {
-  static bool registered = false;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!registered) {
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = DetectionDialogProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
-    wc.lpszClassName = kDetectionDialogClass;
-    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }
+  RegisterWindowClass(kDetectionDialogClass, DetectionDialogProc, COLOR_WINDOW);
 
   DialogState state;
   state.option = DetectionOptionOf(level);
-  RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const bool ownerShown = owner && IsWindowVisible(owner) && !IsIconic(owner);
-  if (ownerShown) GetWindowRect(owner, &around);
+  HWND shownOwner = ShownOwner(owner);
+  const POINT at = CentredOn(shownOwner, kWidth, kHeight);
   HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kDetectionDialogClass, L"Malware scan behavior settings",
-                                WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                around.left + ((around.right - around.left) - kWidth) / 2,
-                                around.top + ((around.bottom - around.top) - kHeight) / 2, kWidth, kHeight,
-                                ownerShown ? owner : nullptr, nullptr, instance, &state);
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, kWidth, kHeight, shownOwner, nullptr,
+                                GetModuleHandleW(nullptr), &state);
   if (!dialog) return false;
 
   RECT client;
@@ -118,7 +95,7 @@ bool RunDetectionSettingsDialog(HWND owner, int& level, IniDocument& settings) {
 
   ShowWindow(dialog, SW_SHOW);
   SetFocus(ok);
-  RunModalLoop(dialog, ownerShown ? owner : nullptr, [&] { return state.ended; });
+  RunModalLoop(dialog, shownOwner, [&] { return state.ended; });
   DestroyWindow(dialog);
   if (!state.accepted) return false;
 

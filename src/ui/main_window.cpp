@@ -34,6 +34,7 @@
 #include "ui/ui_fonts.h"
 #include "ui/ui_ids.h"
 #include "ui/whitelist_manager_window.h"
+#include "ui/window_kit.h"
 #include "ui/window_rules.h"
 #include "ui/worker_thread.h"
 
@@ -215,16 +216,9 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::Create() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{sizeof wc};
-  wc.lpfnWndProc = Proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_SHIELD);
-  wc.hIconSm = wc.hIcon;
-  wc.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  if (!icon) icon = LoadIconW(nullptr, IDI_SHIELD);
+  if (!RegisterWindowClass(kMainWindowClass, Proc, COLOR_WINDOW, icon)) return false;
   headerBrush_ = MakeHeaderBrush();
 
   window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, kProductName,
@@ -239,8 +233,7 @@ bool MainWindow::Create() {
 }
 
 HWND MainWindow::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const wchar_t* tip) {
-  HWND control = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
-                                 HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+  HWND control = tavrin::AddControl(window_, className, text, style, 0, 0, 10, 10, id);
   // Links lose their background when the tip window watches them: the event
   // loop hands their mouse messages over instead.
   if (tip) SetToolTip(toolTips_, control, tip, lstrcmpW(className, WC_LINK) == 0);
@@ -401,9 +394,8 @@ void MainWindow::Start() {
   const WindowSettings stored = ReadWindowSettings(*host_.settings);
   const WindowSize size = InitialWindowSize({kDesignedWidth, kDesignedHeight}, stored,
                                             {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-  SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.width) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - size.height) / 2, size.width, size.height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT at = CentredOn(nullptr, size.width, size.height);
+  SetWindowPos(window_, nullptr, at.x, at.y, size.width, size.height, SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
   ShowWindow(window_, InitialShowCommand(options.showCommand, stored.maximized));
   if (IsWindowVisible(window_)) UpdateWindow(window_);

@@ -7,6 +7,7 @@
 #include "ui/modal_loop.h"
 #include "ui/ui_fonts.h"
 #include "ui/ui_ids.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -23,12 +24,8 @@ struct BoxState {
 };
 
 LRESULT CALLBACK MessageBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* state = static_cast<BoxState*>(WindowData(window, message, lParam));
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-      break;
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       if (state && (id == IDOK || id == IDYES || id == IDNO || id == IDCANCEL)) {
@@ -42,22 +39,9 @@ LRESULT CALLBACK MessageBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM
       if (state) state->answer = state->closeAnswer;
       return 0;
     case WM_CTLCOLORSTATIC:
-      SetBkMode(HDC(wParam), TRANSPARENT);
-      return LRESULT(GetSysColorBrush(COLOR_WINDOW));
+      return TransparentBackground(HDC(wParam), COLOR_WINDOW);
   }
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void RegisterMessageBoxClass() {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{sizeof wc};
-  wc.lpfnWndProc = MessageBoxProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
-  wc.lpszClassName = kMessageBoxClass;
-  registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 LPCWSTR IconOf(UINT type) {
@@ -72,7 +56,7 @@ LPCWSTR IconOf(UINT type) {
 }  // namespace
 
 int ShowMessage(HWND owner, const std::wstring& text, UINT type) {
-  RegisterMessageBoxClass();
+  RegisterWindowClass(kMessageBoxClass, MessageBoxProc, COLOR_WINDOW);
   const bool yesNo = (type & MB_TYPEMASK) == MB_YESNO;
   BoxState state;
   state.closeAnswer = yesNo ? IDNO : IDOK;
@@ -97,22 +81,16 @@ int ShowMessage(HWND owner, const std::wstring& text, UINT type) {
   const int height = frame.bottom - frame.top;
 
   // Centred on the owner when it is shown, else on the screen.
-  RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const bool ownerShown = owner && IsWindowVisible(owner) && !IsIconic(owner);
-  if (ownerShown) GetWindowRect(owner, &around);
-  const int x = around.left + ((around.right - around.left) - width) / 2;
-  const int y = around.top + ((around.bottom - around.top) - height) / 2;
-
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  HWND box = CreateWindowExW(exStyle, kMessageBoxClass, kProductName, style, x, y, width, height,
-                             ownerShown ? owner : nullptr, nullptr, instance, &state);
+  HWND shownOwner = ShownOwner(owner);
+  const POINT at = CentredOn(shownOwner, width, height);
+  HWND box = CreateWindowExW(exStyle, kMessageBoxClass, kProductName, style, at.x, at.y, width, height, shownOwner,
+                             nullptr, GetModuleHandleW(nullptr), &state);
   if (!box) return state.closeAnswer;
 
-  HWND icon = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON, kMargin, kMargin, kIconSize,
-                              kIconSize, box, nullptr, instance, nullptr);
+  HWND icon = AddControl(box, L"STATIC", nullptr, SS_ICON, kMargin, kMargin, kIconSize, kIconSize, 0);
   SendMessageW(icon, STM_SETICON, WPARAM(LoadIconW(nullptr, IconOf(type))), 0);
-  CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, kMargin * 2 + kIconSize, kMargin,
-                  textWidth, textHeight, box, HMENU(INT_PTR(kIdMessageText)), instance, nullptr);
+  AddControl(box, L"STATIC", text.c_str(), SS_NOPREFIX, kMargin * 2 + kIconSize, kMargin, textWidth, textHeight,
+             kIdMessageText);
 
   std::vector<std::pair<int, const wchar_t*>> buttons;
   if (yesNo) {
@@ -124,9 +102,8 @@ int ShowMessage(HWND owner, const std::wstring& text, UINT type) {
   const int by = clientHeight - kMargin - kButtonHeight;
   HWND first = nullptr;
   for (const auto& [id, label] : buttons) {
-    HWND button = CreateWindowExW(0, L"BUTTON", label,
-                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | (first ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON), bx,
-                                  by, kButtonWidth, kButtonHeight, box, HMENU(INT_PTR(id)), instance, nullptr);
+    HWND button = AddControl(box, L"BUTTON", label, WS_TABSTOP | (first ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON), bx, by,
+                             kButtonWidth, kButtonHeight, id);
     if (!first) first = button;
     bx += kButtonWidth + 8;
   }
@@ -134,7 +111,7 @@ int ShowMessage(HWND owner, const std::wstring& text, UINT type) {
 
   ShowWindow(box, SW_SHOW);
   if (first) SetFocus(first);
-  RunModalLoop(box, ownerShown ? owner : nullptr, [&] { return state.answer != 0; });
+  RunModalLoop(box, shownOwner, [&] { return state.answer != 0; });
   if (state.answer == 0) state.answer = state.closeAnswer;
   DestroyWindow(box);
   return state.answer;

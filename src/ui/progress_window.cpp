@@ -6,6 +6,7 @@
 #include "platform/strings.h"
 #include "ui/ui_fonts.h"
 #include "ui/ui_ids.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -15,12 +16,8 @@ constexpr int kWidth = 480;
 constexpr int kHeight = 190;
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* cancel = reinterpret_cast<CancelFlags*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* cancel = static_cast<CancelFlags*>(WindowData(window, message, lParam));
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-      break;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL) {
         if (cancel) cancel->user = true;
@@ -33,8 +30,7 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       if (cancel) cancel->user = true;
       return 0;
     case WM_CTLCOLORSTATIC:
-      SetBkMode(HDC(wParam), TRANSPARENT);
-      return LRESULT(GetSysColorBrush(COLOR_WINDOW));
+      return TransparentBackground(HDC(wParam), COLOR_WINDOW);
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -43,41 +39,25 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 bool ProgressWindow::Open(HWND owner, const std::wstring& caption, CancelFlags& cancel) {
   Close();
-  static bool registered = false;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!registered) {
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = ProgressProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
-    wc.lpszClassName = kProgressWindowClass;
-    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }
-  RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const bool ownerShown = owner && IsWindowVisible(owner) && !IsIconic(owner);
-  if (ownerShown) GetWindowRect(owner, &around);
-  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressWindowClass, kProductName, WS_POPUP | WS_CAPTION,
-                            around.left + ((around.right - around.left) - kWidth) / 2,
-                            around.top + ((around.bottom - around.top) - kHeight) / 2, kWidth, kHeight, owner,
-                            nullptr, instance, &cancel);
+  RegisterWindowClass(kProgressWindowClass, ProgressProc, COLOR_WINDOW);
+  HWND shownOwner = ShownOwner(owner);
+  const POINT at = CentredOn(shownOwner, kWidth, kHeight);
+  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressWindowClass, kProductName, WS_POPUP | WS_CAPTION, at.x,
+                            at.y, kWidth, kHeight, owner, nullptr, GetModuleHandleW(nullptr), &cancel);
   if (!window_) return false;
   RECT client;
   GetClientRect(window_, &client);
   const int width = client.right - 32;
-  HWND title = CreateWindowExW(0, L"STATIC", caption.c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 16, 14, width, 26,
-                               window_, HMENU(INT_PTR(kIdProgressTitle)), instance, nullptr);
-  CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS, 16, 48, width, 22,
-                  window_, HMENU(INT_PTR(kIdProgressDetail)), instance, nullptr);
-  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, 16, 78, width, 18, window_,
-                             HMENU(INT_PTR(kIdProgressBar)), instance, nullptr);
+  HWND title = AddControl(window_, L"STATIC", caption.c_str(), SS_NOPREFIX, 16, 14, width, 26, kIdProgressTitle);
+  AddControl(window_, L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, 16, 48, width, 22, kIdProgressDetail);
+  HWND bar = AddControl(window_, PROGRESS_CLASSW, nullptr, 0, 16, 78, width, 18, kIdProgressBar);
   SendMessageW(bar, PBM_SETRANGE32, 0, 100);
-  CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, client.right - 106,
-                  client.bottom - 42, 90, 28, window_, HMENU(INT_PTR(IDCANCEL)), instance, nullptr);
+  AddControl(window_, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, client.right - 106, client.bottom - 42, 90, 28,
+             IDCANCEL);
   ApplyWindowFont(window_);
   SendMessageW(title, WM_SETFONT, WPARAM(BoldFont()), TRUE);
   // A hidden (quiet) run shows no progress either.
-  ShowWindow(window_, ownerShown ? SW_SHOW : SW_HIDE);
+  ShowWindow(window_, shownOwner ? SW_SHOW : SW_HIDE);
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "ui/tool_tips.h"
 #include "ui/ui_fonts.h"
 #include "ui/ui_ids.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -178,12 +179,8 @@ void Export(HWND window, ManagerState& state) {
 }
 
 LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<ManagerState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* state = static_cast<ManagerState*>(WindowData(window, message, lParam));
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-      break;
     case WM_COMMAND:
       if (!state) break;
       switch (LOWORD(wParam)) {
@@ -212,15 +209,9 @@ LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      SetBkMode(HDC(wParam), TRANSPARENT);
-      return LRESULT(GetSysColorBrush(COLOR_BTNFACE));
+      return TransparentBackground(HDC(wParam), COLOR_BTNFACE);
   }
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND AddButton(HWND parent, const wchar_t* text, DWORD style, int x, int y, int w, int id) {
-  return CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, y, w, 30, parent,
-                         HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 }  // namespace
@@ -228,37 +219,22 @@ HWND AddButton(HWND parent, const wchar_t* text, DWORD style, int x, int y, int 
 std::wstring WhitelistManagerTitle() { return std::wstring(L"  ") + kProductName + L" Whitelist Manager"; }
 
 void RunWhitelistManager(HWND owner, WhiteList& whitelist) {
-  static bool registered = false;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!registered) {
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = ManagerProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = kWhitelistManagerClass;
-    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }
+  RegisterWindowClass(kWhitelistManagerClass, ManagerProc, COLOR_BTNFACE);
 
   ManagerState state;
   state.whitelist = &whitelist;
-  RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const bool ownerShown = owner && IsWindowVisible(owner) && !IsIconic(owner);
-  if (ownerShown) GetWindowRect(owner, &around);
+  HWND shownOwner = ShownOwner(owner);
+  const POINT at = CentredOn(shownOwner, kWidth, kHeight);
   HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kWhitelistManagerClass, WhitelistManagerTitle().c_str(),
-                                WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                around.left + ((around.right - around.left) - kWidth) / 2,
-                                around.top + ((around.bottom - around.top) - kHeight) / 2, kWidth, kHeight,
-                                ownerShown ? owner : nullptr, nullptr, instance, &state);
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, kWidth, kHeight, shownOwner, nullptr,
+                                GetModuleHandleW(nullptr), &state);
   if (!window) return;
 
   RECT client;
   GetClientRect(window, &client);
   const int listBottom = client.bottom - 56;
-  state.list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 10, 10,
-                               client.right - 20, listBottom - 10, window, HMENU(INT_PTR(kIdManagerList)), instance,
-                               nullptr);
+  state.list = AddControl(window, WC_LISTVIEWW, nullptr, WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 10, 10,
+                          client.right - 20, listBottom - 10, kIdManagerList, WS_EX_CLIENTEDGE);
   SendMessageW(state.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
   state.images = MakeCategoryImages();
@@ -294,7 +270,9 @@ void RunWhitelistManager(HWND owner, WhiteList& whitelist) {
        L"Export the white list to an external ini file.\r\nThe exported items will be merged to the existing list."},
   };
   for (const Control& control : controls)
-    SetToolTip(tips, AddButton(window, control.text, control.style, control.x, y, control.width, control.id),
+    SetToolTip(tips,
+               AddControl(window, L"BUTTON", control.text, WS_TABSTOP | control.style, control.x, y, control.width, 30,
+                          control.id),
                control.tip);
   ApplyWindowFont(window);
   SendMessageW(state.list, WM_SETFONT, WPARAM(ListFont()), TRUE);
@@ -302,7 +280,7 @@ void RunWhitelistManager(HWND owner, WhiteList& whitelist) {
   FillList(state);
   ShowWindow(window, SW_SHOW);
   SetFocus(state.list);
-  RunModalLoop(window, ownerShown ? owner : nullptr, [&] { return state.closed; });
+  RunModalLoop(window, shownOwner, [&] { return state.closed; });
   DestroyWindow(window);
   ImageList_Destroy(state.images);
 }
