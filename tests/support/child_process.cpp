@@ -4,11 +4,11 @@
 
 namespace tavrin::test {
 
-std::wstring SupportFile(const std::wstring& name) {
+std::wstring TestBuildPath(const std::wstring& relative) {
   wchar_t own[1024] = {};
   GetModuleFileNameW(nullptr, own, 1024);
   std::wstring path = own;
-  path = path.substr(0, path.rfind(L'\\')) + L"\\..\\support\\" + name;
+  path = path.substr(0, path.rfind(L'\\') + 1) + relative;
   wchar_t full[1024] = {};
   DWORD length = GetFullPathNameW(path.c_str(), 1024, full, nullptr);
   return length > 0 && length < 1024 ? std::wstring(full, length) : path;
@@ -24,13 +24,13 @@ ChildProcess::~ChildProcess() {
   if (process_) CloseHandle(process_);
 }
 
-bool ChildProcess::Start(const std::wstring& commandLine) {
+bool ChildProcess::Start(const std::wstring& commandLine, int show) {
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(0);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
+  startup.wShowWindow = WORD(show);
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return false;

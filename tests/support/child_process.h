@@ -8,8 +8,11 @@
 
 namespace tavrin::test {
 
+// Full path of `relative` (with backslashes) from the folder of the running
+// test executable.
+std::wstring TestBuildPath(const std::wstring& relative);
 // Path of a file in the support folder of the test build.
-std::wstring SupportFile(const std::wstring& name);
+inline std::wstring SupportFile(const std::wstring& name) { return TestBuildPath(L"..\\support\\" + name); }
 inline std::wstring HelperPath() { return SupportFile(L"tavrin_test_helper.exe"); }
 
 // A running child: terminated (if still running) and waited for on scope
@@ -23,8 +26,9 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Starts `commandLine` hidden; false when it could not start.
-  bool Start(const std::wstring& commandLine);
+  // Starts `commandLine` with the show command `show`; false when it could
+  // not start.
+  bool Start(const std::wstring& commandLine, int show = SW_HIDE);
   DWORD Id() const { return pid_; }
   bool Running() const;
   // Waits for the end (up to `ms`); the exit code, or ~0u on time-out.

@@ -74,47 +74,6 @@ std::wstring MessageBoxText(HWND box) { return ControlText(box, kIdMessageText);
 
 void AnswerMessageBox(HWND box, int answer) { PostMessageW(box, WM_COMMAND, answer, 0); }
 
-ShownProgram::~ShownProgram() {
-  if (Running()) {
-    TerminateProcess(process_, 1);
-    WaitForSingleObject(process_, 5000);
-  }
-  if (process_) CloseHandle(process_);
-}
-
-bool ShownProgram::Start(const std::wstring& commandLine) {
-  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back(0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return false;
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  pid_ = info.dwProcessId;
-  return true;
-}
-
-bool ShownProgram::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
-
-DWORD ShownProgram::Wait(DWORD ms) const {
-  if (!process_ || WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return ~0u;
-  DWORD code = ~0u;
-  GetExitCodeProcess(process_, &code);
-  return code;
-}
-
-std::wstring TavrinExePath() {
-  wchar_t own[1024] = {};
-  GetModuleFileNameW(nullptr, own, 1024);
-  std::wstring path = own;
-  path = path.substr(0, path.rfind(L'\\')) + L"\\..\\..\\src\\app\\tavrin.exe";
-  wchar_t full[1024] = {};
-  const DWORD length = GetFullPathNameW(path.c_str(), 1024, full, nullptr);
-  return length > 0 && length < 1024 ? std::wstring(full, length) : path;
-}
+std::wstring TavrinExePath() { return TestBuildPath(L"..\\..\\src\\app\\tavrin.exe"); }
 
 }  // namespace tavrin::test

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "support/child_process.h"
+
 namespace tavrin::test {
 
 // Polls every 10 ms, up to `ms`.
@@ -28,22 +30,9 @@ void AnswerMessageBox(HWND box, int answer);
 
 // A program started as a user would start it (shown normally), ended on
 // scope exit when it still runs.
-class ShownProgram {
+class ShownProgram : public ChildProcess {
  public:
-  ShownProgram() = default;
-  ~ShownProgram();
-  ShownProgram(const ShownProgram&) = delete;
-  ShownProgram& operator=(const ShownProgram&) = delete;
-
-  bool Start(const std::wstring& commandLine);
-  DWORD Id() const { return pid_; }
-  bool Running() const;
-  // The exit code, or ~0u when it did not end within `ms`.
-  DWORD Wait(DWORD ms) const;
-
- private:
-  HANDLE process_ = nullptr;
-  DWORD pid_ = 0;
+  bool Start(const std::wstring& commandLine) { return ChildProcess::Start(commandLine, SW_SHOWNORMAL); }
 };
 
 // The real program, beside the test build.
