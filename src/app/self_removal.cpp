@@ -32,7 +32,7 @@ bool RemoveProgramFiles(const std::wstring& dataFolder, const std::wstring& ownP
     KillProcessesByPath(companion);
     Sleep(50);
   }
-  DeleteFileW(LongPath(companion).c_str());
+  RemoveFile(companion, 0);
   return removed;
 }
 

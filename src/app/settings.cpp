@@ -3,22 +3,24 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/file_system.h"
+#include "platform/shell_folders.h"
 #include "platform/text_file.h"
 
 namespace tavrin {
 
 std::wstring PrepareDataFolder() {
-  wchar_t common[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common))) return {};
-  std::wstring folder = std::wstring(L"\\\\?\\") + common + L"\\Tavrin";
-  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring common = ShellFolder(CSIDL_COMMON_APPDATA);
+  if (common.empty()) return {};
+  const std::wstring folder = L"\\\\?\\" + common + L"\\Tavrin";
+  CreateFolderTree(folder);
   return folder;
 }
 
 std::wstring SettingsFilePath(const std::wstring& dataFolder) { return dataFolder + L"\\Settings\\settings.ini"; }
 
 bool EnsureSettingsFile(const std::wstring& path) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  if (FileExists(path)) return true;
   TextFile file;
   return file.Open(path, TextReplace | TextCreateFolders, TextEncoding::Utf16Le);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/settings.h"
+#include "platform/file_removal.h"
 #include "platform/firewall.h"
 #include "platform/strings.h"
 
@@ -27,7 +28,8 @@ std::wstring WithoutLongPathPrefix(const std::wstring& path) {
 bool DeleteOldExecutable(const std::wstring& executablePath) {
   const std::wstring old = executablePath + L".old";
   for (int attempt = 0; attempt < 50; ++attempt) {
-    if (DeleteFileW(old.c_str())) return true;
+    // A file that is not there counts as deleted: nothing to wait for.
+    if (RemoveFile(old, 0) == RemovalResult::Removed) return true;
     Sleep(30);
   }
   return false;
