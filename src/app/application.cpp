@@ -6,6 +6,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
+#include "platform/file_system.h"
 #include "results/details_files.h"
 #include "results/generalize.h"
 

@@ -14,7 +14,7 @@
 namespace tavrin {
 
 std::wstring CompanionExecutable(const std::wstring& ownPath) {
-  const std::wstring plain = WithoutLongPathPrefix(ownPath);
+  const std::wstring plain = PlainPath(ownPath);
   return RegexReplace(plain, L"64\\.exe$", L".exe").value_or(plain);
 }
 
@@ -27,7 +27,7 @@ bool RemoveProgramFiles(const std::wstring& dataFolder, const std::wstring& ownP
 
   const std::wstring companion = CompanionExecutable(ownPath);
   // The running executable itself is left to the command that outlives us.
-  if (EqualsNoCase(companion, WithoutLongPathPrefix(ownPath))) return removed;
+  if (EqualsNoCase(companion, PlainPath(ownPath))) return removed;
   for (int attempt = 0; attempt < 10 && FindProcessByPath(companion) != 0; ++attempt) {
     KillProcessesByPath(companion);
     Sleep(50);

@@ -4,25 +4,15 @@
 
 #include "app/settings.h"
 #include "platform/file_removal.h"
+#include "platform/file_system.h"
 #include "platform/firewall.h"
 #include "platform/strings.h"
 
 namespace tavrin {
 
-std::wstring OwnExecutablePath() {
-  wchar_t path[1025] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, 1024);
-  return std::wstring(path, n);
-}
-
 std::wstring WithLongPathPrefix(const std::wstring& path) {
   if (path.rfind(L"\\\\", 0) == 0) return path;
   return L"\\\\?\\" + path;
-}
-
-std::wstring WithoutLongPathPrefix(const std::wstring& path) {
-  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
-  return path;
 }
 
 bool DeleteOldExecutable(const std::wstring& executablePath) {
@@ -50,7 +40,7 @@ FirewallStep RunFirewallStep(IniDocument& settings, const std::wstring& executab
     return FirewallStep::AlreadyAuthorized;
   if (!IsFirewallEnabled()) return FirewallStep::FirewallOff;
   // The firewall matches the process image by its plain path.
-  if (!AuthorizeApplication(WithoutLongPathPrefix(executablePath), kProductName,
+  if (!AuthorizeApplication(PlainPath(executablePath), kProductName,
                             std::wstring(kProductName) + L" (TCP-OUT)"))
     return FirewallStep::Failed;
   settings.SetString(L"Settings", L"FirewallPath64", executablePath);

@@ -8,12 +8,8 @@ namespace tavrin {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TVN_WNDCLASS";
 
-// The module file name (up to 1024 characters), as the platform gives it.
-std::wstring OwnExecutablePath();
 // Adds "\\?\" unless the path already begins with two backslashes.
 std::wstring WithLongPathPrefix(const std::wstring& path);
-// The same path without a leading "\\?\" (for interfaces that want it plain).
-std::wstring WithoutLongPathPrefix(const std::wstring& path);
 
 // The previous executable left by an update (own path + ".old"): up to 50
 // attempts, 30 ms apart, stopping at the first success.

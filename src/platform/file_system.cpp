@@ -64,10 +64,14 @@ bool SetHiddenAttribute(const std::wstring& path) {
   return SetFileAttributesW(path.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN) != FALSE;
 }
 
-std::wstring ProgramFolder() {
+std::wstring OwnExecutablePath() {
   wchar_t path[1025] = {};
   DWORD n = GetModuleFileNameW(nullptr, path, 1024);
-  std::wstring folder(path, n);
+  return std::wstring(path, n);
+}
+
+std::wstring ProgramFolder() {
+  const std::wstring folder = OwnExecutablePath();
   size_t slash = folder.find_last_of(L'\\');
   return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
 }

@@ -30,6 +30,9 @@ bool FileExists(const std::wstring& path);
 bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
 // Adds the hidden attribute to an existing file or folder.
 bool SetHiddenAttribute(const std::wstring& path);
+// The module file name of the running executable (up to 1024 characters),
+// as the platform gives it.
+std::wstring OwnExecutablePath();
 // The folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
 bool FolderExists(const std::wstring& path);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/strings.h"
 
@@ -477,9 +478,8 @@ std::wstring SelfDeleteCommand(const std::wstring& executablePath) {
 }
 
 void DeleteSelfAndExit() {
-  wchar_t own[1024] = {};
-  DWORD length = GetModuleFileNameW(nullptr, own, 1024);
-  if (length > 0 && length < 1024) RunProgram(SelfDeleteCommand(own), L"", SW_HIDE, false);
+  const std::wstring own = OwnExecutablePath();
+  if (!own.empty() && own.size() < 1024) RunProgram(SelfDeleteCommand(own), L"", SW_HIDE, false);
   ExitProcess(0);
 }
 

@@ -18,6 +18,4 @@ bool RemoveResultFolder(const std::wstring& path) {
   return RemoveFileObject(path, 0) == RemovalResult::Removed && !FolderExists(path);
 }
 
-bool ResultFileExists(const std::wstring& path) { return FileExists(path); }
-
 }  // namespace tavrin

@@ -1,7 +1,6 @@
 #pragma once
 // The few file-system steps the results need: the hidden work and settings
-// folders, removing the work folder with its content, and whether an icon
-// file or a whitelist file is there.
+// folders, and removing the work folder with its content.
 #include <string>
 
 namespace tavrin {
@@ -12,6 +11,5 @@ bool CreateResultFolder(const std::wstring& path, bool hidden);
 // Removes the folder and everything in it; links inside are removed as
 // links, never followed. True when nothing is left.
 bool RemoveResultFolder(const std::wstring& path);
-// True for an existing file (not a folder).
-bool ResultFileExists(const std::wstring& path);
+
 }  // namespace tavrin

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "results/result_folders.h"
+#include "platform/file_system.h"
 #include "results/result_state.h"
 
 namespace tavrin {
@@ -63,7 +63,7 @@ int AddRow(ResultList list, int group, std::wstring_view name, std::wstring_view
   item.columns[1] = column1;
   item.columns[2] = column2;
   item.checked = checked;
-  if (!iconFile.empty() && ResultFileExists(std::wstring(iconFile))) {
+  if (!iconFile.empty() && FileExists(std::wstring(iconFile))) {
     item.iconFile = iconFile;
     item.iconIndex = iconIndex;
   }

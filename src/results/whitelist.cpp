@@ -246,7 +246,7 @@ void ReloadFolders(WhiteList::State& state) {
 
 std::wstring WhitelistFilePath(const std::wstring& programFolder, const std::wstring& dataFolder) {
   std::wstring beside = programFolder + L"\\TVN_White_list.ini";
-  if (!programFolder.empty() && ResultFileExists(beside)) return beside;
+  if (!programFolder.empty() && FileExists(beside)) return beside;
   std::wstring settings = dataFolder + L"\\Settings";
   CreateResultFolder(settings, true);
   return settings + L"\\WhiteList.ini";

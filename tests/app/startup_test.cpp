@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
+#include "platform/file_system.h"
 #include "support/scratch.h"
 
 namespace tavrin {
@@ -30,7 +31,7 @@ TEST(Startup, DeletesTheOldExecutable) {
 TEST(Startup, LongPathPrefix) {
   EXPECT_EQ(WithLongPathPrefix(L"C:\\x\\tavrin.exe"), L"\\\\?\\C:\\x\\tavrin.exe");
   EXPECT_EQ(WithLongPathPrefix(L"\\\\server\\share\\t.exe"), L"\\\\server\\share\\t.exe");
-  EXPECT_EQ(WithoutLongPathPrefix(L"\\\\?\\C:\\x"), L"C:\\x");
+  EXPECT_EQ(PlainPath(L"\\\\?\\C:\\x"), L"C:\\x");
   const std::wstring own = OwnExecutablePath();
   ASSERT_GT(own.size(), 13u);
   EXPECT_EQ(own.substr(own.size() - 13), L"app_tests.exe");
