@@ -103,10 +103,6 @@ std::optional<std::wstring> Pattern::ReplaceAll(std::wstring_view subject, std::
   return std::nullopt;
 }
 
-bool RegexMatches(std::wstring_view subject, std::wstring_view expression, unsigned options) {
-  return Pattern(expression, options).Matches(subject);
-}
-
 std::optional<std::wstring> RegexReplace(std::wstring_view subject, std::wstring_view expression,
                                          std::wstring_view replacement, unsigned options) {
   return Pattern(expression, options).ReplaceAll(subject, replacement);

@@ -60,8 +60,7 @@ class Pattern {
   size_t errorOffset_ = 0;
 };
 
-// One-off helpers for patterns that are not on a hot path.
-bool RegexMatches(std::wstring_view subject, std::wstring_view expression, unsigned options = 0);
+// A one-off replacement for a pattern that is not on a hot path.
 std::optional<std::wstring> RegexReplace(std::wstring_view subject, std::wstring_view expression,
                                          std::wstring_view replacement, unsigned options = 0);
 

@@ -26,11 +26,4 @@ class ProgressSink {
   virtual void SetStatus(const std::wstring& text) = 0;
 };
 
-// For runs nobody watches.
-class NullProgress : public ProgressSink {
- public:
-  void SetProgress(int) override {}
-  void SetStatus(const std::wstring&) override {}
-};
-
 }  // namespace tavrin

@@ -103,7 +103,6 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   s.cancelled = false;
   s.reportPath.clear();
   s.definitionsKey.clear();
-  s.workFolder.clear();
   DiscardResults(results);
   s.users.clear();
   s.userDisplayNames.clear();
@@ -119,7 +118,6 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
 
   // 5. The work folder of the details files.
   if (!PrepareWorkFolder(results, scan.dataFolder, s.startTime)) return kScanNoUsers;
-  s.workFolder = WorkFolder(results);
 
   // 6. Folders the phases look in.
   s.folders = ResolveKnownFolders(scan.interactiveUser->Token(), scan.interactiveUser->ProfileFolder());

@@ -39,13 +39,13 @@ enum ScanExitCode : int {
 };
 
 // The state a scan shares with its phases; reset at the start of each scan.
+// The work folder of the details files belongs to the results (WorkFolder).
 struct ScanSession {
   UserList users;
   // Account name of each user, then "(All users)" twice for the two
   // machine-wide locations of a phase.
   std::vector<std::wstring> userDisplayNames;
   DbStamp startTime = 0;  // also the scan's stamp
-  std::wstring workFolder;
   std::wstring reportPath;  // empty when no report could be written
   std::wstring definitionsKey;
   double windowsVersion = 0;

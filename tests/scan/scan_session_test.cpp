@@ -11,6 +11,7 @@
 #include "platform/hives.h"
 #include "platform/registry.h"
 #include "platform/text_file.h"
+#include "results/details_files.h"
 #include "results/whitelist.h"
 #include "scan/scan_phases.h"
 #include "support/loopback.h"
@@ -149,8 +150,8 @@ TEST_F(ScanFixture, CompletedScanWritesTheWholeReportAndUnmountsTheDefinitions) 
   // One program row plus the fixes, counted by their rule on Windows 10.
   EXPECT_EQ(GetCounters(results).rowsAdded, 1 + 9);
   EXPECT_EQ(GetCounters(results).rowsAddedChecked, 1);
-  EXPECT_TRUE(FolderExists(session.workFolder));
-  EXPECT_TRUE(GetFileAttributesW(session.workFolder.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_TRUE(FolderExists(WorkFolder(results)));
+  EXPECT_TRUE(GetFileAttributesW(WorkFolder(results).c_str()) & FILE_ATTRIBUTE_HIDDEN);
   ASSERT_GE(session.users.size(), 2u);
   EXPECT_EQ(session.users[session.users.size() - 1].sid == L"DefaultUser" ? session.users[session.users.size() - 2].sid
                                                                           : session.users.back().sid,
