@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "platform/find_files.h"
+#include "platform/shell_folders.h"
 
 namespace tavrin {
 
@@ -15,12 +16,6 @@ bool IsDriveRooted(const std::wstring& path) {
 
 bool HasLongPrefix(const std::wstring& path) {
   return path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0;
-}
-
-std::wstring ShellFolder(int csidl) {
-  wchar_t buffer[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
-  return buffer;
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "platform/users.h"
 
-#include "platform/access_list.h"
-
 #include <lm.h>
 #include <psapi.h>
 #include <sddl.h>
@@ -9,8 +7,10 @@
 #include <userenv.h>
 #include <wtsapi32.h>
 
+#include "platform/access_list.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
+#include "platform/shell_folders.h"
 #include "platform/strings.h"
 #include "platform/windows_version.h"
 
@@ -29,12 +29,6 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
   if (got == 0 || got > size) return text;
   expanded.resize(got - 1);
   return expanded;
-}
-
-std::wstring FolderPath(int csidl, HANDLE token) {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, token, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
 }
 
 std::vector<unsigned char> TokenUserSid(HANDLE token) {
@@ -132,7 +126,7 @@ bool FindInteractiveUser(ConsoleUser& user) {
   user.token.Reset(token);
   std::vector<unsigned char> tokenSid = TokenUserSid(token);
   user.sid = SidText(tokenSid.empty() ? nullptr : tokenSid.data());
-  user.profileFolder = FolderPath(CSIDL_PROFILE, token);
+  user.profileFolder = ShellFolder(CSIDL_PROFILE, token);
   return true;
 }
 
@@ -144,11 +138,11 @@ MachineFolders FindMachineFolders() {
   length = GetSystemDirectoryW(path, MAX_PATH);
   if (length > 0 && length < MAX_PATH) folders.system = path;
   folders.systemDrive = folders.system.substr(0, 2);
-  folders.commonAppData = FolderPath(CSIDL_COMMON_APPDATA, nullptr);
-  folders.commonStartup = FolderPath(CSIDL_COMMON_STARTUP, nullptr);
-  folders.commonPrograms = FolderPath(CSIDL_COMMON_PROGRAMS, nullptr);
-  folders.programFiles = FolderPath(CSIDL_PROGRAM_FILES, nullptr);
-  folders.programFilesX86 = FolderPath(CSIDL_PROGRAM_FILESX86, nullptr);
+  folders.commonAppData = ShellFolder(CSIDL_COMMON_APPDATA, nullptr);
+  folders.commonStartup = ShellFolder(CSIDL_COMMON_STARTUP, nullptr);
+  folders.commonPrograms = ShellFolder(CSIDL_COMMON_PROGRAMS, nullptr);
+  folders.programFiles = ShellFolder(CSIDL_PROGRAM_FILES, nullptr);
+  folders.programFilesX86 = ShellFolder(CSIDL_PROGRAM_FILESX86, nullptr);
   if (folders.programFilesX86.empty()) folders.programFilesX86 = folders.programFiles;
   if (!folders.system.empty()) folders.cmdExe = folders.system + L"\\cmd.exe";
   return folders;
@@ -164,10 +158,10 @@ void InteractiveUser::LoadFolders() {
   LoadUser();
   if (foldersLoaded_) return;
   if (user_.token) {
-    appData_ = FolderPath(CSIDL_APPDATA, user_.token.Get());
-    localAppData_ = FolderPath(CSIDL_LOCAL_APPDATA, user_.token.Get());
-    startup_ = FolderPath(CSIDL_STARTUP, user_.token.Get());
-    programs_ = FolderPath(CSIDL_PROGRAMS, user_.token.Get());
+    appData_ = ShellFolder(CSIDL_APPDATA, user_.token.Get());
+    localAppData_ = ShellFolder(CSIDL_LOCAL_APPDATA, user_.token.Get());
+    startup_ = ShellFolder(CSIDL_STARTUP, user_.token.Get());
+    programs_ = ShellFolder(CSIDL_PROGRAMS, user_.token.Get());
   }
   foldersLoaded_ = true;
 }

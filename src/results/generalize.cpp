@@ -3,17 +3,12 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/shell_folders.h"
 #include "platform/strings.h"
 
 namespace tavrin {
 
 namespace {
-
-std::wstring KnownFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
-}
 
 bool Is64BitWindows() {
 #if defined(_WIN64)
@@ -29,9 +24,9 @@ bool Is64BitWindows() {
 GeneralizeFolders MachineGeneralizeFolders() {
   GeneralizeFolders folders;
   folders.is64Bit = Is64BitWindows();
-  folders.programFiles = KnownFolder(CSIDL_PROGRAM_FILES);
-  folders.programFilesX86 = KnownFolder(CSIDL_PROGRAM_FILESX86);
-  folders.windows = KnownFolder(CSIDL_WINDOWS);
+  folders.programFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+  folders.programFilesX86 = ShellFolder(CSIDL_PROGRAM_FILESX86);
+  folders.windows = ShellFolder(CSIDL_WINDOWS);
   wchar_t drive[MAX_PATH] = {};
   DWORD n = GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
   if (n > 0 && n < MAX_PATH) {
