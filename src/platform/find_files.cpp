@@ -9,9 +9,9 @@ bool IsDotEntry(const wchar_t* name) {
 }  // namespace
 
 FindFiles::FindFiles(const std::wstring& pattern) {
-  handle_ = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data_, FindExSearchNameMatch, nullptr,
-                             FIND_FIRST_EX_LARGE_FETCH);
-  if (handle_ == INVALID_HANDLE_VALUE) {
+  handle_.reset(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data_, FindExSearchNameMatch, nullptr,
+                                 FIND_FIRST_EX_LARGE_FETCH));
+  if (!handle_) {
     status_ = GetLastError();
     // Some volumes report an empty match as "no more files".
     if (status_ == ERROR_NO_MORE_FILES) status_ = ERROR_FILE_NOT_FOUND;
@@ -20,18 +20,13 @@ FindFiles::FindFiles(const std::wstring& pattern) {
   pending_ = true;
 }
 
-FindFiles::~FindFiles() {
-  if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-}
-
 bool FindFiles::Next() {
-  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  if (!handle_) return false;
   for (;;) {
     if (pending_) {
       pending_ = false;
-    } else if (!FindNextFileW(handle_, &data_)) {
-      FindClose(handle_);
-      handle_ = INVALID_HANDLE_VALUE;
+    } else if (!FindNextFileW(handle_.get(), &data_)) {
+      handle_.reset();
       return false;
     }
     if (!IsDotEntry(data_.cFileName)) return true;

@@ -5,15 +5,14 @@
 
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin {
 
 class FindFiles {
  public:
   // Starts listing `pattern` (a folder + "\" + a wildcard name).
   explicit FindFiles(const std::wstring& pattern);
-  ~FindFiles();
-  FindFiles(const FindFiles&) = delete;
-  FindFiles& operator=(const FindFiles&) = delete;
 
   // Advances to the next entry other than "." and ".."; false at the end or
   // when the listing could not start.
@@ -32,7 +31,7 @@ class FindFiles {
   unsigned long long Size() const { return (static_cast<unsigned long long>(data_.nFileSizeHigh) << 32) | data_.nFileSizeLow; }
 
  private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  UniqueFind handle_;
   DWORD status_ = ERROR_SUCCESS;
   bool pending_ = false;  // the first entry is read but not yet handed out
   WIN32_FIND_DATAW data_{};

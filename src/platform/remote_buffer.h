@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin {
 
 class RemoteBuffer {
@@ -22,7 +24,7 @@ class RemoteBuffer {
   bool Read(size_t offset, void* data, size_t length) const;
 
  private:
-  HANDLE process_ = nullptr;
+  UniqueProcess process_;
   void* address_ = nullptr;
   size_t size_ = 0;
 };

@@ -60,8 +60,7 @@ void CreateFolderOf(const std::wstring& path) {
 TextFile::~TextFile() { Close(); }
 
 void TextFile::Close() {
-  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  handle_.reset();
   lineBuffer_.clear();
   lineOffset_ = 0;
   lineBufferFilled_ = false;
@@ -80,8 +79,8 @@ bool TextFile::Open(const std::wstring& path, unsigned mode, TextEncoding encodi
   DWORD desired = access == TextRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   DWORD share = (mode & TextExclusive) ? 0 : FILE_SHARE_READ;
   DWORD disposition = access == TextRead ? OPEN_EXISTING : access == TextReadWrite ? OPEN_ALWAYS : CREATE_ALWAYS;
-  handle_ = CreateFileW(path.c_str(), desired, share, nullptr, disposition, attributes, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  handle_.reset(CreateFileW(path.c_str(), desired, share, nullptr, disposition, attributes, nullptr));
+  if (!handle_) return false;
 
   if (mode & TextRawAppend) {
     Seek(0, FILE_END);
@@ -92,7 +91,7 @@ bool TextFile::Open(const std::wstring& path, unsigned mode, TextEncoding encodi
     if (access != TextRead && HasMark(encoding_)) {
       std::string mark = MarkBytes(encoding_);
       DWORD written = 0;
-      if (!WriteFile(handle_, mark.data(), DWORD(mark.size()), &written, nullptr) || written != mark.size()) {
+      if (!WriteFile(handle_.get(), mark.data(), DWORD(mark.size()), &written, nullptr) || written != mark.size()) {
         Close();
         return false;
       }
@@ -101,7 +100,7 @@ bool TextFile::Open(const std::wstring& path, unsigned mode, TextEncoding encodi
   }
   unsigned char head[3] = {};
   DWORD got = 0;
-  ReadFile(handle_, head, sizeof head, &got, nullptr);
+  ReadFile(handle_.get(), head, sizeof head, &got, nullptr);
   size_t markLength = 0;
   TextEncoding found = MarkOf(head, got, markLength);
   if (found != TextEncoding::Unspecified) encoding_ = found;
@@ -112,24 +111,24 @@ bool TextFile::Open(const std::wstring& path, unsigned mode, TextEncoding encodi
 
 int64_t TextFile::Size() const {
   LARGE_INTEGER size{};
-  if (handle_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle_, &size)) return 0;
+  if (!handle_ || !GetFileSizeEx(handle_.get(), &size)) return 0;
   return size.QuadPart;
 }
 
 int64_t TextFile::Position() const {
   LARGE_INTEGER zero{}, pos{};
-  if (handle_ == INVALID_HANDLE_VALUE || !SetFilePointerEx(handle_, zero, &pos, FILE_CURRENT)) return 0;
+  if (!handle_ || !SetFilePointerEx(handle_.get(), zero, &pos, FILE_CURRENT)) return 0;
   return pos.QuadPart;
 }
 
 bool TextFile::Seek(int64_t offset, DWORD origin) {
-  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  if (!handle_) return false;
   LARGE_INTEGER to{};
   to.QuadPart = offset;
   lineBuffer_.clear();
   lineOffset_ = 0;
   lineBufferFilled_ = false;
-  return SetFilePointerEx(handle_, to, nullptr, origin) != FALSE;
+  return SetFilePointerEx(handle_.get(), to, nullptr, origin) != FALSE;
 }
 
 std::wstring TextFile::Decode(const std::string& bytes) const {
@@ -156,14 +155,14 @@ std::wstring TextFile::Decode(const std::string& bytes) const {
 
 size_t TextFile::ReadAll(std::wstring& out) {
   out.clear();
-  if (handle_ == INVALID_HANDLE_VALUE) return 0;
+  if (!handle_) return 0;
   const int64_t remaining = Size() - Position();
   if (remaining <= 0 || remaining > 0x7FFFFFFF) return 0;
   std::string bytes(size_t(remaining), '\0');
   size_t total = 0;
   while (total < bytes.size()) {
     DWORD got = 0;
-    if (!ReadFile(handle_, bytes.data() + total, DWORD(bytes.size() - total), &got, nullptr) || got == 0) break;
+    if (!ReadFile(handle_.get(), bytes.data() + total, DWORD(bytes.size() - total), &got, nullptr) || got == 0) break;
     total += got;
   }
   bytes.resize(total);
@@ -179,7 +178,7 @@ void TextFile::FillLineBuffer() {
 
 bool TextFile::ReadLine(std::wstring& out, bool keepBreak) {
   out.clear();
-  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  if (!handle_) return false;
   if (!lineBufferFilled_) FillLineBuffer();
   const std::wstring& b = lineBuffer_;
   for (;;) {
@@ -200,7 +199,7 @@ bool TextFile::ReadLine(std::wstring& out, bool keepBreak) {
 }
 
 size_t TextFile::Write(std::wstring_view text) {
-  if (handle_ == INVALID_HANDLE_VALUE || text.empty()) return 0;
+  if (!handle_ || text.empty()) return 0;
   std::string bytes;
   switch (encoding_) {
     case TextEncoding::Utf16Le:
@@ -223,16 +222,17 @@ size_t TextFile::Write(std::wstring_view text) {
   size_t total = 0;
   while (total < bytes.size()) {
     DWORD written = 0;
-    if (!WriteFile(handle_, bytes.data() + total, DWORD(bytes.size() - total), &written, nullptr) || written == 0) break;
+    if (!WriteFile(handle_.get(), bytes.data() + total, DWORD(bytes.size() - total), &written, nullptr) || written == 0) break;
     total += written;
   }
   return total;
 }
 
 TextEncoding TextFile::DetectEncoding(const std::wstring& path, bool wholeFile) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return TextEncoding::Ansi;
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return TextEncoding::Ansi;
+  const HANDLE h = file.get();
   unsigned char head[20] = {};
   DWORD got = 0;
   ReadFile(h, head, sizeof head, &got, nullptr);
@@ -253,7 +253,6 @@ TextEncoding TextFile::DetectEncoding(const std::wstring& path, bool wholeFile) 
       }
     }
   }
-  CloseHandle(h);
   return found == TextEncoding::Unspecified ? TextEncoding::Ansi : found;
 }
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "platform/unique_handle.h"
 #include <string_view>
 
 namespace tavrin {
@@ -39,7 +41,7 @@ class TextFile {
   bool Open(const std::wstring& path, unsigned mode, TextEncoding encoding = TextEncoding::Unspecified,
             DWORD attributes = FILE_ATTRIBUTE_NORMAL);
   void Close();
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool IsOpen() const { return bool(handle_); }
   TextEncoding Encoding() const { return encoding_; }
 
   // Reads from the current position to the end; returns the characters read.
@@ -61,7 +63,7 @@ class TextFile {
   std::wstring Decode(const std::string& bytes) const;
   void FillLineBuffer();
 
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  UniqueFile handle_;
   TextEncoding encoding_ = TextEncoding::Ansi;
   std::wstring lineBuffer_;
   size_t lineOffset_ = 0;

@@ -54,15 +54,14 @@ std::vector<unsigned char> AccountSid(const std::wstring& accountName) { return 
 
 // A token of the process that belongs to the user, or null. SHGetFolderPath
 // needs impersonation rights; query rights suffice to compare the user.
-HANDLE MatchingToken(HANDLE process, std::vector<unsigned char>& sid) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY | TOKEN_IMPERSONATE | TOKEN_DUPLICATE, &token) &&
-      !OpenProcessToken(process, TOKEN_QUERY, &token))
-    return nullptr;
-  std::vector<unsigned char> user = TokenUserSid(token);
+UniqueToken MatchingToken(HANDLE process, std::vector<unsigned char>& sid) {
+  UniqueToken token;
+  if (!OpenProcessToken(process, TOKEN_QUERY | TOKEN_IMPERSONATE | TOKEN_DUPLICATE, token.put()) &&
+      !OpenProcessToken(process, TOKEN_QUERY, token.put()))
+    return {};
+  std::vector<unsigned char> user = TokenUserSid(token.get());
   if (!user.empty() && EqualSid(user.data(), sid.data())) return token;
-  CloseHandle(token);
-  return nullptr;
+  return {};
 }
 
 bool MountUserHive(const std::wstring& mountName, const std::wstring& profileFolder) {
@@ -86,11 +85,6 @@ int FindUserByAccount(const UserList& users, const std::wstring& accountName) {
   return -1;
 }
 
-void TokenHandle::Reset(HANDLE token) {
-  if (token_) CloseHandle(token_);
-  token_ = token;
-}
-
 bool FindInteractiveUser(ConsoleUser& user) {
   user = ConsoleUser();
   const DWORD session = WTSGetActiveConsoleSessionId();
@@ -104,7 +98,7 @@ bool FindInteractiveUser(ConsoleUser& user) {
 
   std::vector<unsigned char> sid = AccountSid(user.accountName);
   if (sid.empty()) return true;
-  HANDLE token = nullptr;
+  UniqueToken token;
   DWORD ownSession = 0;
   if (ProcessIdToSessionId(GetCurrentProcessId(), &ownSession) && ownSession == session)
     token = MatchingToken(GetCurrentProcess(), sid);
@@ -115,18 +109,17 @@ bool FindInteractiveUser(ConsoleUser& user) {
       for (DWORD i = 0; i < got / sizeof(DWORD) && !token; ++i) {
         DWORD processSession = 0;
         if (!ProcessIdToSessionId(ids[i], &processSession) || processSession != session) continue;
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
+        UniqueProcess process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]));
         if (!process) continue;
-        token = MatchingToken(process, sid);
-        CloseHandle(process);
+        token = MatchingToken(process.get(), sid);
       }
     }
   }
   if (!token) return true;
-  user.token.Reset(token);
-  std::vector<unsigned char> tokenSid = TokenUserSid(token);
+  user.token = std::move(token);
+  std::vector<unsigned char> tokenSid = TokenUserSid(user.token.get());
   user.sid = SidText(tokenSid.empty() ? nullptr : tokenSid.data());
-  user.profileFolder = ShellFolder(CSIDL_PROFILE, token);
+  user.profileFolder = ShellFolder(CSIDL_PROFILE, user.token.get());
   return true;
 }
 
@@ -158,10 +151,10 @@ void InteractiveUser::LoadFolders() {
   LoadUser();
   if (foldersLoaded_) return;
   if (user_.token) {
-    appData_ = ShellFolder(CSIDL_APPDATA, user_.token.Get());
-    localAppData_ = ShellFolder(CSIDL_LOCAL_APPDATA, user_.token.Get());
-    startup_ = ShellFolder(CSIDL_STARTUP, user_.token.Get());
-    programs_ = ShellFolder(CSIDL_PROGRAMS, user_.token.Get());
+    appData_ = ShellFolder(CSIDL_APPDATA, user_.token.get());
+    localAppData_ = ShellFolder(CSIDL_LOCAL_APPDATA, user_.token.get());
+    startup_ = ShellFolder(CSIDL_STARTUP, user_.token.get());
+    programs_ = ShellFolder(CSIDL_PROGRAMS, user_.token.get());
   }
   foldersLoaded_ = true;
 }
@@ -187,7 +180,7 @@ std::wstring InteractiveUser::Sid() {
 HANDLE InteractiveUser::Token() {
   std::lock_guard<std::mutex> lock(mutex_);
   LoadUser();
-  return user_.token.Get();
+  return user_.token.get();
 }
 
 std::wstring InteractiveUser::RegistryRoot() {

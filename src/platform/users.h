@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin {
 
 inline constexpr wchar_t kLocalSystemSid[] = L"S-1-5-18";
@@ -34,30 +36,6 @@ using UserList = std::vector<UserProfile>;
 // Index of the first entry with that account name (any case), or -1.
 int FindUserByAccount(const UserList& users, const std::wstring& accountName);
 
-// Owning handle to an access token.
-class TokenHandle {
- public:
-  TokenHandle() = default;
-  explicit TokenHandle(HANDLE token) : token_(token) {}
-  ~TokenHandle() { Reset(); }
-  TokenHandle(const TokenHandle&) = delete;
-  TokenHandle& operator=(const TokenHandle&) = delete;
-  TokenHandle(TokenHandle&& other) noexcept : token_(std::exchange(other.token_, nullptr)) {}
-  TokenHandle& operator=(TokenHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      token_ = std::exchange(other.token_, nullptr);
-    }
-    return *this;
-  }
-  void Reset(HANDLE token = nullptr);
-  HANDLE Get() const { return token_; }
-  explicit operator bool() const { return token_ != nullptr; }
-
- private:
-  HANDLE token_ = nullptr;
-};
-
 // The user of the active console session. When no running process of that
 // session belongs to the user, only the account name is known: SID and
 // profile folder are empty and the token is invalid.
@@ -65,7 +43,7 @@ struct ConsoleUser {
   std::wstring accountName;
   std::wstring profileFolder;
   std::wstring sid;
-  TokenHandle token;
+  UniqueToken token;
 };
 
 // False when there is no console session or it has no user name.

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin {
 
 class WorkerThread {
@@ -18,14 +20,14 @@ class WorkerThread {
   bool Start(std::function<DWORD()> body);
   bool Running() const;
   // Null when no thread is held.
-  HANDLE Handle() const { return thread_; }
+  HANDLE Handle() const { return thread_.get(); }
   // Waits for the end (up to `ms`); false on time-out.
   bool Wait(DWORD ms) const;
   // The exit code of the ended thread, and the slot is free again.
   DWORD Finish();
 
  private:
-  HANDLE thread_ = nullptr;
+  UniqueThread thread_;
 };
 
 }  // namespace tavrin
