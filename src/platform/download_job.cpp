@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/strings.h"
+#include "platform/unique_handle.h"
 
 namespace tavrin {
 
@@ -25,6 +26,14 @@ struct FreeDeleter {
   void operator()(char* p) const { std::free(p); }
 };
 
+struct InternetHandleTraits {
+  using Type = HINTERNET;
+  static Type Invalid() { return nullptr; }
+  static bool IsFailure(Type value) { return value == nullptr; }
+  static void Close(Type value) { InternetCloseHandle(value); }
+};
+using UniqueInternet = UniqueHandle<InternetHandleTraits>;
+
 }  // namespace
 
 struct DownloadJob {
@@ -34,10 +43,11 @@ struct DownloadJob {
   std::wstring referer;
   std::wstring extraHeaders;
 
-  HINTERNET session = nullptr;
-  HINTERNET request = nullptr;
-  HINTERNET ftpConnection = nullptr;
-  HINTERNET ftpFile = nullptr;
+  // Declared in the order they are opened, so that they close in reverse.
+  UniqueInternet session;
+  UniqueInternet request;
+  UniqueInternet ftpConnection;
+  UniqueInternet ftpFile;
 
   std::atomic<uint64_t> total{0};
   std::atomic<uint64_t> received{0};
@@ -57,7 +67,8 @@ struct DownloadJob {
   std::atomic<uint32_t> filled[2] = {0, 0};
   std::atomic<bool> readerFinished{false};
 
-  HANDLE worker = nullptr;
+  // The closer waits for it to end before the job and its handles go.
+  UniqueThread worker;
 };
 
 namespace {
@@ -85,24 +96,10 @@ bool ExistingFileSize(const std::wstring& path, uint64_t& size) {
   return true;
 }
 
-HANDLE CreateDestination(const std::wstring& path) {
-  // Failures show up when the file itself is created.
-  const size_t slash = path.find_last_of(L'\\');
-  if (slash != std::wstring::npos) CreateFolderTree(path.substr(0, slash));
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) return file;
-  // A hidden or read-only file refuses to be replaced in place.
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(path.c_str());
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
-}
-
 DWORD WINAPI WriterThread(void* parameter) {
   DownloadJob& job = *static_cast<DownloadJob*>(parameter);
-  HANDLE file = CreateDestination(job.destination);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueFile file = CreateFileReplacing(job.destination, FILE_SHARE_READ);
+  if (!file) {
     Fail(job, DownloadCreateFailed);
     return 0;
   }
@@ -112,7 +109,7 @@ DWORD WINAPI WriterThread(void* parameter) {
     const uint32_t count = job.filled[next].load();
     if (count > 0) {
       DWORD written = 0;
-      if (!WriteFile(file, job.buffers[next].get(), count, &written, nullptr) || written != count) {
+      if (!WriteFile(file.get(), job.buffers[next].get(), count, &written, nullptr) || written != count) {
         Fail(job, DownloadTransferFailed);
         break;
       }
@@ -124,7 +121,7 @@ DWORD WINAPI WriterThread(void* parameter) {
     if (job.readerFinished.load()) break;
     Sleep(10);
   }
-  CloseHandle(file);
+  file.reset();
   if (Stopped(job)) {
     DeleteFileW(job.destination.c_str());
   } else {
@@ -133,14 +130,14 @@ DWORD WINAPI WriterThread(void* parameter) {
   return 0;
 }
 
-void ReceiveToFile(DownloadJob& job) {
+void ReceiveToFile(DownloadJob& job, bool announced) {
   job.buffers[0].reset(static_cast<char*>(std::malloc(job.chunk)));
   job.buffers[1].reset(static_cast<char*>(std::malloc(job.chunk)));
   if (!job.buffers[0] || !job.buffers[1]) {
     Fail(job, DownloadOutOfMemory);
     return;
   }
-  HANDLE writer = CreateThread(nullptr, 0, WriterThread, &job, 0, nullptr);
+  UniqueThread writer(CreateThread(nullptr, 0, WriterThread, &job, 0, nullptr));
   if (!writer) {
     Fail(job, DownloadOutOfMemory);
     return;
@@ -150,7 +147,7 @@ void ReceiveToFile(DownloadJob& job) {
     while (job.filled[index].load() != 0 && !Stopped(job)) Sleep(10);
     if (Stopped(job)) break;
     DWORD got = 0;
-    if (!InternetReadFile(job.request, job.buffers[index].get(), job.chunk, &got)) {
+    if (!InternetReadFile(job.request.get(), job.buffers[index].get(), job.chunk, &got)) {
       Fail(job, DownloadTransferFailed);
       break;
     }
@@ -160,13 +157,15 @@ void ReceiveToFile(DownloadJob& job) {
     job.filled[index] = got;
     index ^= 1;
   }
+  // A connection that ends before the announced length is a failed
+  // transfer, never a complete file.
+  if (announced && job.received.load() < job.total.load()) Fail(job, DownloadTransferFailed);
   if (!Stopped(job)) {
     while ((job.filled[0].load() != 0 || job.filled[1].load() != 0) && !Stopped(job)) Sleep(10);
     job.total = job.received.load();
     job.readerFinished = true;
   }
-  WaitForSingleObject(writer, INFINITE);
-  CloseHandle(writer);
+  WaitForSingleObject(writer.get(), INFINITE);
 }
 
 void ReceiveToMemory(DownloadJob& job, bool announced) {
@@ -198,12 +197,14 @@ void ReceiveToMemory(DownloadJob& job, bool announced) {
     }
     const DWORD want = DWORD(std::min<uint64_t>(job.chunk, capacity - received));
     DWORD got = 0;
-    if (!InternetReadFile(job.request, job.body.get() + received, want, &got) || got == 0) break;
+    if (!InternetReadFile(job.request.get(), job.body.get() + received, want, &got) || got == 0) break;
     received += got;
     job.received = received;
     UpdatePercent(job);
   }
-  if (received == 0) {
+  // A connection that ends before the announced length (up to the cap) is
+  // a failed transfer, never a complete body.
+  if (received == 0 || (announced && received < std::min(total, kDownloadMemoryCap))) {
     Fail(job, DownloadTransferFailed);
     return;
   }
@@ -260,14 +261,14 @@ bool FtpLength(DownloadJob& job, uint64_t& size) {
   UrlParts url;
   if (!SplitUrl(job.url, url) || url.path.empty()) return false;
   const bool secure = StartsWithNoCase(job.url, L"ftps");
-  job.ftpConnection = InternetConnectW(job.session, url.host, url.port, url.user[0] ? url.user : nullptr,
+  job.ftpConnection.reset(InternetConnectW(job.session.get(), url.host, url.port, url.user[0] ? url.user : nullptr,
                                        url.password[0] ? url.password : nullptr, INTERNET_SERVICE_FTP,
-                                       secure ? INTERNET_FLAG_SECURE : 0, 0);
+                                             secure ? INTERNET_FLAG_SECURE : 0, 0));
   if (!job.ftpConnection) return false;
-  job.ftpFile = FtpOpenFileW(job.ftpConnection, url.path.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+  job.ftpFile.reset(FtpOpenFileW(job.ftpConnection.get(), url.path.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0));
   if (!job.ftpFile) return false;
   DWORD high = 0;
-  const DWORD low = FtpGetFileSize(job.ftpFile, &high);
+  const DWORD low = FtpGetFileSize(job.ftpFile.get(), &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
   size = (uint64_t(high) << 32) | low;
   return true;
@@ -280,21 +281,21 @@ DWORD WINAPI WorkerThread(void* parameter) {
     Fail(job, DownloadNoConnection);
     return 0;
   }
-  job.session = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  job.session.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!job.session) {
     Fail(job, DownloadOpenFailed);
     return 0;
   }
   DWORD timeout = 20000;
-  InternetSetOptionW(job.session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+  InternetSetOptionW(job.session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
   DWORD retries = 2;
-  InternetSetOptionW(job.session, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
+  InternetSetOptionW(job.session.get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
   job.state = DownloadSessionOpen;
 
   const std::wstring headers = BuildRequestHeaders(job.extraHeaders, job.referer);
   if (headers.find(L"Accept-Encoding: gzip, deflate\r\n") != std::wstring::npos) {
     BOOL decode = TRUE;
-    InternetSetOptionW(job.session, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+    InternetSetOptionW(job.session.get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
   }
   if (Stopped(job)) return 0;
 
@@ -307,14 +308,14 @@ DWORD WINAPI WorkerThread(void* parameter) {
   }
   DWORD openFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RESYNCHRONIZE;
   if (job.flags & DownloadReload) openFlags |= INTERNET_FLAG_RELOAD;
-  job.request = InternetOpenUrlW(job.session, job.url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                 headers.empty() ? 0 : DWORD(headers.size()), openFlags, 0);
+  job.request.reset(InternetOpenUrlW(job.session.get(), job.url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                                       headers.empty() ? 0 : DWORD(headers.size()), openFlags, 0));
   if (!job.request) {
     Fail(job, DownloadOpenFailed);
     return 0;
   }
 
-  uint64_t total = AnnouncedLength(job.request);
+  uint64_t total = AnnouncedLength(job.request.get());
   if (total == 0 && StartsWithNoCase(job.url, L"ftp")) {
     // A URL that cannot be split or a file the server will not open ends
     // the job here, so that a caller polling for the end sees it.
@@ -342,7 +343,7 @@ DWORD WINAPI WorkerThread(void* parameter) {
   if (job.flags & DownloadToMemory) {
     ReceiveToMemory(job, announced);
   } else {
-    ReceiveToFile(job);
+    ReceiveToFile(job, announced);
   }
   return 0;
 }
@@ -384,15 +385,16 @@ DownloadJobPtr StartDownload(const std::wstring& url, const std::wstring& destin
   job->flags = flags;
   job->referer = referer;
   job->extraHeaders = extraHeaders;
-  job->worker = CreateThread(nullptr, 0, WorkerThread, job.get(), 0, nullptr);
+  job->worker.reset(CreateThread(nullptr, 0, WorkerThread, job.get(), 0, nullptr));
   if (!job->worker) return nullptr;
-  if (flags & DownloadWait) WaitForWorker(job->worker, 5);
+  if (flags & DownloadWait) WaitForWorker(job->worker.get(), 5);
   return job;
 }
 
 uint32_t QueryDownload(DownloadJob& job, DownloadQuery what) {
   const uint32_t error = job.error.load();
-  if (error != DownloadNoError) {
+  // The share of a failed transfer stays readable: it tells how far it got.
+  if (error != DownloadNoError && what != QueryPermille) {
     job.state = DownloadCreated;
     job.received = 0;
   }
@@ -428,13 +430,8 @@ void DownloadJobCloser::operator()(DownloadJob* job) const {
   if (!job) return;
   if (job->worker) {
     Fail(*job, DownloadCancelled);
-    WaitForWorker(job->worker, 10);
-    CloseHandle(job->worker);
+    WaitForWorker(job->worker.get(), 10);
   }
-  if (job->ftpFile) InternetCloseHandle(job->ftpFile);
-  if (job->ftpConnection) InternetCloseHandle(job->ftpConnection);
-  if (job->request) InternetCloseHandle(job->request);
-  if (job->session) InternetCloseHandle(job->session);
   delete job;
 }
 

@@ -61,7 +61,9 @@ DownloadJobPtr StartDownload(const std::wstring& url, const std::wstring& destin
                              const std::wstring& referer = {}, const std::wstring& extraHeaders = {});
 
 // A query on a job whose error is set first resets its state and received
-// count to 0, so that a failed job never looks half done.
+// count to 0, so that a failed job never looks half done; QueryPermille
+// alone leaves them, so the share a failed transfer reached can be read
+// before anything else is asked.
 uint32_t QueryDownload(DownloadJob& job, DownloadQuery what);
 
 // The zero-terminated body of a completed memory download; empty otherwise.

@@ -53,6 +53,23 @@ bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
 }
 
+UniqueFile CreateFileReplacing(const std::wstring& path, DWORD share) {
+  // Failures to create the folders show up when the file itself is created.
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash != std::wstring::npos && slash > 0) CreateFolderTree(path.substr(0, slash));
+  auto create = [&] {
+    return UniqueFile(
+        CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  UniqueFile file = create();
+  if (file) return file;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return file;
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
+  return create();
+}
+
 bool SetHiddenAttribute(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
@@ -107,14 +124,11 @@ bool CreateFolderTree(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
 
 unsigned long long FileSize(const std::wstring& path) {
   const std::wstring target = LongPath(path);
-  HANDLE file = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    LARGE_INTEGER size{};
-    BOOL ok = GetFileSizeEx(file, &size);
-    CloseHandle(file);
-    if (ok) return static_cast<unsigned long long>(size.QuadPart);
-  }
+  UniqueFile file(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (file && GetFileSizeEx(file.get(), &size)) return static_cast<unsigned long long>(size.QuadPart);
   // A name with wildcards would list something else than the file itself.
   if (path.find_first_of(L"*?") != std::wstring::npos) return 0;
   FindFiles entry(target);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin {
 
 // A drive letter followed by ":\", or a path beginning with "\\". Anything
@@ -22,12 +24,15 @@ std::wstring LongPath(const std::wstring& path);
 // The inverse, for interfaces that want a plain path (the shell).
 std::wstring PlainPath(const std::wstring& path);
 
-// True when the path exists, is a folder and is not a reparse point
-// (junction or symbolic link).
 // True for an existing file that is not a folder.
 bool FileExists(const std::wstring& path);
 // Renames a file, replacing a file of the target name.
 bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
+// Creates the file for writing, with the sharing given, creating its
+// missing folders and replacing an existing file, also a hidden or
+// read-only one (which refuses to be replaced in place). Empty on failure,
+// with the platform's reason as the last error.
+UniqueFile CreateFileReplacing(const std::wstring& path, DWORD share = 0);
 // Adds the hidden attribute to an existing file or folder.
 bool SetHiddenAttribute(const std::wstring& path);
 // The module file name of the running executable (up to 1024 characters),
@@ -35,6 +40,8 @@ bool SetHiddenAttribute(const std::wstring& path);
 std::wstring OwnExecutablePath();
 // The folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
+// True when the path exists, is a folder and is not a reparse point
+// (junction or symbolic link).
 bool FolderExists(const std::wstring& path);
 
 // Creates every missing folder of an absolute path (drive paths in the long

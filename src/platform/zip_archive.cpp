@@ -22,17 +22,8 @@ constexpr int kCaseInsensitive = 2;
 
 bool WriteEntry(unzFile archive, const std::wstring& destination) {
   if (unzOpenCurrentFile(archive) != UNZ_OK) return false;
-  const size_t slash = destination.find_last_of(L'\\');
-  if (slash != std::wstring::npos) CreateFolderTree(destination.substr(0, slash));
-  HANDLE file = CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    // A hidden or read-only file refuses to be replaced in place.
-    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(destination.c_str());
-    file = CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueFile file = CreateFileReplacing(destination);
+  if (!file) {
     unzCloseCurrentFile(archive);
     return false;
   }
@@ -46,29 +37,28 @@ bool WriteEntry(unzFile archive, const std::wstring& destination) {
     }
     if (got == 0) break;
     DWORD written = 0;
-    if (!WriteFile(file, buffer.data(), DWORD(got), &written, nullptr) || written != DWORD(got)) {
+    if (!WriteFile(file.get(), buffer.data(), DWORD(got), &written, nullptr) || written != DWORD(got)) {
       ok = false;
       break;
     }
   }
   // Reports a checksum mismatch once the whole entry has been read.
   if (unzCloseCurrentFile(archive) != UNZ_OK) ok = false;
-  CloseHandle(file);
+  file.reset();
   if (!ok) DeleteFileW(destination.c_str());
   return ok;
 }
 
 bool CopyFileIntoZip(zipFile zip, const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   std::vector<char> buffer(1 << 20);
   bool ok = true;
   DWORD got = 0;
-  while (ok && (ok = ReadFile(file, buffer.data(), DWORD(buffer.size()), &got, nullptr) != FALSE) && got > 0) {
+  while (ok && (ok = ReadFile(file.get(), buffer.data(), DWORD(buffer.size()), &got, nullptr) != FALSE) && got > 0) {
     ok = zipWriteInFileInZip(zip, buffer.data(), got) == ZIP_OK;
   }
-  CloseHandle(file);
   return ok;
 }
 

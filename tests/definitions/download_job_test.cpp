@@ -183,6 +183,29 @@ TEST_F(DownloadJobTest, FailuresEndTheJobWithAnError) {
   }
 }
 
+TEST_F(DownloadJobTest, ABodyCutShortOfItsLengthFailsAndKeepsItsShare) {
+  const std::string bytes = RandomBytes(200000, 8);
+  const std::wstring url = TheLoopback().HttpUrl(L"/-cut" + Serve(L"cut.bin", bytes));
+  const std::wstring destination = local_ / L"cut.bin";
+  for (unsigned flags : {0u, unsigned(DownloadToMemory)}) {
+    SCOPED_TRACE(flags);
+    DownloadJobPtr job = StartDownload(url, flags ? L"" : destination, flags | DownloadReload | DownloadWait);
+    ASSERT_TRUE(job);
+    // Half the announced length arrived; asked first, the share is kept,
+    // and asking again does not reset it.
+    const uint32_t permille = QueryDownload(*job, QueryPermille);
+    EXPECT_GT(permille, 0u);
+    EXPECT_LT(permille, 1000u);
+    EXPECT_EQ(QueryDownload(*job, QueryPermille), permille);
+    EXPECT_EQ(QueryDownload(*job, QueryError), uint32_t(DownloadTransferFailed));
+    EXPECT_EQ(QueryDownload(*job, QueryReceived), 0u);
+    EXPECT_EQ(QueryDownload(*job, QueryPermille), 0u);
+    EXPECT_TRUE(DownloadBody(*job).empty());
+    job.reset();
+    EXPECT_FALSE(test::FileExists(destination));
+  }
+}
+
 TEST_F(DownloadJobTest, ClosingARunningDownloadRemovesThePartialFile) {
   const std::string bytes = RandomBytes(400000, 7);
   const std::wstring destination = local_ / L"partial.bin";

@@ -7,6 +7,8 @@ several ways by changing only the base address it hands to the program:
 
   /-nolength/...   no Content-Length; the body ends when the connection closes
   /-slow/...       the body in 16 KiB pieces, 50 ms apart
+  /-cut/...        the whole length announced, the first half sent, then the
+                   connection closed
 
 Every request is appended to requests.log in the --state folder, and the
 chosen ports are written to its "ports" file once both sockets listen.
@@ -54,7 +56,11 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         try:
-            if "slow" in modes:
+            if "cut" in modes:
+                self.wfile.write(body[:len(body) // 2])
+                self.wfile.flush()
+                self.close_connection = True
+            elif "slow" in modes:
                 for i in range(0, len(body), 16384):
                     self.wfile.write(body[i:i + 16384])
                     self.wfile.flush()
