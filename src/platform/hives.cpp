@@ -2,23 +2,17 @@
 
 #include <windows.h>
 
+#include "platform/privileges.h"
 #include "platform/registry.h"
 
 namespace tavrin {
 
 namespace {
 
+// Loading, saving and unloading hives need both.
 void EnableHivePrivileges() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-  for (const wchar_t* name : {SE_RESTORE_NAME, SE_BACKUP_NAME}) {
-    TOKEN_PRIVILEGES privileges{};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid))
-      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-  }
-  CloseHandle(token);
+  EnablePrivilege(SE_RESTORE_NAME);
+  EnablePrivilege(SE_BACKUP_NAME);
 }
 
 HKEY RootKey(HiveRoot root) { return root == HiveRoot::Machine ? HKEY_LOCAL_MACHINE : HKEY_USERS; }

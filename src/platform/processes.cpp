@@ -9,7 +9,9 @@
 
 #include "platform/file_system.h"
 #include "platform/message_pump.h"
+#include "platform/privileges.h"
 #include "platform/strings.h"
+#include "platform/unique_handle.h"
 
 namespace tavrin {
 
@@ -44,23 +46,8 @@ std::wstring FileNameOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE h = nullptr) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~Handle() {
-    if (h_) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE Get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  HANDLE h_;
-};
-
 bool StartProcess(const std::wstring& commandLine, const std::wstring& arguments, int showCommand,
-                  const RunOptions& options, PROCESS_INFORMATION& process) {
+                  const RunOptions& options, UniqueProcessInformation& process) {
   std::wstring program, programArguments;
   SplitCommandLine(commandLine, program, programArguments);
   if (program.empty()) return false;
@@ -80,27 +67,27 @@ bool StartProcess(const std::wstring& commandLine, const std::wstring& arguments
   startup.wShowWindow = static_cast<WORD>(showCommand);
   PVOID redirection = nullptr;
   bool suspended = options.suspendRedirection && Wow64DisableWow64FsRedirection(&redirection);
-  BOOL started = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(), &startup,
-                                &process);
+  PROCESS_INFORMATION info{};
+  BOOL started = FALSE;
+  {
+    OriginalPrivilegesScope unprivileged;
+    started = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(), &startup, &info);
+  }
   if (suspended) Wow64RevertWow64FsRedirection(redirection);
+  if (started) process.Adopt(info);
   return started != FALSE;
 }
 
-long long FinishProcess(PROCESS_INFORMATION& process, bool wait) {
-  CloseHandle(process.hThread);
-  if (!wait) {
-    CloseHandle(process.hProcess);
-    return process.dwProcessId;
-  }
-  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+long long FinishProcess(const UniqueProcessInformation& process, bool wait) {
+  if (!wait) return process.processId;
+  while (WaitForSingleObject(process.process.get(), 0) == WAIT_TIMEOUT) {
     DispatchPendingMessages();
     // Wakes as soon as the process ends, otherwise after 10 ms.
-    WaitForSingleObject(process.hProcess, 10);
+    WaitForSingleObject(process.process.get(), 10);
   }
   DWORD exitCode = 0;
-  BOOL known = GetExitCodeProcess(process.hProcess, &exitCode);
-  CloseHandle(process.hProcess);
+  BOOL known = GetExitCodeProcess(process.process.get(), &exitCode);
   return known ? static_cast<long long>(exitCode) : -1;
 }
 
@@ -109,23 +96,17 @@ long long FinishProcess(PROCESS_INFORMATION& process, bool wait) {
 class FileView {
  public:
   explicit FileView(const std::wstring& path) {
-    file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) return;
+    file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) return;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file_, &size) || size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) return;
-    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) return;
+    mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping_) return;
-    data_ = static_cast<const unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
+    data_ = static_cast<const unsigned char*>(view_.get());
     if (data_) size_ = static_cast<size_t>(size.QuadPart);
   }
-  ~FileView() {
-    if (data_) UnmapViewOfFile(data_);
-    if (mapping_) CloseHandle(mapping_);
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  }
-  FileView(const FileView&) = delete;
-  FileView& operator=(const FileView&) = delete;
 
   // A copy of `T` at `offset`; false when it does not lie inside the file.
   template <typename T>
@@ -142,8 +123,10 @@ class FileView {
   }
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE mapping_ = nullptr;
+  // Declared in the order they are created, so they close in reverse.
+  UniqueFile file_;
+  UniqueMapping mapping_;
+  UniqueMappedView view_;
   const unsigned char* data_ = nullptr;
   size_t size_ = 0;
 };
@@ -285,20 +268,8 @@ std::wstring ResolveProgram(const std::wstring& program) {
 
 long long RunProgram(const std::wstring& commandLine, const std::wstring& arguments, int showCommand, bool wait,
                      const RunOptions& options) {
-  PROCESS_INFORMATION process{};
+  UniqueProcessInformation process;
   if (!StartProcess(commandLine, arguments, showCommand, options, process)) return wait ? -1 : 0;
-  return FinishProcess(process, wait);
-}
-
-long long RunProgramUnprivileged(PrivilegeState& privileges, const std::wstring& commandLine,
-                                 const std::wstring& arguments, int showCommand, bool wait,
-                                 const RunOptions& options) {
-  const bool wereEnabled = privileges.valid;
-  RestorePrivileges(privileges);
-  PROCESS_INFORMATION process{};
-  bool started = StartProcess(commandLine, arguments, showCommand, options, process);
-  if (wereEnabled) privileges = EnablePrivileges();
-  if (!started) return wait ? -1 : 0;
   return FinishProcess(process, wait);
 }
 
@@ -308,10 +279,13 @@ DWORD OpenDocument(const std::wstring& path) {
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpFile = path.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&info)) return 0;
-  if (!info.hProcess) return 1;
-  DWORD pid = GetProcessId(info.hProcess);
-  CloseHandle(info.hProcess);
+  {
+    OriginalPrivilegesScope unprivileged;
+    if (!ShellExecuteExW(&info)) return 0;
+  }
+  UniqueProcess process(info.hProcess);
+  if (!process) return 1;
+  const DWORD pid = GetProcessId(process.get());
   return pid != 0 ? pid : 1;
 }
 
@@ -349,15 +323,15 @@ DWORD RegisterComDll(const std::wstring& path) {
 
 bool IsProcessRunning(DWORD pid) {
   if (pid < 5) return pid == 4;
-  Handle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-  if (process) return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+  UniqueProcess process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (process) return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
   if (GetLastError() != ERROR_ACCESS_DENIED) return false;
   // A process we may not wait on still exists; ask for its exit code, and
   // when even that is refused, it is there all the same.
-  Handle limited(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  UniqueProcess limited(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
   if (!limited) return true;
   DWORD exitCode = 0;
-  return !GetExitCodeProcess(limited.Get(), &exitCode) || exitCode == STILL_ACTIVE;
+  return !GetExitCodeProcess(limited.get(), &exitCode) || exitCode == STILL_ACTIVE;
 }
 
 bool KillProcess(DWORD pid) {
@@ -372,10 +346,9 @@ bool KillProcess(DWORD pid) {
 
   auto terminate = [pid]() {
     for (int attempt = 0; attempt < 30; ++attempt) {
-      if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
-        TerminateProcess(process, 0);
+      if (UniqueProcess process(OpenProcess(PROCESS_TERMINATE, FALSE, pid)); process) {
+        TerminateProcess(process.get(), 0);
         Sleep(20);
-        CloseHandle(process);
       } else {
         Sleep(20);
       }
@@ -385,16 +358,14 @@ bool KillProcess(DWORD pid) {
   };
   if (terminate()) return true;
 
-  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
   if (snapshot) {
     THREADENTRY32 thread{};
     thread.dwSize = sizeof thread;
-    for (BOOL more = Thread32First(snapshot.Get(), &thread); more; more = Thread32Next(snapshot.Get(), &thread)) {
+    for (BOOL more = Thread32First(snapshot.get(), &thread); more; more = Thread32Next(snapshot.get(), &thread)) {
       if (thread.th32OwnerProcessID != pid) continue;
-      if (HANDLE handle = OpenThread(THREAD_TERMINATE, FALSE, thread.th32ThreadID)) {
-        TerminateThread(handle, 0);
-        CloseHandle(handle);
-      }
+      if (UniqueThread handle(OpenThread(THREAD_TERMINATE, FALSE, thread.th32ThreadID)); handle)
+        TerminateThread(handle.get(), 0);
     }
   }
   return terminate();
@@ -416,13 +387,13 @@ int KillProcessesInFolder(const std::wstring& folder) {
 int KillProcessesByName(const std::wstring& exeName) {
   const std::wstring wanted = FileNameOf(exeName);
   if (wanted.empty()) return 0;
-  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return 0;
   const DWORD self = GetCurrentProcessId();
   int ended = 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == self || !EqualsNoCase(FileNameOf(entry.szExeFile), wanted)) continue;
     if (KillProcess(entry.th32ProcessID)) ++ended;
     Sleep(10);
@@ -430,24 +401,24 @@ int KillProcessesByName(const std::wstring& exeName) {
   return ended;
 }
 
-DWORD FindProcessByPath(const std::wstring& imagePath) {
+DWORD FindProcessByPath(const std::wstring& imagePath, DWORD except) {
   const std::wstring wanted = NormalizeImagePath(imagePath);
   if (wanted.empty()) return 0;
   for (DWORD pid : RunningProcessIds()) {
-    if (pid != 0 && EqualsNoCase(ProcessImagePath(pid), wanted)) return pid;
+    if (pid != 0 && pid != except && EqualsNoCase(ProcessImagePath(pid), wanted)) return pid;
   }
   return 0;
 }
 
 std::wstring ProcessImagePath(DWORD pid) {
-  Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  UniqueProcess process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
   if (!process) return {};
   std::wstring path(1024, L'\0');
   DWORD length = DWORD(path.size());
-  if (QueryFullProcessImageNameW(process.Get(), 0, path.data(), &length)) {
+  if (QueryFullProcessImageNameW(process.get(), 0, path.data(), &length)) {
     path.resize(length);
   } else {
-    length = K32GetProcessImageFileNameW(process.Get(), path.data(), DWORD(path.size()));
+    length = K32GetProcessImageFileNameW(process.get(), path.data(), DWORD(path.size()));
     path.resize(length);
   }
   return NormalizeImagePath(path);

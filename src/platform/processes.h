@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "platform/privileges.h"
-
 namespace tavrin {
 
 struct RunOptions {
@@ -32,14 +30,11 @@ std::wstring ResolveProgram(const std::wstring& program);
 // process identifier, 0 when it could not start. With waiting: the exit
 // code (0 to 0xFFFFFFFF) once the process has ended, the calling thread's
 // messages dispatched meanwhile; -1 when it could not start.
+// Every process this layer starts (here, OpenDocument, RegisterComDll,
+// DeleteSelfAndExit) is created with the privileges the program had before
+// it enabled its own set (OriginalPrivilegesScope).
 long long RunProgram(const std::wstring& commandLine, const std::wstring& arguments, int showCommand, bool wait,
                      const RunOptions& options = {});
-
-// The same with the program's privileges put back to their previous state
-// for the start and enabled again right after it.
-long long RunProgramUnprivileged(PrivilegeState& privileges, const std::wstring& commandLine,
-                                 const std::wstring& arguments, int showCommand, bool wait,
-                                 const RunOptions& options = {});
 
 // Shell-opens a file, folder or URL: the new process identifier, 1 when the
 // shell started no process, 0 on failure.
@@ -74,8 +69,9 @@ int KillProcessesByPath(const std::wstring& imagePath);
 int KillProcessesByName(const std::wstring& exeName);
 int KillProcessesInFolder(const std::wstring& folder);
 
-// The first running process with that image path; 0 when none.
-DWORD FindProcessByPath(const std::wstring& imagePath);
+// The first running process with that image path other than `except`; 0
+// when none.
+DWORD FindProcessByPath(const std::wstring& imagePath, DWORD except = 0);
 
 // The image path of a process in the Win32 form; empty when unknown.
 std::wstring ProcessImagePath(DWORD pid);

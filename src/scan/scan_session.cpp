@@ -6,6 +6,7 @@
 #include "platform/file_removal.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"
+#include "platform/privileges.h"
 #include "platform/registry.h"
 #include "platform/windows_version.h"
 #include "results/details_files.h"
@@ -98,7 +99,9 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   ScanSession& s = *scan.session;
   ResultSet& results = *scan.results;
 
-  // 1. A clean slate.
+  // 1. A clean slate, with the process privileges enabled again: a state
+  // put back since start-up must not leave the phases without them.
+  EnablePrivileges();
   s.startTime = CurrentDbStamp();
   s.cancelled = false;
   s.reportPath.clear();

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/message_pump.h"
+#include "platform/privileges.h"
 #include "platform/strings.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
@@ -121,26 +123,45 @@ TEST(Processes, IsProcessRunningForTheLowIdentifiers) {
   EXPECT_TRUE(IsProcessRunning(GetCurrentProcessId()));
 }
 
-TEST(Processes, RunProgramUnprivilegedStartsWithThePreviousPrivileges) {
+TEST(Processes, EveryChildStartsWithoutTheProgramsPrivileges) {
   // Disabled in a fresh token, enabled by the program's privilege set.
-  const wchar_t* privilege = L"SeShutdownPrivilege";
-  ASSERT_FALSE(PrivilegeEnabled(privilege));
+  ASSERT_FALSE(PrivilegeEnabled(SE_DEBUG_NAME));
   PrivilegeState state = EnablePrivileges();
   ASSERT_TRUE(state.valid);
-  ASSERT_TRUE(PrivilegeEnabled(privilege));
-  const std::wstring command = Quoted(HelperPath()) + L" privilege " + privilege;
+  ASSERT_TRUE(PrivilegeEnabled(SE_DEBUG_NAME));
+  ScratchFolder scratch;
+  const std::wstring command = Quoted(HelperPath()) + L" privileges";
+  // Through the shell: a command script that hands on what the helper saw.
+  const std::wstring script = scratch / L"privileges.cmd";
+  const std::wstring helper = HelperPath();  // a build path: plain ASCII
+  const std::string text = "@\"" + std::string(helper.begin(), helper.end()) + "\" privileges\r\n@exit %errorlevel%\r\n";
+  ASSERT_TRUE(WriteBytes(script, text));
 
-  EXPECT_EQ(RunProgram(command, L"", SW_HIDE, true), 1);  // a child inherits the enabled state
-  EXPECT_EQ(RunProgramUnprivileged(state, command, L"", SW_HIDE, true), 0);
-  EXPECT_TRUE(state.valid);
-  EXPECT_TRUE(PrivilegeEnabled(privilege));
+  const struct {
+    const char* path;
+    std::function<DWORD()> start;  // the exit code of the started child
+  } paths[] = {
+      {"RunProgram waiting", [&] { return DWORD(RunProgram(command, L"", SW_HIDE, true)); }},
+      {"RunProgram", [&] { return ChildProcess(DWORD(RunProgram(command, L"", SW_HIDE, false))).Wait(); }},
+      {"OpenDocument", [&] { return ChildProcess(OpenDocument(script)).Wait(); }},
+  };
+  for (const auto& p : paths) {
+    EXPECT_EQ(p.start(), 0u) << p.path;  // none of backup, restore, debug, take ownership
+    EXPECT_TRUE(PrivilegeEnabled(SE_DEBUG_NAME)) << p.path << ": enabled again after the start";
+  }
 
   RestorePrivileges(state);
-  EXPECT_FALSE(PrivilegeEnabled(privilege));
-  // Nothing was enabled, so nothing is enabled afterwards either.
-  EXPECT_EQ(RunProgramUnprivileged(state, command, L"", SW_HIDE, true), 0);
-  EXPECT_FALSE(state.valid);
-  EXPECT_FALSE(PrivilegeEnabled(privilege));
+  EXPECT_FALSE(PrivilegeEnabled(SE_DEBUG_NAME));
+  EXPECT_EQ(RunProgram(command, L"", SW_HIDE, true), 0);
+  EXPECT_FALSE(PrivilegeEnabled(SE_DEBUG_NAME));
+}
+
+TEST(Processes, APrivilegeEnabledAloneIsPutBackForChildrenToo) {
+  const std::wstring command = Quoted(HelperPath()) + L" privilege " + SE_SHUTDOWN_NAME;
+  ASSERT_TRUE(EnablePrivilege(SE_SHUTDOWN_NAME));
+  EXPECT_EQ(RunProgram(command, L"", SW_HIDE, true), 0);
+  EXPECT_TRUE(PrivilegeEnabled(SE_SHUTDOWN_NAME));
+  EXPECT_FALSE(EnablePrivilege(L"SeNoSuchPrivilege"));
 }
 
 TEST(Processes, KillProcessEndsItAndNeverTheCaller) {

@@ -11,6 +11,7 @@
 #include "platform/hives.h"
 #include "platform/registry.h"
 #include "platform/text_file.h"
+#include "platform/unique_handle.h"
 #include "results/details_files.h"
 #include "results/whitelist.h"
 #include "scan/scan_phases.h"
@@ -88,6 +89,19 @@ void CancellingPhase(ScanEnvironment&) {
   phaseCancel->user = true;
 }
 void LatePhase(ScanEnvironment&) { phasesRun.push_back(L"late"); }
+
+bool DebugPrivilegeEnabled() {
+  PRIVILEGE_SET set{};
+  set.PrivilegeCount = 1;
+  UniqueToken token;
+  if (!LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &set.Privilege[0].Luid) ||
+      !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
+    return false;
+  BOOL enabled = FALSE;
+  return PrivilegeCheck(token.get(), &set, &enabled) && enabled;
+}
+bool debugEnabledInPhase = false;
+void PrivilegePhase(ScanEnvironment&) { debugEnabledInPhase = DebugPrivilegeEnabled(); }
 bool Never(const ScanEnvironment&) { return false; }
 void SkippedPhase(ScanEnvironment&) { phasesRun.push_back(L"skipped"); }
 
@@ -162,6 +176,20 @@ TEST_F(ScanFixture, CompletedScanWritesTheWholeReportAndUnmountsTheDefinitions) 
   EXPECT_EQ(progress.positions.back(), 100);
   EXPECT_EQ(progress.statuses.back(), L"Scan complete.");
   EXPECT_FALSE(session.cancelled);
+}
+
+TEST_F(ScanFixture, EveryScanEnablesTheProcessPrivilegesAgain) {
+  // Whatever disabled them since start-up, the phases have them.
+  UniqueToken token;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()));
+  TOKEN_PRIVILEGES disabled{};
+  disabled.PrivilegeCount = 1;
+  ASSERT_TRUE(LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &disabled.Privileges[0].Luid));
+  ASSERT_TRUE(AdjustTokenPrivileges(token.get(), FALSE, &disabled, 0, nullptr, nullptr));
+  ASSERT_FALSE(DebugPrivilegeEnabled());
+  const ScanPhase phases[] = {{6, nullptr, PrivilegePhase}};
+  ASSERT_EQ(RunScanPhases(scan, phases), kScanRan);
+  EXPECT_TRUE(debugEnabledInPhase);
 }
 
 TEST_F(ScanFixture, CancelledScanSkipsTheRestButStillEndsItsReport) {

@@ -5,6 +5,9 @@
 //                        sleep, exit 0
 //   privilege NAME       exit 1 when the privilege is enabled in the token,
 //                        0 when not, 2 when it cannot be read
+//   privileges           exit with the sum of 1 (backup), 2 (restore),
+//                        4 (debug) and 8 (take ownership) for those enabled,
+//                        or 16 when the token cannot be read
 //   cmdline OUTPUT       write the process's command line to OUTPUT (UTF-16)
 //   deleteself           remove its own executable and exit
 #include <windows.h>
@@ -43,6 +46,18 @@ int PrivilegeEnabled(const wchar_t* name) {
   return ok ? (enabled ? 1 : 0) : 2;
 }
 
+int EnabledPowerfulPrivileges() {
+  int sum = 0;
+  int bit = 1;
+  for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME, SE_DEBUG_NAME, SE_TAKE_OWNERSHIP_NAME}) {
+    const int enabled = PrivilegeEnabled(name);
+    if (enabled == 2) return 16;
+    if (enabled == 1) sum += bit;
+    bit *= 2;
+  }
+  return sum;
+}
+
 int WriteCommandLine(const wchar_t* path) {
   const wchar_t* line = GetCommandLineW();
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -65,6 +80,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"exit" && argc >= 3) return int(wcstoul(argv[2], nullptr, 10));
   if (mode == L"hold" && argc >= 4) return Hold(argv[2], wcstoul(argv[3], nullptr, 10));
   if (mode == L"privilege" && argc >= 3) return PrivilegeEnabled(argv[2]);
+  if (mode == L"privileges") return EnabledPowerfulPrivileges();
   if (mode == L"cmdline" && argc >= 3) return WriteCommandLine(argv[2]);
   if (mode == L"deleteself") tavrin::DeleteSelfAndExit();
   return 100;
