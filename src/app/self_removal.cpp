@@ -25,14 +25,15 @@ bool RemoveProgramFiles(const std::wstring& dataFolder, const std::wstring& ownP
     if (KeyExists(key) && !DeleteKeyTree(key)) removed = false;
   }
 
+  // Other running copies (a quiet scheduled run, a second instance) would
+  // keep the file locked; the calling process is never among those ended.
   const std::wstring companion = CompanionExecutable(ownPath);
-  // The running executable itself is left to the command that outlives us.
-  if (EqualsNoCase(companion, PlainPath(ownPath))) return removed;
-  for (int attempt = 0; attempt < 10 && FindProcessByPath(companion) != 0; ++attempt) {
+  for (int attempt = 0; attempt < 10 && FindProcessByPath(companion, GetCurrentProcessId()) != 0; ++attempt) {
     KillProcessesByPath(companion);
     Sleep(50);
   }
-  RemoveFile(companion, 0);
+  // The running executable itself is left to the command that outlives us.
+  if (!EqualsNoCase(companion, PlainPath(ownPath))) RemoveFile(companion, 0);
   return removed;
 }
 

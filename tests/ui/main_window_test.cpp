@@ -10,9 +10,9 @@
 
 #include "app/startup.h"
 #include "platform/file_system.h"
-#include "platform/restart.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
+#include "support/restart_recorder.h"
 #include "support/scratch.h"
 #include "ui/ui_ids.h"
 #include "window_driver.h"
@@ -393,7 +393,7 @@ TEST(MainWindow, ScanAndRemoveRunsEndOnTheirOwn) {
       return 0;
     });
     const std::wstring marker = h.scratch / L"restart.marker";
-    SetEnvironmentVariableW(kRestartMarkerVariable, marker.c_str());
+    SetEnvironmentVariableW(test::kRestartMarkerVariable, marker.c_str());
     std::atomic<bool> sawVisible{false}, sawBox{false};
     std::thread watcher([&] {
       HWND window = WaitForWindow(kMainWindowClass, GetCurrentProcessId());
@@ -405,7 +405,7 @@ TEST(MainWindow, ScanAndRemoveRunsEndOnTheirOwn) {
     });
     RunMainWindow(h.host);
     watcher.join();
-    SetEnvironmentVariableW(kRestartMarkerVariable, nullptr);
+    SetEnvironmentVariableW(test::kRestartMarkerVariable, nullptr);
     EXPECT_EQ(h.removals.load(), c.removals) << c.findsChecked << c.autoReboot << c.removalFlags;
     EXPECT_EQ(test::FileExists(marker), c.restarted) << c.findsChecked << c.autoReboot << c.removalFlags;
     EXPECT_FALSE(sawVisible.load());
@@ -419,7 +419,7 @@ TEST(MainWindow, InteractiveCleanAsksFirstAndOffersTheRestart) {
   h.host.options.scanAtStart = true;
   h.removalFlags = 2;
   const std::wstring marker = h.scratch / L"restart.marker";
-  SetEnvironmentVariableW(kRestartMarkerVariable, marker.c_str());
+  SetEnvironmentVariableW(test::kRestartMarkerVariable, marker.c_str());
   std::wstring confirm, restartQuestion, status;
   int removalsAfterNo = -1;
 
@@ -450,7 +450,7 @@ TEST(MainWindow, InteractiveCleanAsksFirstAndOffersTheRestart) {
     WaitUntil([&] { return !IsWindow(box); });
     status = ControlText(window, kIdStatus);
   });
-  SetEnvironmentVariableW(kRestartMarkerVariable, nullptr);
+  SetEnvironmentVariableW(test::kRestartMarkerVariable, nullptr);
 
   EXPECT_EQ(confirm,
             L"Are you sure you want to remove the selected items?\r\n\r\nOpen internet browsers will be closed. "

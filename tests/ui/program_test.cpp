@@ -10,7 +10,6 @@
 #include "platform/file_system.h"
 #include "platform/ini_document.h"
 #include "platform/registry.h"
-#include "platform/restart.h"
 #include "definitions_builder.h"
 #include "definitions_source.h"
 #include "support/loopback.h"
@@ -54,9 +53,6 @@ std::wstring ServedDefinitions() {
 class RealProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Whatever a run decides, the test machine is never restarted: the
-    // program leaves a marker instead.
-    SetEnvironmentVariableW(kRestartMarkerVariable, (marker_.Path() + L"\\restart.marker").c_str());
     settingsPath_ = SettingsFilePath(PrepareDataFolder());
     existed_ = FileExists(settingsPath_);
     saved_ = test::ReadBytes(settingsPath_);
@@ -68,7 +64,6 @@ class RealProgram : public ::testing::Test {
     settings.Save();
   }
   void TearDown() override {
-    SetEnvironmentVariableW(kRestartMarkerVariable, nullptr);
     if (existed_) {
       test::WriteBytes(settingsPath_, saved_);
     } else {
@@ -76,7 +71,6 @@ class RealProgram : public ::testing::Test {
     }
   }
   std::wstring settingsPath_;
-  test::ScratchFolder marker_;
 
  private:
   std::string saved_;
@@ -171,6 +165,29 @@ TEST_F(RealProgram, UninstallRemovesTheDataTheKeysAndTheProgramItself) {
   EXPECT_FALSE(KeyExists(L"HKLM64\\SOFTWARE\\Halvoret\\VirusTotal reports"));
   EXPECT_FALSE(FileExists(companion));
   // The command interpreter deletes the program after a pause of seconds.
+  EXPECT_TRUE(test::WaitUntil([&] { return !FileExists(installed); }, 30000));
+}
+
+TEST_F(RealProgram, UninstallEndsAnotherRunningCopySoThatTheProgramGoes) {
+  test::ScratchFolder scratch;
+  const std::wstring installed = scratch / L"tavrin.exe";
+  ASSERT_TRUE(CopyFileW(TavrinExePath().c_str(), installed.c_str(), FALSE));
+  // A second copy of the same file, as a scheduled quiet run or a second
+  // instance would be; it keeps the executable locked while it runs.
+  ShownProgram other;
+  ASSERT_TRUE(other.Start(Quoted(installed) + L" /NewInstance"));
+  ASSERT_NE(WaitForShownWindow(kMainWindowClass, other.Id(), 30000), nullptr);
+  ShownProgram program;
+  ASSERT_TRUE(program.Start(Quoted(installed) + L" /NewInstance"));
+  HWND window = WaitForShownWindow(kMainWindowClass, program.Id(), 30000);
+  ASSERT_NE(window, nullptr);
+
+  PostMessageW(window, WM_COMMAND, kCmdUninstall, 0);
+  HWND box = WaitForShownWindow(kMessageBoxClass, program.Id());
+  ASSERT_NE(box, nullptr);
+  test::AnswerMessageBox(box, IDYES);
+  EXPECT_EQ(program.Wait(30000), 0u);
+  EXPECT_TRUE(test::WaitUntil([&] { return !other.Running(); }, 10000));
   EXPECT_TRUE(test::WaitUntil([&] { return !FileExists(installed); }, 30000));
 }
 
