@@ -12,7 +12,6 @@
 #include "app/program_keys.h"
 #include "app/self_removal.h"
 #include "app/settings.h"
-#include "app/startup.h"
 #include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/processes.h"

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 #include "platform/file_system.h"
 #include "platform/restart.h"
 #include "results/details_files.h"

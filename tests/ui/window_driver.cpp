@@ -74,6 +74,6 @@ std::wstring MessageBoxText(HWND box) { return ControlText(box, kIdMessageText);
 
 void AnswerMessageBox(HWND box, int answer) { PostMessageW(box, WM_COMMAND, answer, 0); }
 
-std::wstring TavrinExePath() { return TestBuildPath(L"..\\..\\src\\app\\tavrin.exe"); }
+std::wstring TavrinExePath() { return TestBuildPath(L"..\\..\\src\\ui\\tavrin.exe"); }
 
 }  // namespace tavrin::test
