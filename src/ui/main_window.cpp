@@ -624,7 +624,7 @@ void MainWindow::OnMenuCommand(int command) {
       break;
     case kCmdWhitelistParentFolder: {
       const int row = views_.HighlightedRow(tab);
-      if (GetGroup(list, row) != 81) break;
+      if (GetGroup(list, row) != kGroupInfectedFiles) break;
       if (ShowMessage(window_,
                       L"Are you sure you want to whitelist the parent directory of the hilighted item?\r\n\r\nThis "
                       L"action can be undone from Menu -> Whitelist Manager.",
