@@ -54,20 +54,20 @@ int main() {
   const std::wstring scratch = std::wstring(temp) + L"tavrin-results-bench-" + std::to_wstring(GetCurrentProcessId());
   CreateResultFolder(scratch, false);
 
-  // Rows and details.
+  // Rows and details, spread over the five Autostart groups.
   {
     ResultSet results;
     StartNewResults(results, scratch, 133500000000000000ull);
     ResultList list = TabList(results, kAutostartTab);
     Stopwatch add;
     for (int i = 0; i < kRows; ++i)
-      AddRow(list, 11 + i % 5, L"Entry " + std::to_wstring(i), L"alice", InfectedPath(i), i % 2 == 0);
+      AddRow(list, kGroupRegistryAutostart + i % 5, L"Entry " + std::to_wstring(i), L"alice", InfectedPath(i), i % 2 == 0);
     Report("AddRow into one tab", kRows, add.Ms());
 
     Stopwatch store;
     for (int i = 0; i < kRows; ++i) {
       ScanItemDetails details;
-      details.group = 11 + i % 5;
+      details.group = kGroupRegistryAutostart + i % 5;
       details.registryKey = L"HKU\\S-1-5-21-1-2-3-1000\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
       details.path = InfectedPath(i);
       details.userName = L"alice";

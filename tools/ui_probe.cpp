@@ -13,7 +13,6 @@
 #include <cwchar>
 #include <string>
 
-#include "app/startup.h"
 #include "platform/product.h"
 #include "platform/remote_buffer.h"
 #include "platform/strings.h"

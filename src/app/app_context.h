@@ -37,12 +37,17 @@ struct AppContext {
   ULONG_PTR gdiplusToken = 0;
 };
 
-// Start-up up to the main window: COM, the command line, the old
-// executable or the single-instance test, GDI+, the data folder and the
-// settings, the firewall step, the process modes, the privileges and the
-// whitelist. False when this process should end at once (a running
-// instance was brought to the front).
-bool StartApplication(AppContext& app, const std::wstring& commandLine, int showCommand);
+// The first start-up steps: COM, the command line and the old executable
+// left by an update. True when the single-instance test is to follow
+// (neither the old executable's deletion nor a new instance was asked for);
+// that test looks for the running instance's window, so the window side
+// makes it and ends the process when a shown instance takes over.
+bool BeginStartup(AppContext& app, const std::wstring& commandLine, int showCommand);
+
+// The rest of the start-up up to the main window: GDI+, the data folder and
+// the settings, the firewall step, the process modes, the privileges and
+// the whitelist.
+void FinishStartup(AppContext& app);
 
 // The options of the next scan from the start options, and its detection
 // level: the command line's when given, else the stored one.

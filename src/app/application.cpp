@@ -12,7 +12,7 @@
 
 namespace tavrin {
 
-bool StartApplication(AppContext& app, const std::wstring& commandLine, int showCommand) {
+bool BeginStartup(AppContext& app, const std::wstring& commandLine, int showCommand) {
   app.comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
   app.executablePath = OwnExecutablePath();
@@ -20,10 +20,12 @@ bool StartApplication(AppContext& app, const std::wstring& commandLine, int show
 
   if (app.start.deleteOldExecutable) {
     DeleteOldExecutable(app.executablePath);
-  } else if (!app.start.newInstance && ActivateRunningInstance()) {
     return false;
   }
+  return !app.start.newInstance;
+}
 
+void FinishStartup(AppContext& app) {
   Gdiplus::GdiplusStartupInput gdiplusInput;
   if (Gdiplus::GdiplusStartup(&app.gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) app.gdiplusToken = 0;
 
@@ -44,7 +46,6 @@ bool StartApplication(AppContext& app, const std::wstring& commandLine, int show
   SetGeneralizeFolders(app.whitelist, folders);
   OpenWhiteList(app.whitelist, app.dataFolder);
   ApplyStartOptions(app);
-  return true;
 }
 
 void ApplyStartOptions(AppContext& app) {

@@ -25,16 +25,6 @@ bool DeleteOldExecutable(const std::wstring& executablePath) {
   return false;
 }
 
-bool ActivateRunningInstance() {
-  HWND window = FindWindowW(kMainWindowClass, kProductName);
-  if (!window) return false;
-  const bool wasVisible = IsWindowVisible(window) != FALSE;
-  ShowWindow(window, SW_RESTORE);
-  if (!wasVisible) return false;
-  SetForegroundWindow(window);
-  return true;
-}
-
 FirewallStep RunFirewallStep(IniDocument& settings, const std::wstring& executablePath) {
   if (EqualsNoCase(settings.GetString(L"Settings", L"FirewallPath64", L""), executablePath))
     return FirewallStep::AlreadyAuthorized;

@@ -6,19 +6,12 @@
 
 namespace tavrin {
 
-inline constexpr wchar_t kMainWindowClass[] = L"TVN_WNDCLASS";
-
 // Adds "\\?\" unless the path already begins with two backslashes.
 std::wstring WithLongPathPrefix(const std::wstring& path);
 
 // The previous executable left by an update (own path + ".old"): up to 50
 // attempts, 30 ms apart, stopping at the first success.
 bool DeleteOldExecutable(const std::wstring& executablePath);
-
-// Looks for a running instance's main window. Restores it when found; true
-// when it had been visible (it is brought to the front and this process
-// should end), false when there is none or it was hidden.
-bool ActivateRunningInstance();
 
 enum class FirewallStep { AlreadyAuthorized, FirewallOff, Authorized, Failed };
 // Authorises the executable once per location and remembers the location as

@@ -22,8 +22,8 @@ struct WhitelistSection {
   bool generalise;
 };
 
-// Null for a group that cannot be whitelisted (83, unknown groups). The
-// Programs tab has one section whatever the group.
+// Null for a group that cannot be whitelisted (the malware fixes, unknown
+// groups). The Programs tab has one section whatever the group.
 const WhitelistSection* WhitelistSectionOf(int tab, int group);
 
 struct WhiteList {
@@ -78,7 +78,7 @@ int WhitelistChecked(WhiteList& whitelist, ResultSet& results, int tab);
 // False for paths shorter than 2 characters. Stores the generalised folder
 // with a trailing "\" in "Whitelisted directories".
 bool WhitelistFolder(WhiteList& whitelist, std::wstring_view path);
-// The folder that holds the file of an infected-file row (group 81) is
+// The folder that holds the file of an infected-file row is
 // whitelisted, and the row deleted when that worked.
 bool WhitelistParentFolder(WhiteList& whitelist, ResultList list, int row);
 // The keys of "Whitelisted directories", as stored.

@@ -1,42 +1,26 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
-#include <objbase.h>
-#include <gdiplus.h>
-#include <shlobj.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 
 #include "app/program_keys.h"
-#include "app/self_removal.h"
 #include "app/settings.h"
-#include "app/startup.h"
-#include "platform/file_system.h"
 #include "platform/message_pump.h"
-#include "platform/processes.h"
 #include "platform/product.h"
 #include "platform/restart.h"
-#include "platform/shell_folders.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
 #include "scan/scan_summary.h"
-#include "ui/detection_dialog.h"
+#include "ui/header_band.h"
 #include "ui/main_menu.h"
+#include "ui/main_window_class.h"
 #include "ui/message_box.h"
-#include "ui/posted_progress.h"
-#include "ui/progress_window.h"
-#include "ui/result_views.h"
-#include "ui/row_location.h"
 #include "ui/tool_tips.h"
-#include "ui/tutorial.h"
 #include "ui/ui_fonts.h"
 #include "ui/ui_ids.h"
-#include "ui/whitelist_manager_window.h"
 #include "ui/window_kit.h"
-#include "ui/window_rules.h"
-#include "ui/worker_thread.h"
 
 namespace tavrin {
 
@@ -48,12 +32,8 @@ constexpr UINT kScanProgressPending = WM_APP + 2;
 constexpr UINT kRemovalStatusPending = WM_APP + 3;
 constexpr UINT kRemovalDetailPending = WM_APP + 4;
 
-constexpr UINT_PTR kTutorialTimer = 1;
-constexpr int kHeaderHeight = 78;
 constexpr int kMinimumWidth = 640;
 constexpr int kMinimumHeight = 480;
-
-const wchar_t kReadyStatus[] = L"Press \"Scan\"...";
 
 std::wstring ScanningText() {
   return std::wstring(kProductName) + L" is scanning your system.\r\n" + L"The scan's progress is shown here.";
@@ -71,142 +51,13 @@ bool IsButtonDown(UINT message) {
   return false;
 }
 
-bool AnyMouseButtonDown() {
-  return (GetAsyncKeyState(VK_LBUTTON) | GetAsyncKeyState(VK_RBUTTON) | GetAsyncKeyState(VK_MBUTTON)) & 0x8000;
-}
+}  // namespace
 
-// The header band's gradient as a brush, so that the controls standing on
-// it can paint their background with the same colours.
-HBRUSH MakeHeaderBrush() {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = 8;
-  info.bmiHeader.biHeight = -kHeaderHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) return CreateSolidBrush(RGB(225, 235, 248));
-  {
-    Gdiplus::Bitmap canvas(8, kHeaderHeight, 8 * 4, PixelFormat32bppRGB, static_cast<BYTE*>(bits));
-    Gdiplus::Graphics graphics(&canvas);
-    Gdiplus::LinearGradientBrush band(Gdiplus::Point(0, -1), Gdiplus::Point(0, kHeaderHeight),
-                                      Gdiplus::Color(255, 242, 247, 253), Gdiplus::Color(255, 205, 222, 242));
-    graphics.FillRectangle(&band, 0, 0, 8, kHeaderHeight);
-  }
-  HBRUSH brush = CreatePatternBrush(bitmap);
-  DeleteObject(bitmap);
-  return brush;
-}
-
-// The program's mark beside its name: a shield with a check mark.
-void DrawShield(Gdiplus::Graphics& graphics, float x, float y, float size) {
-  graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-  Gdiplus::GraphicsPath shield;
-  shield.AddBezier(x + size * 0.5f, y, x + size * 0.7f, y + size * 0.12f, x + size * 0.85f, y + size * 0.12f,
-                   x + size, y + size * 0.12f);
-  shield.AddBezier(x + size, y + size * 0.12f, x + size, y + size * 0.6f, x + size * 0.8f, y + size * 0.85f,
-                   x + size * 0.5f, y + size);
-  shield.AddBezier(x + size * 0.5f, y + size, x + size * 0.2f, y + size * 0.85f, x, y + size * 0.6f, x,
-                   y + size * 0.12f);
-  shield.AddBezier(x, y + size * 0.12f, x + size * 0.15f, y + size * 0.12f, x + size * 0.3f, y + size * 0.12f,
-                   x + size * 0.5f, y);
-  shield.CloseFigure();
-  Gdiplus::LinearGradientBrush fill(Gdiplus::PointF(x, y), Gdiplus::PointF(x, y + size),
-                                    Gdiplus::Color(255, 52, 120, 206), Gdiplus::Color(255, 18, 60, 130));
-  graphics.FillPath(&fill, &shield);
-  Gdiplus::Pen check(Gdiplus::Color(255, 255, 255, 255), size * 0.11f);
-  check.SetLineJoin(Gdiplus::LineJoinRound);
-  check.SetStartCap(Gdiplus::LineCapRound);
-  check.SetEndCap(Gdiplus::LineCapRound);
-  const Gdiplus::PointF mark[] = {{x + size * 0.28f, y + size * 0.5f},
-                                  {x + size * 0.45f, y + size * 0.66f},
-                                  {x + size * 0.74f, y + size * 0.33f}};
-  graphics.DrawLines(&check, mark, 3);
-}
-
-class MainWindow {
- public:
-  explicit MainWindow(MainWindowHost& host)
-      : host_(host),
-        scanProgress_(nullptr, kScanProgressPending),
-        removalStatus_(nullptr, kRemovalStatusPending),
-        removalDetail_(nullptr, kRemovalDetailPending) {}
-  ~MainWindow();
-
-  bool Create();
-  void Start();
-  int Run();
-
- private:
-  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-
-  HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const wchar_t* tip = nullptr);
-  void CreateControls();
-  void Layout();
-  void Paint();
-  void ApplyControlStates();
-  void SetStatus(const std::wstring& text);
-  int CurrentTab() const;
-  bool HasRows() const;
-  CommandContext CommandState() const;
-
-  void OnCommand(int id);
-  void OnMenuCommand(int command);
-  void OnNotify(const NMHDR& header, LPARAM lParam);
-  void ShowMenu();
-
-  void StartScan();
-  void OnScanEnded();
-  void StartRemoval(bool unattended);
-  void OnRemovalEnded();
-  void TakeScanProgress();
-  void TakeRemovalProgress();
-
-  void OpenRowLocation(LocationCommand command, int row = -1);
-  void ViewReport(const std::wstring& path, bool wait);
-  void Uninstall();
-
-  void StartTutorial();
-  void ShowTip();
-  void OnTutorialTimer();
-  void EndTutorial();
-
-  void OnClose();
-  void EndProgram();
-  void FinishAndDestroy();
-
-  MainWindowHost& host_;
-  HWND window_ = nullptr;
-  HWND toolTips_ = nullptr;
-  HWND tabs_ = nullptr;
-  HACCEL accelerators_ = nullptr;
-  HBRUSH headerBrush_ = nullptr;
-  ResultViews views_;
-  PostedProgress scanProgress_;
-  PostedProgress removalStatus_;
-  PostedProgress removalDetail_;
-  ProgressWindow progressWindow_;
-  Balloon balloon_;
-
-  WindowPhase phase_ = WindowPhase::Ready;
-  WorkerThread scanThread_;
-  WorkerThread removalThread_;
-  WorkerThread definitionsThread_;
-  int detectionLevel_ = 12;
-  bool removalUnattended_ = false;
-  bool exiting_ = false;
-  bool closing_ = false;
-  int exitCode_ = 0;
-
-  // Tutorial: the tip shown (-1 none), when it appeared, whether it closed.
-  int tip_ = -1;
-  DWORD tipShownAt_ = 0;
-  bool tipClosed_ = false;
-  bool tutorialShown_ = false;
-  bool scanBubble_ = false;
-};
+MainWindow::MainWindow(MainWindowHost& host)
+    : host_(host),
+      scanProgress_(nullptr, kScanProgressPending),
+      removalStatus_(nullptr, kRemovalStatusPending),
+      removalDetail_(nullptr, kRemovalDetailPending) {}
 
 MainWindow::~MainWindow() {
   views_.Detach();
@@ -325,23 +176,6 @@ void MainWindow::Layout() {
   SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   OffsetRect(&display, tabArea.left, tabArea.top);
   views_.Move(display);
-}
-
-void MainWindow::Paint() {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window_, &paint);
-  RECT client;
-  GetClientRect(window_, &client);
-  RECT header{0, 0, client.right, kHeaderHeight};
-  SetBrushOrgEx(dc, 0, 0, nullptr);
-  FillRect(dc, &header, headerBrush_);
-  RECT line{0, kHeaderHeight, client.right, kHeaderHeight + 1};
-  FillRect(dc, &line, GetSysColorBrush(COLOR_3DSHADOW));
-  {
-    Gdiplus::Graphics graphics(dc);
-    DrawShield(graphics, 18, 12, 50);
-  }
-  EndPaint(window_, &paint);
 }
 
 void MainWindow::SetStatus(const std::wstring& text) { SetDlgItemTextW(window_, kIdStatus, text.c_str()); }
@@ -545,257 +379,6 @@ void MainWindow::OnRemovalEnded() {
   if (steps.endProgram) EndProgram();
 }
 
-// ---- Commands ----
-
-void MainWindow::OnCommand(int id) {
-  if (id >= kCmdNewScan && id <= kCmdOnlineHelp) {
-    OnMenuCommand(id);
-    return;
-  }
-  switch (id) {
-    case kIdScan:
-      EndTutorial();
-      if (phase_ == WindowPhase::Scanning || phase_ == WindowPhase::Removing) {
-        host_.cancel->user = true;
-      } else if (ControlsFor(phase_, HasRows()).scanEnabled) {
-        StartScan();
-      }
-      break;
-    case kIdClean:
-      EndTutorial();
-      if (ControlsFor(phase_, HasRows()).cleanEnabled) StartRemoval(false);
-      break;
-    case kIdMenu:
-      EndTutorial();
-      ShowMenu();
-      break;
-  }
-}
-
-void MainWindow::ShowMenu() {
-  HMENU menu = CreateMainMenu(CommandState());
-  RECT button;
-  GetWindowRect(GetDlgItem(window_, kIdMenu), &button);
-  TrackPopupMenu(menu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, button.right, button.bottom, 0, window_,
-                 nullptr);
-  DestroyMenu(menu);
-}
-
-void MainWindow::OnMenuCommand(int command) {
-  EndTutorial();
-  if (!IsCommandAvailable(command) || !IsCommandEnabled(command, CommandState())) return;
-  const int tab = CurrentTab();
-  const ResultList list = TabList(*host_.results, tab);
-  switch (command) {
-    case kCmdNewScan:
-      for (int t = 0; t < kTabCount; ++t) ClearList(TabList(*host_.results, t));
-      views_.ApplyPending();
-      SendDlgItemMessageW(window_, kIdScanProgress, PBM_SETPOS, 0, 0);
-      SetStatus(kReadyStatus);
-      phase_ = WindowPhase::Ready;
-      break;
-    case kCmdDetectionSettings:
-      RunDetectionSettingsDialog(window_, detectionLevel_, *host_.settings);
-      break;
-    case kCmdViewScanLog:
-      if (host_.scanReportPath) ViewReport(host_.scanReportPath(), false);
-      break;
-    case kCmdViewCleanupLog:
-      if (host_.removalReportPath) ViewReport(host_.removalReportPath(), false);
-      break;
-    case kCmdOpenLogsFolder:
-      OpenDocument(PlainPath(host_.dataFolder));
-      break;
-    case kCmdUninstall:
-      Uninstall();
-      break;
-    case kCmdOpenRegistryLocation:
-      OpenRowLocation(LocationCommand::Registry);
-      break;
-    case kCmdOpenFileLocation:
-      OpenRowLocation(LocationCommand::File);
-      break;
-    case kCmdCheckAll:
-    case kCmdCheckNone:
-      SetChecked(list, 0, kToEnd, command == kCmdCheckAll);
-      views_.ApplyPending();
-      break;
-    case kCmdWhitelistHighlighted:
-      WhitelistRow(*host_.whitelist, list, views_.HighlightedRow(tab));
-      break;
-    case kCmdWhitelistParentFolder: {
-      const int row = views_.HighlightedRow(tab);
-      if (GetGroup(list, row) != 81) break;
-      if (ShowMessage(window_,
-                      L"Are you sure you want to whitelist the parent directory of the hilighted item?\r\n\r\nThis "
-                      L"action can be undone from Menu -> Whitelist Manager.",
-                      MB_YESNO | MB_ICONQUESTION) == IDYES)
-        WhitelistParentFolder(*host_.whitelist, list, row);
-      break;
-    }
-    case kCmdWhitelistChecked:
-      WhitelistChecked(*host_.whitelist, *host_.results, tab);
-      break;
-    case kCmdWhitelistCheckedAllTabs:
-      WhitelistChecked(*host_.whitelist, *host_.results, kAllTabs);
-      break;
-    case kCmdWhitelistManager:
-      RunWhitelistManager(window_, *host_.whitelist);
-      break;
-    case kCmdOnlineHelp:
-      OpenDocument(kOnlineHelpUrl);
-      break;
-  }
-  views_.ApplyPending();
-  // Whitelisting may have emptied the lists.
-  if (phase_ == WindowPhase::Results || phase_ == WindowPhase::Ready) ApplyControlStates();
-}
-
-void MainWindow::OpenRowLocation(LocationCommand command, int row) {
-  const int tab = CurrentTab();
-  const ResultList list = TabList(*host_.results, tab);
-  if (row < 0) row = views_.HighlightedRow(tab);
-  const auto item = GetRow(list, row);
-  if (!item) return;
-  RowPlaces places;
-  places.tab = tab;
-  places.group = item->group;
-  places.column0 = item->columns[0];
-  if (tab != kMalwareTab) {
-    places.registryKey = GetDetail(list, item->key, L"Registry Key");
-    places.valueName = GetDetail(list, item->key, L"Value name");
-    places.path = GetDetail(list, item->key, L"Path");
-    places.extensionPath = GetDetail(list, item->key, L"Extension path");
-    places.extensionFolderExists = !places.extensionPath.empty() && FolderExists(places.extensionPath);
-  }
-  OpenLocation(ChooseRowLocation(places, command));
-}
-
-void MainWindow::ViewReport(const std::wstring& path, bool wait) {
-  if (path.empty() || !FileExists(path)) return;
-  const std::wstring notepad = ShellFolder(CSIDL_SYSTEM) + L"\\notepad.exe";
-  RunProgram(L"\"" + notepad + L"\"", L" \"" + PlainPath(path) + L"\"", SW_SHOWNORMAL, wait);
-}
-
-void MainWindow::Uninstall() {
-  if (ShowMessage(window_, std::wstring(L"Are you sure you want to completely remove ") + kProductName + L"?",
-                  MB_YESNO | MB_ICONQUESTION) != IDYES)
-    return;
-  // A definitions update still writing into the data folder would keep it
-  // from going: it is stopped first.
-  if (definitionsThread_.Handle()) {
-    host_.cancel->exit = true;
-    while (!definitionsThread_.Wait(0)) {
-      DispatchThreadMessages();
-      Sleep(20);
-    }
-    definitionsThread_.Finish();
-  }
-  views_.Detach();
-  UninstallAndExit(host_.dataFolder, host_.executablePath);
-}
-
-void MainWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
-  const int id = int(header.idFrom);
-  if (id == kIdTabs && header.code == TCN_SELCHANGE) {
-    views_.ShowTab(CurrentTab());
-    return;
-  }
-  if ((id == kIdHelpLink || id == kIdAboutLink || id == kIdMakerLink) &&
-      (header.code == NM_CLICK || header.code == NM_RETURN)) {
-    EndTutorial();
-    if (id == kIdHelpLink) {
-      OpenDocument(kOnlineHelpUrl);
-    } else if (id == kIdMakerLink) {
-      OpenDocument(kMakerSiteUrl);
-    } else {
-      ShowMessage(window_,
-                  std::wstring(kProductName) + L"\r\nVersion " + kProductVersion +
-                      L"\r\n\r\nFinds and removes adware, potentially unwanted programs, browser hijackers and "
-                      L"malware.\r\n\r\nPowered by " + kMakerSiteName,
-                  MB_OK | MB_ICONINFORMATION);
-    }
-    return;
-  }
-  if (id >= kIdFirstList && id < kIdFirstList + kTabCount) {
-    const int tab = id - kIdFirstList;
-    if (header.code == LVN_ITEMCHANGED) {
-      views_.OnItemChanged(tab, *reinterpret_cast<const NMLISTVIEW*>(lParam));
-    } else if (header.code == NM_DBLCLK) {
-      const auto& activate = *reinterpret_cast<const NMITEMACTIVATE*>(lParam);
-      const int row = views_.ModelRow(tab, activate.iItem);
-      if (row >= 0) OpenRowLocation(LocationCommand::DoubleClick, row);
-    }
-  }
-}
-
-// ---- Tutorial ----
-
-void MainWindow::StartTutorial() {
-  tutorialShown_ = true;
-  tip_ = 0;
-  ShowTip();
-  ApplyControlStates();
-  SetTimer(window_, kTutorialTimer, 100, nullptr);
-}
-
-void MainWindow::ShowTip() {
-  const TutorialTip& tip = TutorialTips()[size_t(tip_)];
-  if (tip.tab >= 0) {
-    SendMessageW(tabs_, TCM_SETCURSEL, tip.tab, 0);
-    views_.ShowTab(tip.tab);
-  }
-  RECT target{};
-  switch (tip.anchor) {
-    case TipAnchor::Tab:
-      SendMessageW(tabs_, TCM_GETITEMRECT, tip.tab, reinterpret_cast<LPARAM>(&target));
-      MapWindowPoints(tabs_, nullptr, reinterpret_cast<POINT*>(&target), 2);
-      break;
-    case TipAnchor::RemovalOptions: {
-      RECT second;
-      GetWindowRect(GetDlgItem(window_, kIdRestorePoint), &target);
-      GetWindowRect(GetDlgItem(window_, kIdAutoReboot), &second);
-      target.bottom = second.bottom;
-      break;
-    }
-    case TipAnchor::CleanButton:
-      GetWindowRect(GetDlgItem(window_, kIdClean), &target);
-      break;
-  }
-  std::wstring body, title;
-  SplitTipText(tip.text, body, title);
-  balloon_.Show(window_, {(target.left + target.right) / 2, target.bottom}, body, title);
-  tipShownAt_ = GetTickCount();
-  tipClosed_ = false;
-}
-
-void MainWindow::OnTutorialTimer() {
-  if (tip_ < 0) {
-    KillTimer(window_, kTutorialTimer);
-    return;
-  }
-  const TutorialTip& tip = TutorialTips()[size_t(tip_)];
-  const DWORD shown = GetTickCount() - tipShownAt_;
-  if (!tipClosed_ && tip.stayMs > 0 && shown >= DWORD(tip.stayMs)) {
-    balloon_.Hide();
-    tipClosed_ = true;
-  }
-  if (!ShouldAdvanceTip(AnyMouseButtonDown(), tipClosed_, shown)) return;
-  if (++tip_ >= int(TutorialTips().size())) {
-    EndTutorial();
-    return;
-  }
-  ShowTip();
-}
-
-void MainWindow::EndTutorial() {
-  if (tip_ < 0) return;
-  tip_ = -1;
-  balloon_.Hide();
-  KillTimer(window_, kTutorialTimer);
-  ApplyControlStates();
-}
-
 // ---- Closing ----
 
 void MainWindow::OnClose() {
@@ -887,24 +470,17 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       limits->ptMinTrackSize = {kMinimumWidth, kMinimumHeight};
       return 0;
     }
-    case WM_PAINT:
-      Paint();
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(window_, &paint);
+      RECT client;
+      GetClientRect(window_, &client);
+      PaintHeader(dc, client.right, headerBrush_);
+      EndPaint(window_, &paint);
       return 0;
-    case WM_CTLCOLORSTATIC: {
-      HWND control = HWND(lParam);
-      const int id = GetDlgCtrlID(control);
-      SetBkMode(HDC(wParam), TRANSPARENT);
-      if (id == kIdTitle || id == kIdVersion || id == kIdMakerLink || id == kIdHelpLink || id == kIdAboutLink) {
-        if (id == kIdTitle) SetTextColor(HDC(wParam), RGB(20, 60, 120));
-        if (id == kIdVersion) SetTextColor(HDC(wParam), RGB(60, 80, 110));
-        // The brush is the header's: it starts where the window starts.
-        POINT origin{0, 0};
-        MapWindowPoints(control, window_, &origin, 1);
-        SetBrushOrgEx(HDC(wParam), -origin.x, -origin.y, nullptr);
-        return LRESULT(headerBrush_);
-      }
-      return LRESULT(GetSysColorBrush(COLOR_WINDOW));
     }
+    case WM_CTLCOLORSTATIC:
+      return LRESULT(StaticControlBackground(window_, HWND(lParam), HDC(wParam), headerBrush_));
     case WM_TIMER:
       if (wParam == kTutorialTimer) OnTutorialTimer();
       return 0;
@@ -963,8 +539,6 @@ int MainWindow::Run() {
     }
   }
 }
-
-}  // namespace
 
 int RunMainWindow(MainWindowHost& host) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_LINK_CLASS | ICC_TAB_CLASSES |

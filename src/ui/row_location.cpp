@@ -33,9 +33,9 @@ void ShowFileInFolder(const std::wstring& file) {
 Location ChooseRowLocation(const RowPlaces& row, LocationCommand command) {
   Location location;
   if (row.tab == kMalwareTab) {
-    if (row.group == 81) {
+    if (row.group == kGroupInfectedFiles) {
       location.target = row.column0;
-    } else if (row.group == 82) {
+    } else if (row.group == kGroupInfectedRegistry) {
       const size_t separator = row.column0.find(kMalwareKeySeparator);
       location.target = row.column0.substr(0, separator);
       if (separator != std::wstring::npos) {

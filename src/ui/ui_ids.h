@@ -4,6 +4,7 @@
 // the main window's menu.
 namespace tavrin {
 
+inline constexpr wchar_t kMainWindowClass[] = L"TVN_WNDCLASS";
 inline constexpr wchar_t kMessageBoxClass[] = L"TVN_MsgBox";
 inline constexpr wchar_t kDetectionDialogClass[] = L"MalwareScanSettingsDlg";
 inline constexpr wchar_t kWhitelistManagerClass[] = L"TVN_WhitelistManager";

@@ -50,7 +50,7 @@ ControlStates ControlsFor(WindowPhase phase, bool hasRows) {
 bool IsCommandEnabled(int command, const CommandContext& c) {
   const bool scanning = c.phase == WindowPhase::Scanning;
   const bool removing = c.phase == WindowPhase::Removing;
-  const bool infectedFile = c.rowHighlighted && c.tab == kMalwareTab && c.highlightedGroup == 81;
+  const bool infectedFile = c.rowHighlighted && c.tab == kMalwareTab && c.highlightedGroup == kGroupInfectedFiles;
   switch (command) {
     case kCmdNewScan:
     case kCmdCustomScan:

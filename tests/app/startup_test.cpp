@@ -37,41 +37,6 @@ TEST(Startup, LongPathPrefix) {
   EXPECT_EQ(own.substr(own.size() - 13), L"app_tests.exe");
 }
 
-// A window registered under the main window's class and title, as a
-// running instance would have it.
-class FakeInstance {
- public:
-  explicit FakeInstance(bool visible) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kMainWindowClass;
-    RegisterClassW(&wc);
-    window_ = CreateWindowW(kMainWindowClass, kProductName, WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0,
-                            200, 100, nullptr, nullptr, wc.hInstance, nullptr);
-  }
-  ~FakeInstance() { DestroyWindow(window_); }
-  HWND Window() const { return window_; }
-
- private:
-  HWND window_;
-};
-
-TEST(Startup, SingleInstanceTest) {
-  EXPECT_FALSE(ActivateRunningInstance());
-  {
-    FakeInstance visible(true);
-    ASSERT_NE(visible.Window(), nullptr);
-    EXPECT_TRUE(ActivateRunningInstance());
-  }
-  {
-    // A hidden (quiet) instance is restored, and the new start goes on.
-    FakeInstance hidden(false);
-    EXPECT_FALSE(ActivateRunningInstance());
-    EXPECT_TRUE(IsWindowVisible(hidden.Window()));
-  }
-}
-
 TEST(Startup, FirewallStepRunsOncePerLocationAndSkipsWhenTheFirewallIsOff) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   IniDocument settings;

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 #include "platform/file_system.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
@@ -21,8 +20,8 @@ namespace tavrin {
 namespace {
 
 using test::AnswerMessageBox;
+using test::AnswerShownMessageBox;
 using test::ControlText;
-using test::MessageBoxText;
 using test::ScratchFolder;
 using test::WaitForShownWindow;
 using test::WaitForWindow;
@@ -66,14 +65,15 @@ struct Harness {
       progress.SetProgress(40);
       progress.SetStatus(L"Scanning...");
       const ResultList autostart = TabList(results, kAutostartTab);
-      const int row = AddRow(autostart, 11, L"Adware Updater", L"root", L"C:\\Adware\\updater.exe", true);
+      const int row =
+          AddRow(autostart, kGroupRegistryAutostart, L"Adware Updater", L"root", L"C:\\Adware\\updater.exe", true);
       ScanItemDetails details;
-      details.group = 11;
+      details.group = kGroupRegistryAutostart;
       details.registryKey = L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
       details.valueName = L"Adware Updater";
       details.path = L"C:\\Adware\\updater.exe";
       StoreDetails(autostart, GetRowKey(autostart, row), details);
-      AddRow(TabList(results, kMalwareTab), 81, L"C:\\Adware\\payload.dll", L"High", L"Trojan", false);
+      AddRow(TabList(results, kMalwareTab), kGroupInfectedFiles, L"C:\\Adware\\payload.dll", L"High", L"Trojan", false);
       progress.SetStatus(L"Scan complete.");
       progress.SetProgress(100);
       return 0;
@@ -135,11 +135,9 @@ TEST(MainWindow, ScanAtStartShowsTheSummaryAndTheListsFollowTheModel) {
   bool cleanEnabled = false;
 
   h.Run([&](HWND window) {
-    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    summary = MessageBoxText(box);
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    const auto shown = AnswerShownMessageBox(GetCurrentProcessId(), IDNO);
+    if (!shown) return;
+    summary = *shown;
     status = ControlText(window, kIdStatus);
     scanText = ControlText(window, kIdScan);
     cleanEnabled = IsWindowEnabled(GetDlgItem(window, kIdClean));
@@ -184,10 +182,7 @@ TEST(MainWindow, WhitelistingTheHighlightedRowRemovesItAndWritesTheEntry) {
   int rowsBefore = -1, rowsAfter = -1;
 
   h.Run([&](HWND window) {
-    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDNO)) return;
     SendDlgItemMessageW(window, kIdTabs, TCM_SETCURSEL, kAutostartTab, 0);
     HWND list = GetDlgItem(window, kIdFirstList + int(kAutostartTab));
     rowsBefore = ListCount(window, kAutostartTab);
@@ -213,18 +208,15 @@ TEST(MainWindow, WhitelistParentFolderTakesOnlyInfectedFiles) {
   h.UseScan([&](ProgressSink&) {
     StartNewResults(h.results, h.scratch.Path(), 77);
     const ResultList malware = TabList(h.results, kMalwareTab);
-    AddRow(malware, 82, L"HKLM\\SOFTWARE\\Evil / Run / x", L"High", L"Trojan", true);
-    AddRow(malware, 81, L"C:\\Games\\Cracked\\keygen.exe", L"High", L"Trojan", true);
+    AddRow(malware, kGroupInfectedRegistry, L"HKLM\\SOFTWARE\\Evil / Run / x", L"High", L"Trojan", true);
+    AddRow(malware, kGroupInfectedFiles, L"C:\\Games\\Cracked\\keygen.exe", L"High", L"Trojan", true);
     return 0;
   });
   bool askedForKey = true;
   std::wstring question;
   int rowsAfterKey = -1, rowsAfterFile = -1;
   h.Run([&](HWND window) {
-    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDNO)) return;
     SendDlgItemMessageW(window, kIdTabs, TCM_SETCURSEL, kMalwareTab, 0);
     HWND list = GetDlgItem(window, kIdFirstList + int(kMalwareTab));
 
@@ -235,10 +227,9 @@ TEST(MainWindow, WhitelistParentFolderTakesOnlyInfectedFiles) {
 
     SetListItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     PostMessageW(window, WM_COMMAND, kCmdWhitelistParentFolder, 0);
-    box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    question = MessageBoxText(box);
-    AnswerMessageBox(box, IDYES);
+    const auto asked = AnswerShownMessageBox(GetCurrentProcessId(), IDYES);
+    if (!asked) return;
+    question = *asked;
     WaitUntil([&] { return ListCount(window, kMalwareTab) == 1; }, 2000);
     rowsAfterFile = ListCount(window, kMalwareTab);
   });
@@ -303,19 +294,15 @@ TEST(MainWindow, ClosingDuringAScanAsksAndNoKeepsItRunning) {
     liveStatus = ControlText(window, kIdStatus);
     liveProgress = int(SendDlgItemMessageW(window, kIdScanProgress, PBM_GETPOS, 0, 0));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    question = MessageBoxText(box);
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    const auto asked = AnswerShownMessageBox(GetCurrentProcessId(), IDNO);
+    if (!asked) return;
+    question = *asked;
     Sleep(100);
     stillRunning = IsWindow(window) && scanning;
     exitFlagAfterNo = h.cancel.Cancelled();
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    AnswerMessageBox(box, IDYES);
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDYES)) return;
     WaitUntil([&] { return !IsWindow(window); });
     // A scan ended by leaving shows no summary.
     summaryShown = test::FindProcessWindow(kMessageBoxClass, GetCurrentProcessId()) != nullptr;
@@ -388,7 +375,7 @@ TEST(MainWindow, ScanAndRemoveRunsEndOnTheirOwn) {
     h.removalFlags = c.removalFlags;
     h.UseScan([&](ProgressSink&) {
       StartNewResults(h.results, h.scratch.Path(), 99);
-      AddRow(TabList(h.results, kMalwareTab), 83, L"Reset TCP/IP (Winsock)", L"", L"", false);
+      AddRow(TabList(h.results, kMalwareTab), kGroupMalwareFixes, L"Reset TCP/IP (Winsock)", L"", L"", false);
       if (c.findsChecked) AddRow(TabList(h.results, kProgramsTab), kNoGroup, L"Toolbar", L"Adware Inc.", L"root", true);
       return 0;
     });
@@ -424,30 +411,20 @@ TEST(MainWindow, InteractiveCleanAsksFirstAndOffersTheRestart) {
   int removalsAfterNo = -1;
 
   h.Run([&](HWND window) {
-    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDNO)) return;
 
     PostMessageW(window, WM_COMMAND, kIdClean, 0);
-    box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    confirm = MessageBoxText(box);
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    const auto asked = AnswerShownMessageBox(GetCurrentProcessId(), IDNO);
+    if (!asked) return;
+    confirm = *asked;
     Sleep(50);
     removalsAfterNo = h.removals;
 
     PostMessageW(window, WM_COMMAND, kIdClean, 0);
-    box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    AnswerMessageBox(box, IDYES);
-    WaitUntil([&] { return !IsWindow(box); });
-    box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    restartQuestion = MessageBoxText(box);
-    AnswerMessageBox(box, IDNO);
-    WaitUntil([&] { return !IsWindow(box); });
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDYES)) return;
+    const auto restart = AnswerShownMessageBox(GetCurrentProcessId(), IDNO);
+    if (!restart) return;
+    restartQuestion = *restart;
     status = ControlText(window, kIdStatus);
   });
   SetEnvironmentVariableW(test::kRestartMarkerVariable, nullptr);
@@ -470,10 +447,7 @@ TEST(MainWindow, TheTutorialHoldsTheMenuAndTabsUntilACommand) {
   bool menuDuring = true, tabsDuring = true, menuAfter = false, tabsAfter = false;
   int tabDuring = -1;
   h.Run([&](HWND window) {
-    HWND box = WaitForShownWindow(kMessageBoxClass, GetCurrentProcessId());
-    if (!box) return;
-    AnswerMessageBox(box, IDYES);
-    WaitUntil([&] { return !IsWindow(box); });
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDYES)) return;
     Sleep(50);
     menuDuring = IsWindowEnabled(GetDlgItem(window, kIdMenu));
     tabsDuring = IsWindowEnabled(GetDlgItem(window, kIdTabs));

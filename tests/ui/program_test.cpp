@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
-#include "app/startup.h"
 #include "platform/file_system.h"
 #include "platform/ini_document.h"
 #include "platform/registry.h"

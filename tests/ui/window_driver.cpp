@@ -74,6 +74,15 @@ std::wstring MessageBoxText(HWND box) { return ControlText(box, kIdMessageText);
 
 void AnswerMessageBox(HWND box, int answer) { PostMessageW(box, WM_COMMAND, answer, 0); }
 
-std::wstring TavrinExePath() { return TestBuildPath(L"..\\..\\src\\app\\tavrin.exe"); }
+std::optional<std::wstring> AnswerShownMessageBox(DWORD pid, int answer, DWORD ms) {
+  HWND box = WaitForShownWindow(kMessageBoxClass, pid, ms);
+  if (!box) return std::nullopt;
+  std::wstring text = MessageBoxText(box);
+  AnswerMessageBox(box, answer);
+  WaitUntil([&] { return !IsWindow(box); });
+  return text;
+}
+
+std::wstring TavrinExePath() { return TestBuildPath(L"..\\..\\src\\ui\\tavrin.exe"); }
 
 }  // namespace tavrin::test

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "support/child_process.h"
@@ -27,6 +28,9 @@ std::wstring ControlText(HWND parent, int id);
 // The program's message box: its text, and an answer (IDOK, IDYES, IDNO).
 std::wstring MessageBoxText(HWND box);
 void AnswerMessageBox(HWND box, int answer);
+// Waits up to `ms` for the process's message box to be shown, answers it
+// and waits for it to go: its text, or nothing when no box came.
+std::optional<std::wstring> AnswerShownMessageBox(DWORD pid, int answer, DWORD ms = 10000);
 
 // A program started as a user would start it (shown normally), ended on
 // scope exit when it still runs.

@@ -1,5 +1,8 @@
 #include "ui/window_rules.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "results/result_tabs.h"
@@ -34,104 +37,137 @@ TEST(WindowRules, StoredSizeReplacesTheDesignedOneOnlyWhenLargerAndOnScreen) {
 }
 
 TEST(WindowRules, AHiddenWindowIsNeverMaximized) {
-  EXPECT_EQ(InitialShowCommand(SW_HIDE, true), SW_HIDE);
-  EXPECT_EQ(InitialShowCommand(SW_SHOWNORMAL, true), SW_SHOWMAXIMIZED);
-  EXPECT_EQ(InitialShowCommand(SW_SHOWNORMAL, false), SW_SHOWNORMAL);
+  struct Case {
+    int showCommand;
+    bool storedMaximized;
+    int shown;
+  } cases[] = {
+      {SW_HIDE, true, SW_HIDE},
+      {SW_SHOWNORMAL, true, SW_SHOWMAXIMIZED},
+      {SW_SHOWNORMAL, false, SW_SHOWNORMAL},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(InitialShowCommand(c.showCommand, c.storedMaximized), c.shown) << c.showCommand << c.storedMaximized;
 }
 
 TEST(WindowRules, ControlsOfEachPhase) {
-  const ControlStates ready = ControlsFor(WindowPhase::Ready, false);
-  EXPECT_TRUE(ready.scanEnabled);
-  EXPECT_FALSE(ready.scanIsStop);
-  EXPECT_FALSE(ready.cleanEnabled);
-  EXPECT_TRUE(ready.scanOptionsEnabled);
-  EXPECT_STREQ(ready.scanToolTip, L"Start searching for adware and malware");
-
-  const ControlStates scanning = ControlsFor(WindowPhase::Scanning, true);
-  EXPECT_TRUE(scanning.scanEnabled);
-  EXPECT_TRUE(scanning.scanIsStop);
-  EXPECT_FALSE(scanning.cleanEnabled);
-  EXPECT_FALSE(scanning.scanOptionsEnabled);
-  EXPECT_FALSE(scanning.removalOptionsEnabled);
-  EXPECT_STREQ(scanning.scanToolTip, L"Stop the current scan");
-
-  const ControlStates results = ControlsFor(WindowPhase::Results, true);
-  EXPECT_FALSE(results.scanEnabled);
-  EXPECT_TRUE(results.cleanEnabled);
-  EXPECT_FALSE(results.scanOptionsEnabled);
-  EXPECT_TRUE(results.removalOptionsEnabled);
-  EXPECT_FALSE(ControlsFor(WindowPhase::Results, false).cleanEnabled);
-
-  const ControlStates removing = ControlsFor(WindowPhase::Removing, true);
-  EXPECT_TRUE(removing.scanIsStop);
-  EXPECT_FALSE(removing.cleanEnabled);
-  EXPECT_FALSE(removing.removalOptionsEnabled);
-  EXPECT_STREQ(removing.scanToolTip, L"Stop the current removal operation");
+  const wchar_t* const kScanTip = L"Start searching for adware and malware";
+  struct Case {
+    const char* what;
+    WindowPhase phase;
+    bool hasRows;
+    ControlStates expected;
+  } cases[] = {
+      {"ready", WindowPhase::Ready, false,
+       {.scanEnabled = true, .scanToolTip = kScanTip, .scanOptionsEnabled = true, .removalOptionsEnabled = true}},
+      {"scanning", WindowPhase::Scanning, true,
+       {.scanEnabled = true, .scanIsStop = true, .scanToolTip = L"Stop the current scan"}},
+      {"results", WindowPhase::Results, true,
+       {.scanToolTip = kScanTip, .cleanEnabled = true, .removalOptionsEnabled = true}},
+      {"results, all whitelisted", WindowPhase::Results, false,
+       {.scanToolTip = kScanTip, .removalOptionsEnabled = true}},
+      {"removing", WindowPhase::Removing, true,
+       {.scanEnabled = true, .scanIsStop = true, .scanToolTip = L"Stop the current removal operation"}},
+  };
+  for (const Case& c : cases) {
+    const ControlStates states = ControlsFor(c.phase, c.hasRows);
+    EXPECT_EQ(states.scanEnabled, c.expected.scanEnabled) << c.what;
+    EXPECT_EQ(states.scanIsStop, c.expected.scanIsStop) << c.what;
+    EXPECT_STREQ(states.scanToolTip, c.expected.scanToolTip) << c.what;
+    EXPECT_EQ(states.cleanEnabled, c.expected.cleanEnabled) << c.what;
+    EXPECT_EQ(states.scanOptionsEnabled, c.expected.scanOptionsEnabled) << c.what;
+    EXPECT_EQ(states.removalOptionsEnabled, c.expected.removalOptionsEnabled) << c.what;
+  }
 }
 
 TEST(WindowRules, MenuEntriesFollowTheHighlightedRowAndThePhase) {
-  CommandContext none;
-  CommandContext program{WindowPhase::Results, kProgramsTab, true, kNoGroup};
-  CommandContext infectedFile{WindowPhase::Results, kMalwareTab, true, 81};
-  CommandContext infectedKey{WindowPhase::Results, kMalwareTab, true, 82};
-  CommandContext scanning{WindowPhase::Scanning, kMalwareTab, true, 81};
-  CommandContext removing{WindowPhase::Removing, kMalwareTab, true, 81};
-
-  for (int command : {kCmdOpenRegistryLocation, kCmdOpenFileLocation, kCmdWhitelistHighlighted}) {
-    EXPECT_FALSE(IsCommandEnabled(command, none)) << command;
-    EXPECT_TRUE(IsCommandEnabled(command, program)) << command;
-  }
-  for (int command : {kCmdReportFalsePositive, kCmdWhitelistParentFolder}) {
-    EXPECT_FALSE(IsCommandEnabled(command, program)) << command;
-    EXPECT_FALSE(IsCommandEnabled(command, infectedKey)) << command;
-    EXPECT_TRUE(IsCommandEnabled(command, infectedFile)) << command;
-  }
-  for (int command : {kCmdNewScan, kCmdViewScanLog, kCmdCustomScan}) {
-    EXPECT_TRUE(IsCommandEnabled(command, none)) << command;
-    EXPECT_FALSE(IsCommandEnabled(command, scanning)) << command;
-  }
+  const CommandContext none;
+  const CommandContext program{.phase = WindowPhase::Results, .tab = kProgramsTab, .rowHighlighted = true};
+  const CommandContext infectedFile{.phase = WindowPhase::Results, .tab = kMalwareTab, .rowHighlighted = true,
+                                    .highlightedGroup = kGroupInfectedFiles};
+  const CommandContext infectedKey{.phase = WindowPhase::Results, .tab = kMalwareTab, .rowHighlighted = true,
+                                   .highlightedGroup = kGroupInfectedRegistry};
+  const CommandContext scanning{.phase = WindowPhase::Scanning, .tab = kMalwareTab, .rowHighlighted = true,
+                                .highlightedGroup = kGroupInfectedFiles};
+  const CommandContext removing{.phase = WindowPhase::Removing, .tab = kMalwareTab, .rowHighlighted = true,
+                                .highlightedGroup = kGroupInfectedFiles};
+  const std::vector<int> highlightedRow = {kCmdOpenRegistryLocation, kCmdOpenFileLocation, kCmdWhitelistHighlighted};
+  const std::vector<int> infectedFileOnly = {kCmdReportFalsePositive, kCmdWhitelistParentFolder};
+  const std::vector<int> notWhileScanning = {kCmdNewScan, kCmdViewScanLog, kCmdCustomScan};
   // Nothing may change the rows or start work while the removal runs.
-  for (int command : {kCmdNewScan, kCmdUninstall, kCmdCheckAll, kCmdWhitelistChecked, kCmdWhitelistParentFolder,
-                      kCmdWhitelistManager, kCmdViewCleanupLog})
-    EXPECT_FALSE(IsCommandEnabled(command, removing)) << command;
-  EXPECT_TRUE(IsCommandEnabled(kCmdDetectionSettings, removing));
-  EXPECT_TRUE(IsCommandEnabled(kCmdOpenLogsFolder, scanning));
+  const std::vector<int> notWhileRemoving = {kCmdNewScan, kCmdUninstall, kCmdCheckAll, kCmdWhitelistChecked,
+                                             kCmdWhitelistParentFolder, kCmdWhitelistManager, kCmdViewCleanupLog};
+  struct Case {
+    const char* what;
+    std::vector<int> commands;
+    const CommandContext& context;
+    bool enabled;
+  } cases[] = {
+      {"no row highlighted", highlightedRow, none, false},
+      {"a program highlighted", highlightedRow, program, true},
+      {"a program highlighted", infectedFileOnly, program, false},
+      {"an infected key highlighted", infectedFileOnly, infectedKey, false},
+      {"an infected file highlighted", infectedFileOnly, infectedFile, true},
+      {"nothing running", notWhileScanning, none, true},
+      {"a scan running", notWhileScanning, scanning, false},
+      {"a removal running", notWhileRemoving, removing, false},
+      {"a removal running", {kCmdDetectionSettings}, removing, true},
+      {"a scan running", {kCmdOpenLogsFolder}, scanning, true},
+  };
+  for (const Case& c : cases) {
+    for (int command : c.commands)
+      EXPECT_EQ(IsCommandEnabled(command, c.context), c.enabled) << c.what << ": " << command;
+  }
 }
 
 TEST(WindowRules, WhatFollowsAScan) {
-  ScanOutcome clean;
-  ScanOutcome found{0, false, 3, 2, false};
-  ScanOutcome optionalOnly{0, false, 8, 0, false};
-  ScanOutcome cancelled{0, true, 3, 2, false};
-  ScanOutcome definitionsFailed{3, false, 0, 0, false};
-
-  EXPECT_EQ(AfterScan(found, false, false), ScanEndStep::ShowSummary);
-  EXPECT_EQ(AfterScan(clean, false, false), ScanEndStep::ShowSummary);
-  EXPECT_EQ(AfterScan(found, true, false), ScanEndStep::StartRemoval);
-  EXPECT_EQ(AfterScan(optionalOnly, true, false), ScanEndStep::EndProgram);
-  EXPECT_EQ(AfterScan(clean, true, false), ScanEndStep::EndProgram);
-  EXPECT_EQ(AfterScan(definitionsFailed, true, false), ScanEndStep::EndProgram);
-  EXPECT_EQ(AfterScan(cancelled, true, false), ScanEndStep::ShowSummary);
-  EXPECT_EQ(AfterScan(found, false, true), ScanEndStep::Nothing);
+  const ScanOutcome clean;
+  const ScanOutcome found{.itemsFound = 3, .itemsChecked = 2};
+  const ScanOutcome optionalOnly{.itemsFound = 8};
+  const ScanOutcome cancelled{.cancelled = true, .itemsFound = 3, .itemsChecked = 2};
+  const ScanOutcome definitionsFailed{.exitCode = 3};
+  struct Case {
+    const char* what;
+    const ScanOutcome& outcome;
+    bool removeAfterScan;
+    bool exiting;
+    ScanEndStep step;
+  } cases[] = {
+      {"found", found, false, false, ScanEndStep::ShowSummary},
+      {"clean", clean, false, false, ScanEndStep::ShowSummary},
+      {"found, scan and remove", found, true, false, ScanEndStep::StartRemoval},
+      {"optional only, scan and remove", optionalOnly, true, false, ScanEndStep::EndProgram},
+      {"clean, scan and remove", clean, true, false, ScanEndStep::EndProgram},
+      {"definitions failed, scan and remove", definitionsFailed, true, false, ScanEndStep::EndProgram},
+      {"cancelled, scan and remove", cancelled, true, false, ScanEndStep::ShowSummary},
+      {"found while exiting", found, false, true, ScanEndStep::Nothing},
+  };
+  for (const Case& c : cases) EXPECT_EQ(AfterScan(c.outcome, c.removeAfterScan, c.exiting), c.step) << c.what;
 }
 
 TEST(WindowRules, WhatFollowsARemoval) {
-  const RemovalEndSteps quietScheduled = AfterRemoval(2 | 1, true, true);
-  EXPECT_TRUE(quietScheduled.restartNow);
-  EXPECT_TRUE(quietScheduled.endProgram);
-  EXPECT_FALSE(quietScheduled.showReport);
-  EXPECT_FALSE(quietScheduled.askRestart);
-
-  EXPECT_FALSE(AfterRemoval(2, true, false).restartNow);
-  EXPECT_FALSE(AfterRemoval(1 | 4, true, true).restartNow);
-  EXPECT_TRUE(AfterRemoval(0, true, true).endProgram);
-
-  const RemovalEndSteps interactive = AfterRemoval(2, false, true);
-  EXPECT_TRUE(interactive.showReport);
-  EXPECT_TRUE(interactive.askRestart);
-  EXPECT_FALSE(interactive.restartNow);
-  EXPECT_FALSE(interactive.endProgram);
-  EXPECT_FALSE(AfterRemoval(1, false, true).askRestart);
+  struct Case {
+    unsigned flags;
+    bool unattended;
+    bool autoReboot;
+    RemovalEndSteps steps;
+  } cases[] = {
+      {2 | 1, true, true, {.restartNow = true, .endProgram = true}},
+      {2, true, false, {.endProgram = true}},
+      {1 | 4, true, true, {.endProgram = true}},
+      {0, true, true, {.endProgram = true}},
+      {2, false, true, {.showReport = true, .askRestart = true}},
+      {1, false, true, {.showReport = true}},
+  };
+  for (const Case& c : cases) {
+    const RemovalEndSteps steps = AfterRemoval(c.flags, c.unattended, c.autoReboot);
+    const std::string what = "flags " + std::to_string(c.flags) + (c.unattended ? ", unattended" : "") +
+                             (c.autoReboot ? ", auto reboot" : "");
+    EXPECT_EQ(steps.showReport, c.steps.showReport) << what;
+    EXPECT_EQ(steps.askRestart, c.steps.askRestart) << what;
+    EXPECT_EQ(steps.restartNow, c.steps.restartNow) << what;
+    EXPECT_EQ(steps.endProgram, c.steps.endProgram) << what;
+  }
 }
 
 }  // namespace
