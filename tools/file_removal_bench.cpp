@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file_removal.h"
+#include "platform/unique_handle.h"
 
 int wmain(int argc, wchar_t** argv) {
   const unsigned files = argc > 1 ? wcstoul(argv[1], nullptr, 10) : 20000;
@@ -28,11 +29,10 @@ int wmain(int argc, wchar_t** argv) {
       CreateDirectoryW(folder.c_str(), nullptr);
     }
     const std::wstring path = folder + L"\\file" + std::to_wstring(i) + L".dat";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
+    tavrin::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 1;
     DWORD written = 0;
-    WriteFile(file, "tavrin", 6, &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), "tavrin", 6, &written, nullptr);
   }
   QueryPerformanceCounter(&end);
   const double created = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);

@@ -10,6 +10,7 @@
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
 #include "platform/processes.h"
+#include "platform/unique_handle.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
 
@@ -323,11 +324,12 @@ TEST(FileSystem, FolderFactsLongPathsAndSizes) {
   EXPECT_FALSE(CreateFolderTree(scratch / L"five.bin\\below"));
 
   // Held without any sharing, the size still comes back.
-  HANDLE exclusive = CreateFileW((scratch / L"five.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(FileSize(scratch / L"five.bin"), 5u);
-  CloseHandle(exclusive);
+  {
+    UniqueFile exclusive(CreateFileW((scratch / L"five.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(exclusive);
+    EXPECT_EQ(FileSize(scratch / L"five.bin"), 5u);
+  }
   EXPECT_EQ(FileSize(scratch / L"missing.bin"), 0u);
 
   EXPECT_GT(FreeDiskSpace(scratch.Path()), 0u);

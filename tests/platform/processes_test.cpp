@@ -12,6 +12,7 @@
 #include "platform/message_pump.h"
 #include "platform/privileges.h"
 #include "platform/strings.h"
+#include "platform/unique_handle.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
 
@@ -46,15 +47,14 @@ std::wstring ReadUtf16(const std::wstring& path) {
 
 bool PrivilegeEnabled(const wchar_t* name) {
   LUID luid;
-  HANDLE token = nullptr;
-  if (!LookupPrivilegeValueW(nullptr, name, &luid) || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+  UniqueToken token;
+  if (!LookupPrivilegeValueW(nullptr, name, &luid) || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
     return false;
   PRIVILEGE_SET set{};
   set.PrivilegeCount = 1;
   set.Privilege[0].Luid = luid;
   BOOL enabled = FALSE;
-  PrivilegeCheck(token, &set, &enabled);
-  CloseHandle(token);
+  PrivilegeCheck(token.get(), &set, &enabled);
   return enabled != FALSE;
 }
 

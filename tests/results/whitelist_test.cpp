@@ -7,6 +7,7 @@
 #include "platform/ini_document.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"
+#include "platform/unique_handle.h"
 #include "results/result_folders.h"
 #include "results/whitelist_manager.h"
 #include "support/scratch.h"
@@ -280,8 +281,8 @@ TEST(Whitelist, FailedImportOrExportChangesNothing) {
   ASSERT_TRUE(WriteBytes(file, Utf16(L"[Programs]\r\nKeep Me=0\r\n")));
   ASSERT_TRUE(WriteBytes(scratch / L"empty.ini", Utf16(L"just text\r\n[Programs]\r\n; only a comment\r\n")));
   ASSERT_TRUE(WriteBytes(scratch / L"locked.ini", Utf16(L"[Programs]\r\nLocked=0\r\n")));
-  HANDLE locked = CreateFileW((scratch / L"locked.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  UniqueFile locked(CreateFileW((scratch / L"locked.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(locked);
 
   WhiteList whitelist;
   LoadWhiteList(whitelist, file);
@@ -291,7 +292,7 @@ TEST(Whitelist, FailedImportOrExportChangesNothing) {
     EXPECT_FALSE(ImportWhitelist(whitelist, scratch / name, &message)) << name;
     EXPECT_EQ(message, L"The specified file could not be imported. Please specify a file the application can read.");
   }
-  CloseHandle(locked);
+  locked.reset();
   EXPECT_EQ(ReadBytes(file), before);
   EXPECT_EQ(ListWhitelistEntries(whitelist).size(), 1u);
   EXPECT_FALSE(IsWhitelisted(whitelist, L"Locked", L"Programs", false));

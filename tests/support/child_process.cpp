@@ -19,10 +19,7 @@ ChildProcess::ChildProcess(DWORD pid)
                    : nullptr),
       pid_(pid) {}
 
-ChildProcess::~ChildProcess() {
-  Kill();
-  if (process_) CloseHandle(process_);
-}
+ChildProcess::~ChildProcess() { Kill(); }
 
 bool ChildProcess::Start(const std::wstring& commandLine, int show) {
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -34,25 +31,26 @@ bool ChildProcess::Start(const std::wstring& commandLine, int show) {
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return false;
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  pid_ = info.dwProcessId;
+  UniqueProcessInformation started;
+  started.Adopt(info);
+  process_ = std::move(started.process);
+  pid_ = started.processId;
   return true;
 }
 
-bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 DWORD ChildProcess::Wait(DWORD ms) const {
-  if (!process_ || WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return ~0u;
+  if (!process_ || WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) return ~0u;
   DWORD code = ~0u;
-  GetExitCodeProcess(process_, &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
 void ChildProcess::Kill() {
   if (!Running()) return;
-  TerminateProcess(process_, 1);
-  WaitForSingleObject(process_, 5000);
+  TerminateProcess(process_.get(), 1);
+  WaitForSingleObject(process_.get(), 5000);
 }
 
 bool WaitForFile(const std::wstring& path, DWORD ms) {

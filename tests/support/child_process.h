@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin::test {
 
 // Full path of `relative` (with backslashes) from the folder of the running
@@ -36,7 +38,7 @@ class ChildProcess {
   void Kill();
 
  private:
-  HANDLE process_ = nullptr;
+  UniqueProcess process_;
   DWORD pid_ = 0;
 };
 

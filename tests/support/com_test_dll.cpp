@@ -6,17 +6,19 @@
 
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace {
 
 [[maybe_unused]] void Log(const std::wstring& line) {
   wchar_t path[MAX_PATH] = {};
   if (!GetEnvironmentVariableW(L"TAVRIN_TEST_COM_LOG", path, MAX_PATH)) return;
-  HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  tavrin::UniqueFile file(
+      CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   const std::wstring text = line + L"\n";
   DWORD written = 0;
-  WriteFile(file, text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
 }
 
 }  // namespace

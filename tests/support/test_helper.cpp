@@ -16,33 +16,31 @@
 #include <string>
 
 #include "platform/processes.h"
+#include "platform/unique_handle.h"
 
 namespace {
 
 int Hold(const wchar_t* path, DWORD ms) {
-  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 3;
+  tavrin::UniqueFile file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return 3;
   const std::wstring marker = std::wstring(path) + L".held";
-  HANDLE held = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  tavrin::UniqueFile(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   Sleep(ms);
-  CloseHandle(file);
   return 0;
 }
 
 int PrivilegeEnabled(const wchar_t* name) {
   LUID luid;
-  HANDLE token = nullptr;
-  if (!LookupPrivilegeValueW(nullptr, name, &luid) || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+  tavrin::UniqueToken token;
+  if (!LookupPrivilegeValueW(nullptr, name, &luid) || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
     return 2;
   PRIVILEGE_SET set{};
   set.PrivilegeCount = 1;
   set.Control = PRIVILEGE_SET_ALL_NECESSARY;
   set.Privilege[0].Luid = luid;
   BOOL enabled = FALSE;
-  BOOL ok = PrivilegeCheck(token, &set, &enabled);
-  CloseHandle(token);
+  BOOL ok = PrivilegeCheck(token.get(), &set, &enabled);
   return ok ? (enabled ? 1 : 0) : 2;
 }
 
@@ -60,11 +58,10 @@ int EnabledPowerfulPrivileges() {
 
 int WriteCommandLine(const wchar_t* path) {
   const wchar_t* line = GetCommandLineW();
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 3;
+  tavrin::UniqueFile file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return 3;
   DWORD written = 0;
-  WriteFile(file, line, DWORD(wcslen(line) * sizeof(wchar_t)), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), line, DWORD(wcslen(line) * sizeof(wchar_t)), &written, nullptr);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/ini_document.h"
 #include "platform/registry.h"
+#include "platform/unique_handle.h"
 #include "definitions_builder.h"
 #include "definitions_source.h"
 #include "support/loopback.h"
@@ -227,11 +228,10 @@ BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM parameter) {
 int ScanReportCount() {
   int count = 0;
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((PrepareDataFolder() + L"\\tvnScan*.txt").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return 0;
+  UniqueFind find(FindFirstFileW((PrepareDataFolder() + L"\\tvnScan*.txt").c_str(), &found));
+  if (!find) return 0;
   do ++count;
-  while (FindNextFileW(find, &found));
-  FindClose(find);
+  while (FindNextFileW(find.get(), &found));
   return count;
 }
 
