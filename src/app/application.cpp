@@ -57,7 +57,7 @@ void ApplyStartOptions(AppContext& app) {
   o.createRestorePoint = !s.noRestorePoint;
   o.removeAfterScan = s.removeAfterScan;
   o.scanAtStart = s.scanAtStart;
-  o.detectionLevel = s.detectionLevel != 0 ? s.detectionLevel : StoredDetectionLevel(app.settings);
+  o.detectionLevel = s.detectionLevel ? *s.detectionLevel : StoredDetectionLevel(app.settings);
 }
 
 ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress) {

@@ -25,9 +25,8 @@ bool EnsureSettingsFile(const std::wstring& path) {
   return file.Open(path, TextReplace | TextCreateFolders, TextEncoding::Utf16Le);
 }
 
-int StoredDetectionLevel(const IniDocument& settings) {
-  long long level = settings.GetInt(L"SCAN", L"ScanSoftness", 12);
-  return (level == 10 || level == 14) ? int(level) : 12;
+DetectionLevel StoredDetectionLevel(const IniDocument& settings) {
+  return DetectionLevelFromNumber(settings.GetInt(L"SCAN", L"ScanSoftness", Threshold(DetectionLevel::Medium)));
 }
 
 WindowSettings ReadWindowSettings(const IniDocument& settings) {

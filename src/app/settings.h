@@ -2,6 +2,7 @@
 // The program's data folder and its settings document.
 #include <string>
 
+#include "definitions/detection_level.h"
 #include "platform/ini_document.h"
 #include "platform/product.h"
 
@@ -16,7 +17,7 @@ bool EnsureSettingsFile(const std::wstring& path);
 
 // The detection level that a stored "ScanSoftness" stands for: 10 or 14 as
 // stored, 12 for anything else.
-int StoredDetectionLevel(const IniDocument& settings);
+DetectionLevel StoredDetectionLevel(const IniDocument& settings);
 
 struct WindowSettings {
   bool maximized = false;

@@ -43,9 +43,9 @@ StartOptions ParseStartOptions(const std::vector<std::wstring>& arguments, int s
     } else if (is(L"Quiet")) {
       quiet = true;
     } else if (is(L"Soft")) {
-      o.detectionLevel = 14;
+      o.detectionLevel = DetectionLevel::Soft;
     } else if (is(L"Aggressive")) {
-      o.detectionLevel = 10;
+      o.detectionLevel = DetectionLevel::Aggressive;
     } else if (is(L"NewInstance")) {
       o.newInstance = true;
     } else if (is(L"DelTemp")) {
@@ -53,7 +53,7 @@ StartOptions ParseStartOptions(const std::vector<std::wstring>& arguments, int s
     }
     // "/NoUpdate" is accepted and has no effect, like any unknown argument.
   }
-  if (o.scanAtStart && o.detectionLevel == 0) o.detectionLevel = 12;
+  if (o.scanAtStart && !o.detectionLevel) o.detectionLevel = DetectionLevel::Medium;
   if (quiet) o.showCommand = SW_HIDE;
   if (!o.removeAfterScan) o.showCommand = SW_SHOWNORMAL;
   return o;

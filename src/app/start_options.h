@@ -2,8 +2,11 @@
 // The start options of one run, read once from the command line.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "definitions/detection_level.h"
 
 namespace tavrin {
 
@@ -16,7 +19,7 @@ struct StartOptions {
   bool newInstance = false;
   bool currentUserOnly = false;
   bool deleteOldExecutable = false;
-  int detectionLevel = 0;  // 0 not given, 10 Aggressive, 12 Medium, 14 Soft
+  std::optional<DetectionLevel> detectionLevel;  // none: not given
   int showCommand = SW_SHOWNORMAL;
 };
 

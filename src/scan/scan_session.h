@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/detection_level.h"
 #include "platform/run_control.h"
 #include "platform/users.h"
 #include "results/result_set.h"
@@ -28,7 +29,7 @@ struct ScanOptions {
   bool createRestorePoint = true;
   bool removeAfterScan = false;
   bool scanAtStart = false;
-  int detectionLevel = 12;  // 10 Aggressive, 12 Medium, 14 Soft
+  DetectionLevel detectionLevel = DetectionLevel::Medium;
 };
 
 // Exit codes of the scan thread.

@@ -48,19 +48,19 @@ LRESULT CALLBACK DetectionDialogProc(HWND window, UINT message, WPARAM wParam, L
 
 }  // namespace
 
-int DetectionOptionOf(int level) {
-  if (level == 14) return kIdSoft;
-  if (level == 10) return kIdAggressive;
+int DetectionOptionOf(DetectionLevel level) {
+  if (level == DetectionLevel::Soft) return kIdSoft;
+  if (level == DetectionLevel::Aggressive) return kIdAggressive;
   return kIdMedium;
 }
 
-int DetectionLevelOf(int option) {
-  if (option == kIdSoft) return 14;
-  if (option == kIdAggressive) return 10;
-  return 12;
+DetectionLevel DetectionLevelOf(int option) {
+  if (option == kIdSoft) return DetectionLevel::Soft;
+  if (option == kIdAggressive) return DetectionLevel::Aggressive;
+  return DetectionLevel::Medium;
 }
 
-bool RunDetectionSettingsDialog(HWND owner, int& level, IniDocument& settings) {
+bool RunDetectionSettingsDialog(HWND owner, DetectionLevel& level, IniDocument& settings) {
   RegisterWindowClass(kDetectionDialogClass, DetectionDialogProc, COLOR_WINDOW);
 
   DialogState state;
@@ -100,7 +100,7 @@ bool RunDetectionSettingsDialog(HWND owner, int& level, IniDocument& settings) {
   if (!state.accepted) return false;
 
   level = DetectionLevelOf(state.option);
-  settings.SetInt(L"SCAN", L"ScanSoftness", level);
+  settings.SetInt(L"SCAN", L"ScanSoftness", Threshold(level));
   return true;
 }
 

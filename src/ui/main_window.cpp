@@ -234,7 +234,7 @@ void MainWindow::Start() {
   ShowWindow(window_, InitialShowCommand(options.showCommand, stored.maximized));
   if (IsWindowVisible(window_)) UpdateWindow(window_);
 
-  detectionLevel_ = options.detectionLevel != 0 ? options.detectionLevel : StoredDetectionLevel(*host_.settings);
+  detectionLevel_ = options.detectionLevel ? *options.detectionLevel : StoredDetectionLevel(*host_.settings);
   ApplyControlStates();
   if (options.scanAtStart) {
     StartScan();

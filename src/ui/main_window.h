@@ -20,7 +20,7 @@ namespace tavrin {
 struct ScanChoices {
   bool scanAllUsers = true;
   bool noMalware = false;
-  int detectionLevel = 12;
+  DetectionLevel detectionLevel = DetectionLevel::Medium;
 };
 
 struct RemovalChoices {

@@ -85,7 +85,7 @@ class MainWindow {
   WorkerThread scanThread_;
   WorkerThread removalThread_;
   WorkerThread definitionsThread_;
-  int detectionLevel_ = 12;
+  DetectionLevel detectionLevel_ = DetectionLevel::Medium;
   bool removalUnattended_ = false;
   bool exiting_ = false;
   bool closing_ = false;

@@ -24,7 +24,7 @@ TEST(Settings, FileIsCreatedAsTheMarkOnlyAndNeverOverwritten) {
 
 TEST(Settings, DefaultsOnMissingFileAndReadingRules) {
   IniDocument missing(L"C:\\does\\not\\exist\\settings.ini");
-  EXPECT_EQ(StoredDetectionLevel(missing), 12);
+  EXPECT_EQ(StoredDetectionLevel(missing), DetectionLevel::Medium);
   WindowSettings w = ReadWindowSettings(missing);
   EXPECT_FALSE(w.maximized);
   EXPECT_EQ(w.width, 0);
@@ -35,7 +35,7 @@ TEST(Settings, DefaultsOnMissingFileAndReadingRules) {
       {"10", 10}, {"14", 14}, {"12", 12}, {"13", 12}, {"abc", 12}, {"", 12}, {"14x", 12}, {"-14", 12}};
   for (const auto& [stored, level] : levels) {
     WriteBytes(scratch / L"s.ini", std::string("[SCAN]\r\nScanSoftness=") + stored + "\r\n");
-    EXPECT_EQ(StoredDetectionLevel(IniDocument(scratch / L"s.ini")), level) << stored;
+    EXPECT_EQ(Threshold(StoredDetectionLevel(IniDocument(scratch / L"s.ini"))), level) << stored;
   }
   WriteBytes(scratch / L"s.ini", "[UI]\r\nMaximized=yes\r\nWindowCX=900\r\nWindowCY=99999999999\r\n");
   w = ReadWindowSettings(IniDocument(scratch / L"s.ini"));

@@ -46,7 +46,7 @@ TEST(StartOptions, SwitchTable) {
     EXPECT_EQ(o.newInstance, e.newInstance);
     EXPECT_EQ(o.currentUserOnly, e.currentUserOnly);
     EXPECT_EQ(o.deleteOldExecutable, e.deleteOld);
-    EXPECT_EQ(o.detectionLevel, e.level);
+    EXPECT_EQ(o.detectionLevel ? Threshold(*o.detectionLevel) : 0, e.level);
     EXPECT_EQ(o.showCommand, e.show);
   }
 }
