@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <vector>
+
 #include "platform/find_files.h"
 #include "platform/shell_folders.h"
 
@@ -133,6 +135,20 @@ unsigned long long FileSize(const std::wstring& path) {
   if (path.find_first_of(L"*?") != std::wstring::npos) return 0;
   FindFiles entry(target);
   return entry.Next() ? entry.Size() : 0;
+}
+
+unsigned long long FileLastWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() || !GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+std::wstring LongPathName(const std::wstring& path) {
+  std::vector<wchar_t> buffer(4096);
+  const DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), DWORD(buffer.size()));
+  if (length == 0 || length >= buffer.size()) return path;
+  return std::wstring(buffer.data(), length);
 }
 
 unsigned long long FreeDiskSpace(const std::wstring& path) {

@@ -53,6 +53,12 @@ bool CreateFolderTree(const std::wstring& path, SECURITY_ATTRIBUTES* security = 
 // directory entry, else 0.
 unsigned long long FileSize(const std::wstring& path);
 
+// The last-write time as the file system keeps it (UTC), in FILETIME
+// units; 0 when the file cannot be reached.
+unsigned long long FileLastWriteTime(const std::wstring& path);
+// GetLongPathNameW with a 4,096-character buffer: short (8.3) components
+// spelled out. The path as given when the platform cannot expand it.
+std::wstring LongPathName(const std::wstring& path);
 // Total free bytes of the volume that holds the path; 0 on failure.
 unsigned long long FreeDiskSpace(const std::wstring& path);
 

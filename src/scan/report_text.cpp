@@ -6,29 +6,9 @@ namespace tavrin {
 
 namespace {
 
-std::wstring Padded(unsigned value, int width) {
-  wchar_t text[16];
-  swprintf(text, 16, L"%0*u", width, value);
-  return text;
-}
-
 size_t Digits(uint64_t n) { return std::to_wstring(n).size(); }
 
 }  // namespace
-
-std::wstring ReportTimeText(const SYSTEMTIME& t) {
-  return Padded(t.wYear, 4) + L"/" + Padded(t.wMonth, 2) + L"/" + Padded(t.wDay, 2) + L" " + Padded(t.wHour, 2) +
-         L":" + Padded(t.wMinute, 2) + L":" + Padded(t.wSecond, 2);
-}
-
-std::wstring ReportTimeText(uint64_t localFileTime) {
-  FILETIME ft;
-  ft.dwLowDateTime = DWORD(localFileTime);
-  ft.dwHighDateTime = DWORD(localFileTime >> 32);
-  SYSTEMTIME st{};
-  FileTimeToSystemTime(&ft, &st);
-  return ReportTimeText(st);
-}
 
 std::wstring DurationText(uint64_t hundredNanoseconds) {
   uint64_t seconds = hundredNanoseconds / 10000000ULL;

@@ -9,13 +9,10 @@
 #include <vector>
 
 #include "platform/product.h"
+#include "platform/time_text.h"
 
 namespace tavrin {
 
-// "2024/03/05 07:04:09".
-std::wstring ReportTimeText(const SYSTEMTIME& time);
-// A local time in FILETIME units, written as above.
-std::wstring ReportTimeText(uint64_t localFileTime);
 // "1 hour, 2 minutes and 5 seconds"; "0 seconds" below one second.
 std::wstring DurationText(uint64_t hundredNanoseconds);
 
