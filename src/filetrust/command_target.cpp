@@ -186,7 +186,20 @@ void CleanPrefixes(std::wstring& text, const SystemFolders& folders) {
   }
 }
 
-void RemoveAllQuotes(std::wstring& text) { std::erase(text, L'"'); }
+// Cuts never leave fewer than `keep` characters.
+bool ResolveCutAtSpaces(std::wstring& text, bool search, size_t keep) {
+  std::wstring candidate = text;
+  while (true) {
+    std::wstring tried = candidate;
+    if (ResolveExecutable(tried, search)) {
+      text = std::move(tried);
+      return true;
+    }
+    const size_t space = candidate.find_last_of(L' ');
+    if (space == std::wstring::npos || space == 0 || space < keep) return false;
+    candidate.resize(space);
+  }
+}
 
 }  // namespace
 
@@ -273,19 +286,7 @@ bool ResolveHostedCommand(std::wstring& text, bool search) {
   return true;
 }
 
-bool ResolveBySpaces(std::wstring& text, bool search) {
-  std::wstring candidate = text;
-  while (true) {
-    std::wstring tried = candidate;
-    if (ResolveExecutable(tried, search)) {
-      text = std::move(tried);
-      return true;
-    }
-    const size_t space = candidate.find_last_of(L' ');
-    if (space == std::wstring::npos || space == 0) return false;
-    candidate.resize(space);
-  }
-}
+bool ResolveBySpaces(std::wstring& text, bool search) { return ResolveCutAtSpaces(text, search, 0); }
 
 bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsigned flags) {
   if (text.empty()) return false;
@@ -312,8 +313,16 @@ bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsi
   text = copy;
   if (commandLine) {
     if (ResolveHostedCommand(text, search)) return true;
-    RemoveAllQuotes(text);
-    if (ResolveBySpaces(text, search)) return true;
+    // A quoted program ends at its closing quote, so no cut may fall
+    // inside it: "C:\Program Files\App\gone.exe" never runs
+    // C:\Program Files\App.exe.
+    size_t quotedProgram = 0;
+    if (text[0] == L'"') {
+      const size_t closing = text.find(L'"', 1);
+      if (closing != std::wstring::npos) quotedProgram = closing - 1;
+    }
+    std::erase(text, L'"');
+    if (ResolveCutAtSpaces(text, search, quotedProgram)) return true;
   } else {
     if (text[0] == L'"') {
       const size_t closing = text.find(L'"', 1);

@@ -37,11 +37,12 @@ class CommandTargetTest : public ::testing::Test {
           dir + L"\\Win\\System32\\drivers", dir + L"\\Win\\SysWOW64", dir + L"\\Win\\SysWOW64\\drivers"})
       ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << folder;
     for (const wchar_t* file :
-         {L"Program Files\\App Dir\\app.exe", L"tool.exe", L"lib.dll", L"job.vbe", L"both.vbs", L"both.vbe",
-          L"settings.reg", L"batch.bat", L"order.scr", L"order.bat", L"order.pif", L"last.pif", L"drv.sys",
-          L"on path\\tavrintool.exe", L"on path\\tavrinlib.dll", L"on path\\tavrinsettings.reg",
-          L"on path\\tavrinbatch.bat", L"apps\\Real App.exe", L"Win\\System32\\kernelish.exe",
-          L"Win\\System32\\drivers\\native.sys", L"Win\\SysWOW64\\drivers\\wow.sys"})
+         {L"Program Files\\App Dir\\app.exe", L"Program Files\\App.exe", L"tool.exe", L"lib.dll", L"job.vbe",
+          L"both.vbs", L"both.vbe", L"settings.reg", L"batch.bat", L"order.scr", L"order.bat", L"order.pif",
+          L"last.pif", L"drv.sys", L"on path\\tavrintool.exe", L"on path\\tavrinlib.dll",
+          L"on path\\tavrinsettings.reg", L"on path\\tavrinbatch.bat", L"apps\\Real App.exe",
+          L"Win\\System32\\kernelish.exe", L"Win\\System32\\drivers\\native.sys",
+          L"Win\\SysWOW64\\drivers\\wow.sys"})
       ASSERT_TRUE(WriteBytes(dir + L"\\" + file, "MZ")) << file;
 
     wchar_t oldPath[32768] = {};
@@ -121,6 +122,11 @@ TEST_F(CommandTargetTest, PathsQuotesSwitchesAndPrefixes) {
           {app + L" /silent -x", ResolveCommandLine, true, app},
           {app + L" first second", ResolveCommandLine, true, app},
           {app + L" /silent", 0, false, app + L" /silent"},
+          // Unquoted, a missing program's path is cut at spaces as Windows
+          // does; a quoted one ends at its quote.
+          {dir + L"\\Program Files\\App Dir\\gone.exe /x", kBoth, true, dir + L"\\Program Files\\App.exe"},
+          {L"\"" + dir + L"\\Program Files\\App Dir\\gone.exe\" /x", kBoth, false,
+           L"\"" + dir + L"\\Program Files\\App Dir\\gone.exe\" /x"},
           {L"%TAVRIN_TEST_DIR%\\tool.exe", 0, true, tool},
           {L"@%TAVRIN_TEST_DIR%\\tool.exe", 0, true, tool},
           {L"\\??\\" + tool, 0, true, tool},
