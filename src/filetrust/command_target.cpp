@@ -42,12 +42,12 @@ constexpr wchar_t kAppPathsKey[] = L"HKLM\\SOFTWARE\\Microsoft\\Windows\\Current
 // A relative text would be answered against the current folder, which is
 // whatever folder the program was started in: never a statement about what
 // the entry runs.
-bool IsFileAt(const std::wstring& path) { return IsAbsolutePath(path) && KindOfPath(path) == PathKind::File; }
+bool IsFileAt(const std::wstring& path) { return IsAbsolutePath(path) && ObjectAtPath(path) == PathObject::File; }
 
 bool IsFileOrLinkAt(const std::wstring& path) {
   if (!IsAbsolutePath(path)) return false;
-  const PathKind kind = KindOfPath(path);
-  return kind == PathKind::File || kind == PathKind::LinkedFolder;
+  const PathObject kind = ObjectAtPath(path);
+  return kind == PathObject::File || kind == PathObject::LinkedFolder;
 }
 
 // The search path also answers for folders; only files are resolved.
@@ -172,7 +172,8 @@ std::wstring WithoutEnclosingQuotes(std::wstring text) {
   return text;
 }
 
-// The prefixes the loader and the kernel accept in front of a Win32 path.
+// What stored commands put in front of a Win32 path: the "@" of resource
+// references, the NT and long forms, and the kernel's \SystemRoot.
 void CleanPrefixes(std::wstring& text, const SystemFolders& folders) {
   if (!text.empty() && text[0] == L'@') text.erase(0, 1);
   if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\??\\", 0) == 0) {
@@ -217,7 +218,7 @@ bool FindOnPathOrAppPaths(std::wstring& text, bool cutAtSpace) {
   std::wstring value;
   if (!ReadStringAt(kAppPathsKey + name, nullptr, value) || value.empty()) return false;
   std::wstring expanded;
-  if (!ExpandEnvironment(value, kMaxExpandedCommand, expanded)) return false;
+  if (!ExpandEnvironmentLimited(value, kMaxExpandedCommand, expanded)) return false;
   // Installers write the value quoted as often as not; what it names must
   // be there, or the entry is stale and names nothing.
   expanded = WithoutEnclosingQuotes(expanded);
@@ -292,7 +293,7 @@ bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsi
   if (text.empty()) return false;
   if (IsFileAt(text)) return true;
   std::wstring expanded;
-  if (!ExpandEnvironment(text, kMaxExpandedCommand, expanded) || expanded.empty()) return false;
+  if (!ExpandEnvironmentLimited(text, kMaxExpandedCommand, expanded) || expanded.empty()) return false;
   CleanPrefixes(expanded, folders);
   text = std::move(expanded);
   if (text.empty()) return false;

@@ -65,8 +65,8 @@ const ProtectedSet& Protected() {
 
 bool IsProtectedFolder(const std::wstring& path) {
   std::wstring folder;
-  if (!ExpandEnvironment(path, kMaxExpandedPath, folder)) return false;
-  if (KindOfPath(folder) == PathKind::Missing) return false;
+  if (!ExpandEnvironmentLimited(path, kMaxExpandedPath, folder)) return false;
+  if (ObjectAtPath(folder) == PathObject::Missing) return false;
   // A drive root, also when written with more than one backslash.
   if (folder.size() < 4) return true;
   TrimTrailingBackslashes(folder);

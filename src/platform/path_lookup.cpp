@@ -8,15 +8,15 @@
 
 namespace tavrin {
 
-PathKind KindOfPath(const std::wstring& path) {
-  if (path.empty()) return PathKind::Missing;
+PathObject ObjectAtPath(const std::wstring& path) {
+  if (path.empty()) return PathObject::Missing;
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return PathKind::File;
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PathKind::LinkedFolder : PathKind::Folder;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathObject::Missing;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return PathObject::File;
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PathObject::LinkedFolder : PathObject::Folder;
 }
 
-bool ExpandEnvironment(const std::wstring& text, size_t maxLength, std::wstring& expanded) {
+bool ExpandEnvironmentLimited(const std::wstring& text, size_t maxLength, std::wstring& expanded) {
   if (text.find(L'%') == std::wstring::npos) {
     if (text.size() > maxLength) return false;
     expanded = text;

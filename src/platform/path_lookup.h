@@ -8,7 +8,7 @@
 
 namespace tavrin {
 
-enum class PathKind {
+enum class PathObject {
   Missing,
   File,
   Folder,
@@ -16,12 +16,12 @@ enum class PathKind {
 };
 // Relative paths are answered against the current folder, as the platform
 // does; callers that must not depend on it test IsAbsolutePath first.
-PathKind KindOfPath(const std::wstring& path);
+PathObject ObjectAtPath(const std::wstring& path);
 
 // Environment references expanded. False when the expansion fails or its
 // result would be longer than `maxLength` characters: a cut expansion
 // would name some other path.
-bool ExpandEnvironment(const std::wstring& text, size_t maxLength, std::wstring& expanded);
+bool ExpandEnvironmentLimited(const std::wstring& text, size_t maxLength, std::wstring& expanded);
 
 // PathFindOnPathW: the full path of a name found in the system folders or
 // on the PATH. A name the platform's fixed buffer cannot hold (260
