@@ -7,7 +7,9 @@
 #include <string>
 
 #include "app/start_options.h"
+#include "definitions/cloud_verdicts.h"
 #include "definitions/definitions_db.h"
+#include "definitions/hash_list_queue.h"
 #include "platform/ini_document.h"
 #include "platform/privileges.h"
 #include "platform/run_control.h"
@@ -30,6 +32,9 @@ struct AppContext {
   InteractiveUser interactiveUser;
   CancelFlags cancel;
   DefinitionsDb definitions;
+  HashListQueue hashList;
+  // Until a cloud client exists, verdicts come from the definitions alone.
+  OfflineCloudVerdicts cloud;
   ScanSession scan;
   PrivilegeState privileges;
 

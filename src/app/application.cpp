@@ -72,6 +72,8 @@ ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress) {
   scan.progress = &progress;
   scan.dataFolder = app.dataFolder;
   scan.definitionsServer = DefinitionsServer(app.settings);
+  scan.hashList = &app.hashList;
+  scan.cloud = &app.cloud;
   return scan;
 }
 

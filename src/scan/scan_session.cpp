@@ -93,6 +93,22 @@ std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp) {
   return dataFolder + L"\\tvnScan" + std::to_wstring(stamp) + L".txt";
 }
 
+DetectionContext DetectionContextOf(const ScanEnvironment& scan) {
+  DetectionContext context;
+  context.results = scan.results;
+  context.whitelist = scan.whitelist;
+  context.level = scan.options.detectionLevel;
+  context.hashList = scan.hashList;
+  context.cloud = scan.cloud;
+  context.cancel = scan.cancel;
+  if (scan.session) {
+    context.definitionsRoot = scan.session->definitionsKey;
+    context.systemFolders = &scan.session->systemFolders;
+    context.pending = &scan.session->pending;
+  }
+  return context;
+}
+
 int RunScan(ScanEnvironment& scan) { return RunScanPhases(scan, ScanPhases()); }
 
 int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
@@ -106,6 +122,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   s.cancelled = false;
   s.reportPath.clear();
   s.definitionsKey.clear();
+  ClearPendingHashes(s.pending);
   DiscardResults(results);
   s.users.clear();
   s.userDisplayNames.clear();
@@ -124,6 +141,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
 
   // 6. Folders the phases look in.
   s.folders = ResolveKnownFolders(scan.interactiveUser->Token(), scan.interactiveUser->ProfileFolder());
+  s.systemFolders = FindSystemFolders();
 
   // 7-8. Definitions.
   if (int failed = LoadDefinitions(scan); failed != kScanRan) return failed;

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "definitions/detection_context.h"
 #include "definitions/detection_level.h"
+#include "definitions/pending_hash_table.h"
+#include "filetrust/system_folders.h"
 #include "platform/run_control.h"
 #include "platform/users.h"
 #include "results/result_set.h"
@@ -15,7 +18,9 @@
 
 namespace tavrin {
 
+class CloudVerdicts;
 struct DefinitionsDb;
+struct HashListQueue;
 struct WhiteList;
 
 // The local time as a 64-bit FILETIME, written in decimal where it names
@@ -51,6 +56,8 @@ struct ScanSession {
   std::wstring definitionsKey;
   double windowsVersion = 0;
   KnownFolders folders;
+  SystemFolders systemFolders;  // what command lines are resolved against
+  PendingHashTable pending;     // files whose verdict waits for the cloud
   ScanReport report;
   bool cancelled = false;  // how the last scan ended
 };
@@ -67,6 +74,8 @@ struct ScanEnvironment {
   ProgressSink* progress = nullptr;
   std::wstring dataFolder;
   std::wstring definitionsServer;  // base address of the definitions server
+  HashListQueue* hashList = nullptr;  // the run's, kept across scans
+  CloudVerdicts* cloud = nullptr;     // none: verdicts from the definitions alone
 
   bool Cancelled() const { return cancel && cancel->Cancelled(); }
 };
@@ -74,6 +83,11 @@ struct ScanEnvironment {
 DbStamp CurrentDbStamp();
 // The scan report's path: data folder + "\tvnScan" + stamp + ".txt".
 std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp);
+
+// What the detection rules need from a running scan: the mounted
+// definitions, its rows and pending files, the run's whitelist, level,
+// hash list and cloud.
+DetectionContext DetectionContextOf(const ScanEnvironment& scan);
 
 // The scan thread's body; returns a ScanExitCode.
 int RunScan(ScanEnvironment& scan);

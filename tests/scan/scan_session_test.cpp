@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "definitions/definitions_db.h"
+#include "definitions/hash_list_queue.h"
+#include "definitions/malware_verdict.h"
 #include "platform/file_system.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "platform/unique_handle.h"
 #include "results/details_files.h"
@@ -176,6 +179,38 @@ TEST_F(ScanFixture, CompletedScanWritesTheWholeReportAndUnmountsTheDefinitions) 
   EXPECT_EQ(progress.positions.back(), 100);
   EXPECT_EQ(progress.statuses.back(), L"Scan complete.");
   EXPECT_FALSE(session.cancelled);
+}
+
+// A phase hands the detection rules its entries through the context the
+// scan gives it: the mounted definitions, this scan's rows and pending
+// files (empty again at every start), the run's level and hash list.
+TEST_F(ScanFixture, PhasesJudgeEntriesThroughTheScansDetectionContext) {
+  HashListQueue hashList;
+  scan.hashList = &hashList;
+  scan.options.detectionLevel = DetectionLevel::Soft;
+  session.pending.entries.push_back({L"C:\\left\\over.exe", L"44D88612FEA8A8F36DE82E1278ABB02F", L"", 0, {}});
+  static DetectionContext seen;
+  static bool listed = false;
+  const ScanPhase phases[] = {{6, nullptr, [](ScanEnvironment& scan) {
+                                 seen = DetectionContextOf(scan);
+                                 listed = CheckMalwareFile(seen, L"", L"HKLM\\SOFTWARE\\Bad / Value / data");
+                                 EXPECT_TRUE(seen.pending->entries.empty());
+                               }}};
+  ASSERT_EQ(RunScanPhases(scan, phases), kScanRan);
+  EXPECT_TRUE(listed);
+  EXPECT_TRUE(StartsWithNoCase(seen.definitionsRoot, L"HKLM\\TVN DB "));
+  EXPECT_EQ(seen.level, DetectionLevel::Soft);
+  EXPECT_EQ(seen.hashList, &hashList);
+  EXPECT_EQ(seen.systemFolders->systemDrive.size(), 2u);
+  // Besides the fix rows every scan ends with.
+  std::vector<ScanItem> rows;
+  for (const ScanItem& row : GetRows(TabList(results, kMalwareTab))) {
+    if (row.group != kGroupMalwareFixes) rows.push_back(row);
+  }
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].group, kGroupInfectedRegistry);
+  EXPECT_EQ(rows[0].columns[1], L"Low");
+  EXPECT_TRUE(EndsWithNoCase(rows[0].columns[2], L".15"));  // just above Soft
 }
 
 TEST_F(ScanFixture, EveryScanEnablesTheProcessPrivilegesAgain) {
