@@ -1,11 +1,11 @@
 #include "filetrust/file_hash.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <vector>
 
+#include "filetrust/crypto_hash.h"
 #include "platform/message_pump.h"
 #include "platform/unique_handle.h"
 
@@ -15,42 +15,15 @@ namespace {
 
 constexpr DWORD kBlockSize = 524288;
 
-class Md5 {
- public:
-  Md5() {
-    if (!CryptAcquireContextW(&provider_, nullptr, MS_ENH_RSA_AES_PROV_W, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
-        !CryptAcquireContextW(&provider_, nullptr, MS_ENH_RSA_AES_PROV_XP_W, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
-      provider_ = 0;
-      return;
-    }
-    if (!CryptCreateHash(provider_, CALG_MD5, 0, 0, &hash_)) hash_ = 0;
+// An MD5 digest finished into hex text.
+bool FinishMd5(CryptoHash& md5, std::wstring& hex) {
+  std::vector<unsigned char> digest;
+  if (!md5.Finish(digest) || !WriteHex(digest.data(), digest.size(), hex)) {
+    hex.clear();
+    return false;
   }
-  ~Md5() {
-    if (hash_) CryptDestroyHash(hash_);
-    if (provider_) CryptReleaseContext(provider_, 0);
-  }
-  Md5(const Md5&) = delete;
-  Md5& operator=(const Md5&) = delete;
-
-  bool Ready() const { return hash_ != 0; }
-  bool Add(const void* data, DWORD length) {
-    return length == 0 || CryptHashData(hash_, static_cast<const BYTE*>(data), length, 0) != FALSE;
-  }
-  bool Finish(std::wstring& hex) {
-    DWORD size = 0;
-    DWORD sizeLength = sizeof size;
-    if (!CryptGetHashParam(hash_, HP_HASHSIZE, reinterpret_cast<BYTE*>(&size), &sizeLength, 0) || size == 0 ||
-        size > 64)
-      return false;
-    BYTE digest[64];
-    if (!CryptGetHashParam(hash_, HP_HASHVAL, digest, &size, 0)) return false;
-    return WriteHex(digest, size, hex);
-  }
-
- private:
-  HCRYPTPROV provider_ = 0;
-  HCRYPTHASH hash_ = 0;
-};
+  return true;
+}
 
 }  // namespace
 
@@ -73,18 +46,8 @@ bool WriteHex(const void* data, size_t length, std::wstring& out, unsigned optio
 
 size_t Md5OfBytes(const void* data, size_t length, std::wstring& hex) {
   hex.clear();
-  Md5 md5;
-  if (!md5.Ready()) return 0;
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  for (size_t done = 0; done < length;) {
-    const DWORD piece = DWORD(std::min<size_t>(length - done, kBlockSize));
-    if (!md5.Add(bytes + done, piece)) return 0;
-    done += piece;
-  }
-  if (!md5.Finish(hex)) {
-    hex.clear();
-    return 0;
-  }
+  CryptoHash md5(CALG_MD5);
+  if (!md5.Add(data, length) || !FinishMd5(md5, hex)) return 0;
   return length;
 }
 
@@ -99,7 +62,7 @@ bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long l
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
-  Md5 md5;
+  CryptoHash md5(CALG_MD5);
   if (!md5.Ready()) return false;
   std::vector<unsigned char> block(limit > 0 && limit < kBlockSize ? size_t(limit) : kBlockSize);
   unsigned long long left = limit;
@@ -116,11 +79,7 @@ bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long l
     if (limit > 0) left -= got;
     DispatchPendingMessages();
   }
-  if (!md5.Finish(hex)) {
-    hex.clear();
-    return false;
-  }
-  return true;
+  return FinishMd5(md5, hex);
 }
 
 }  // namespace tavrin

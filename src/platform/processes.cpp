@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/mapped_file.h"
 #include "platform/message_pump.h"
 #include "platform/privileges.h"
 #include "platform/strings.h"
@@ -93,42 +94,29 @@ long long FinishProcess(const UniqueProcessInformation& process, bool wait) {
 
 // --- Export table of a PE file, read from the file without loading it.
 
+// Reads of a mapped file that never leave it.
 class FileView {
  public:
-  explicit FileView(const std::wstring& path) {
-    file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_) return;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) return;
-    mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping_) return;
-    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-    data_ = static_cast<const unsigned char*>(view_.get());
-    if (data_) size_ = static_cast<size_t>(size.QuadPart);
-  }
+  explicit FileView(const std::wstring& path) : file_(path) {}
 
   // A copy of `T` at `offset`; false when it does not lie inside the file.
   template <typename T>
   bool Read(size_t offset, T& out) const {
-    if (!data_ || offset > size_ || size_ - offset < sizeof(T)) return false;
-    std::memcpy(&out, data_ + offset, sizeof(T));
+    const auto bytes = file_.Bytes();
+    if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return false;
+    std::memcpy(&out, bytes.data() + offset, sizeof(T));
     return true;
   }
   // The NUL-terminated name at `offset`, at most `limit` characters.
   std::string Name(size_t offset, size_t limit) const {
+    const auto bytes = file_.Bytes();
     std::string name;
-    for (size_t at = offset; at < size_ && name.size() < limit && data_[at]; ++at) name += char(data_[at]);
+    for (size_t at = offset; at < bytes.size() && name.size() < limit && bytes[at]; ++at) name += char(bytes[at]);
     return name;
   }
 
  private:
-  // Declared in the order they are created, so they close in reverse.
-  UniqueFile file_;
-  UniqueMapping mapping_;
-  UniqueMappedView view_;
-  const unsigned char* data_ = nullptr;
-  size_t size_ = 0;
+  MappedFile file_;
 };
 
 unsigned ExportsOf(const FileView& file) {
