@@ -1,5 +1,7 @@
 #include "filetrust/trusted_signers.h"
 
+#include "platform/strings.h"
+
 namespace tavrin {
 namespace {
 
@@ -41,7 +43,7 @@ std::span<const TrustedSigner> TrustedSigners() { return Signers; }
 bool IsTrustedSigner(std::wstring_view fingerprint) {
   if (fingerprint.size() != 32) return false;
   for (const TrustedSigner& signer : Signers) {
-    if (fingerprint == signer.fingerprint) return true;
+    if (EqualsNoCase(fingerprint, signer.fingerprint)) return true;
   }
   return false;
 }

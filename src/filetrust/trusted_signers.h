@@ -13,8 +13,8 @@ struct TrustedSigner {
 
 std::span<const TrustedSigner> TrustedSigners();
 
-// True only for a fingerprint that equals a listed one exactly: part of a
-// fingerprint, or one in another case, is someone else's.
+// True only for a fingerprint that equals a listed one whole (hex digits in
+// either case): part of a fingerprint is someone else's.
 bool IsTrustedSigner(std::wstring_view fingerprint);
 
 }  // namespace tavrin
