@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <mstask.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/com_ptr.h"
 #include "platform/strings.h"
 #include "support/scratch.h"
 
@@ -306,6 +308,45 @@ TEST(ScheduledTaskRegistration, RootTaskIsCreatedWholeOrNotAtAll) {
   EXPECT_FALSE(RegisterRootTask(TaskRegistration{}));
 }
 
+// What the 1.0 scheduler itself reads back from a work item's file.
+struct JobFields {
+  std::wstring application, parameters, workingFolder, comment;
+  DWORD flags = 0, maxRunTime = 0;
+  WORD triggerCount = 0;
+  TASK_TRIGGER trigger{};
+};
+
+std::wstring TakeTaskMem(LPWSTR text) {
+  std::wstring copy = text ? text : L"";
+  CoTaskMemFree(text);
+  return copy;
+}
+
+bool ReadJob(const std::wstring& name, JobFields& fields) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  bool read = false;
+  {
+    ComPtr<ITaskScheduler> scheduler;
+    ComPtr<ITask> item;
+    ComPtr<ITaskTrigger> trigger;
+    LPWSTR application = nullptr, parameters = nullptr, folder = nullptr, comment = nullptr;
+    read = SUCCEEDED(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
+                                      scheduler.PutVoid())) &&
+           SUCCEEDED(scheduler->Activate(name.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(item.Put()))) &&
+           SUCCEEDED(item->GetApplicationName(&application)) && SUCCEEDED(item->GetParameters(&parameters)) &&
+           SUCCEEDED(item->GetWorkingDirectory(&folder)) && SUCCEEDED(item->GetComment(&comment)) &&
+           SUCCEEDED(item->GetFlags(&fields.flags)) && SUCCEEDED(item->GetMaxRunTime(&fields.maxRunTime)) &&
+           SUCCEEDED(item->GetTriggerCount(&fields.triggerCount)) && fields.triggerCount > 0 &&
+           SUCCEEDED(item->GetTrigger(0, trigger.Put())) && SUCCEEDED(trigger->GetTrigger(&fields.trigger));
+    fields.application = TakeTaskMem(application);
+    fields.parameters = TakeTaskMem(parameters);
+    fields.workingFolder = TakeTaskMem(folder);
+    fields.comment = TakeTaskMem(comment);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return read;
+}
+
 TEST(LegacyScheduledTasks, JobFileIsCreatedListedWithItsProgramAndDeleted) {
   const std::wstring name = L"TavrinTest-" + Pid() + L"-job";
   const std::wstring file = LegacyTasksFolder() + L"\\" + name + L".job";
@@ -316,9 +357,31 @@ TEST(LegacyScheduledTasks, JobFileIsCreatedListedWithItsProgramAndDeleted) {
   TaskRegistration task = ScanTask(name);
   ASSERT_TRUE(RegisterLegacyTask(task));
   EXPECT_TRUE(test::FileExists(file));
-  // Registering again replaces the work item instead of failing on it.
+  JobFields job;
+  ASSERT_TRUE(ReadJob(name, job));
+  EXPECT_EQ(job.application, task.executable);
+  EXPECT_EQ(job.parameters, task.arguments);
+  EXPECT_EQ(job.workingFolder, task.workingFolder);
+  EXPECT_EQ(job.comment, task.description);
+  EXPECT_NE(job.flags & TASK_FLAG_RUN_ONLY_IF_LOGGED_ON, 0u);
+  EXPECT_EQ(job.maxRunTime, 1800000u);
+  EXPECT_EQ(job.trigger.TriggerType, TASK_TIME_TRIGGER_DAILY);
+  EXPECT_EQ(job.trigger.Type.Daily.DaysInterval, 3);
+  EXPECT_EQ(job.trigger.wBeginYear, 2031);
+  EXPECT_EQ(job.trigger.wBeginMonth, 4);
+  EXPECT_EQ(job.trigger.wBeginDay, 7);
+  EXPECT_EQ(job.trigger.wStartHour, 9);
+  EXPECT_EQ(job.trigger.wStartMinute, 5);
+
+  // Registering again replaces the work item, trigger included, instead of
+  // failing on it or adding to it; without a repeat it runs once.
   task.arguments = L" /Scan /CUOnly";
+  task.repeatDays = 0;
   ASSERT_TRUE(RegisterLegacyTask(task));
+  ASSERT_TRUE(ReadJob(name, job));
+  EXPECT_EQ(job.parameters, task.arguments);
+  EXPECT_EQ(job.triggerCount, 1);
+  EXPECT_EQ(job.trigger.TriggerType, TASK_TIME_TRIGGER_ONCE);
 
   const std::vector<ScheduledTask> tasks = OwnTasks(EnumerateLegacyTasks(), name);
   ASSERT_EQ(tasks.size(), 1u);
@@ -326,7 +389,8 @@ TEST(LegacyScheduledTasks, JobFileIsCreatedListedWithItsProgramAndDeleted) {
   EXPECT_EQ(tasks[0].folder, L"\\");
   EXPECT_EQ(tasks[0].actions, (std::vector<TaskAction>{{task.executable, task.arguments}}));
 
-  EXPECT_TRUE(DeleteLegacyTask(name));
+  // By the name the enumeration gave, which carries the extension.
+  EXPECT_TRUE(DeleteLegacyTask(tasks[0].name)) << WideToUtf8(tasks[0].name);
   EXPECT_FALSE(test::FileExists(file));
   EXPECT_TRUE(OwnTasks(EnumerateLegacyTasks(), name).empty());
   EXPECT_FALSE(DeleteLegacyTask(name));
