@@ -442,7 +442,7 @@ bool FillDefinition(ITaskDefinition* definition, const TaskRegistration& task) {
   if (task.repeatDays > 0) {
     ComPtr<IDailyTrigger> daily;
     if (FAILED(trigger->QueryInterface(__uuidof(IDailyTrigger), daily.PutVoid())) || !daily ||
-        FAILED(daily->put_DaysInterval(static_cast<short>(task.repeatDays > 365 ? 365 : task.repeatDays))))
+        FAILED(daily->put_DaysInterval(static_cast<short>(task.repeatDays > 32767 ? 32767 : task.repeatDays))))
       return false;
   }
 
@@ -469,6 +469,8 @@ bool RegisterWithService(ITaskService* service, const TaskRegistration& task) {
   if (!FillDefinition(definition.Get(), task)) return false;
   // A task of the name that cannot be replaced in place (another owner,
   // damaged registration) goes first; that it was not there is no failure.
+  // Only a complete definition gets this far, so a creation that fails on
+  // the definition keeps the schedule the user had.
   root->DeleteTask(name, 0);
   Variant noUser, noPassword, noSecurity(L"");
   return SUCCEEDED(root->RegisterTaskDefinition(name, definition.Get(), TASK_CREATE_OR_UPDATE, noUser, noPassword,
@@ -644,7 +646,7 @@ bool RegisterLegacyTask(const TaskRegistration& task) {
   schedule.wStartMinute = task.firstStart.wMinute;
   if (task.repeatDays > 0) {
     schedule.TriggerType = TASK_TIME_TRIGGER_DAILY;
-    schedule.Type.Daily.DaysInterval = static_cast<WORD>(task.repeatDays > 365 ? 365 : task.repeatDays);
+    schedule.Type.Daily.DaysInterval = static_cast<WORD>(task.repeatDays > 0xFFFF ? 0xFFFF : task.repeatDays);
   } else {
     schedule.TriggerType = TASK_TIME_TRIGGER_ONCE;
   }

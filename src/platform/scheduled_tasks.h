@@ -42,7 +42,9 @@ enum class TaskFolderScope {
 // interface works.
 std::vector<ScheduledTask> EnumerateScheduledTasks(const std::wstring& folder, TaskFolderScope scope);
 
-// The 1.0 work items ("name.job" files in the Windows folder's "Tasks").
+// The 1.0 work items ("name.job" files in the Windows folder's "Tasks"),
+// named as the enumerator gives them, with the ".job" extension; the
+// delete below takes either form.
 std::vector<ScheduledTask> EnumerateLegacyTasks();
 
 // The executable actions of a task definition in the Windows task XML
