@@ -111,8 +111,11 @@ HKEY ParseRegPath(std::wstring& path, REGSAM* access) {
 }
 
 void RegKey::Close() {
-  if (key_) RegCloseKey(key_);
+  if (!key_) return;
+  const DWORD lastError = GetLastError();
+  RegCloseKey(key_);
   key_ = nullptr;
+  SetLastError(lastError);
 }
 
 std::wstring RegValueBuffer::Text() const {

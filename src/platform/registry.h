@@ -66,6 +66,8 @@ class RegKey {
     return *this;
   }
 
+  // Leaves the thread's last error as it was: failures are reported
+  // through it, and a close on scope exit must not replace them.
   void Close();
   HKEY Get() const { return key_; }
   operator HKEY() const { return key_; }

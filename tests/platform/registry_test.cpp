@@ -147,6 +147,28 @@ TEST_F(Registry, OpenKeyLeavesStatusAndCreatesOnRequest) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 
+// Failures are reported through the last error; closing a key on the way
+// out (scope exit, reuse of the handle) must not replace it.
+TEST_F(Registry, ClosingAKeyKeepsTheLastError) {
+  {
+    RegKey open = OpenKey(base_, KEY_READ);
+    ASSERT_TRUE(open);
+    RegKey missing = OpenKey(Key(L"Missing"), KEY_READ);
+    ASSERT_FALSE(missing);
+  }
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+
+  RegKey reused = OpenKey(base_, KEY_READ);
+  ASSERT_TRUE(reused);
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  reused = RegKey();
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+
+  // The operations close their keys after setting the status.
+  EXPECT_FALSE(DeleteKeyTree(Key(L"Missing")));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(Registry, MultiStringsUseLineFeedsBothWays) {
   RegKey key;
   ASSERT_TRUE(CreateKey(key, base_));
