@@ -121,9 +121,15 @@ LONG EnumValueData(HKEY key, DWORD index, std::wstring& name, RegValueBuffer& bu
 // The copy below one open pair of keys, each side in its own view. The
 // result is the number of values written at this level.
 int CopyKeyContents(const RegKey& from, const RegKey& to, RegValueBuffer& buffer) {
+  // Both lengths in one call: most keys of a tree are leaves, and asking
+  // for an entry past the end of each list would cost a call per list.
+  DWORD subKeys = 0, values = 0;
+  if (RegQueryInfoKeyW(from, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS)
+    return 0;
   int written = 0;
   std::wstring name;
-  for (DWORD i = 0;; ++i) {
+  for (DWORD i = 0; i < values; ++i) {
     if (i % 5 == 0) DispatchPendingMessages();
     const LONG status = EnumValueData(from, i, name, buffer);
     // A value that kept growing while it was read is left out.
@@ -139,7 +145,7 @@ int CopyKeyContents(const RegKey& from, const RegKey& to, RegValueBuffer& buffer
     }
     if (ok) ++written;
   }
-  for (DWORD i = 0;; ++i) {
+  for (DWORD i = 0; i < subKeys; ++i) {
     if (i % 5 == 0) DispatchPendingMessages();
     if (!EnumSubKey(from, i, name)) break;
     RegKey fromChild = OpenSubKey(from, name, kRegRead);
