@@ -51,17 +51,22 @@ void Compare(const char* layer, double layerRate, const char* tool, double toolR
   std::fflush(stdout);
 }
 
-void Walk(const std::wstring& path, size_t& keys, size_t& values) {
-  RegKey key = OpenKey(path, kRegRead);
-  if (!key) return;
+// Every key below `key` is opened through its parent's handle, and every
+// value is read with its name in one call, as reg.exe does.
+void Walk(const RegKey& key, size_t& keys, size_t& values) {
   ++keys;
   RegValueBuffer buffer;
   std::wstring name;
-  DWORD type = 0, length = 0;
-  for (DWORD i = 0; EnumValue(key, i, name, type, length); ++i) {
-    if (ReadRaw(key, name.c_str(), buffer)) ++values;
+  for (DWORD i = 0; EnumValueRaw(key, i, name, buffer); ++i) ++values;
+  for (DWORD i = 0; EnumSubKey(key, i, name); ++i) {
+    RegKey child = OpenSubKey(key, name, kRegRead);
+    if (child) Walk(child, keys, values);
   }
-  for (DWORD i = 0; EnumSubKey(key, i, name); ++i) Walk(path + L"\\" + name, keys, values);
+}
+
+void Walk(const std::wstring& path, size_t& keys, size_t& values) {
+  RegKey key = OpenKey(path, kRegRead);
+  if (key) Walk(key, keys, values);
 }
 
 // Exit code of reg.exe with these arguments, -1 when it did not start.
