@@ -151,6 +151,18 @@ std::wstring LongPathName(const std::wstring& path) {
   return std::wstring(buffer.data(), length);
 }
 
+std::wstring CanonicalFilePath(const std::wstring& path) {
+  const std::wstring plain = WithBackslashes(path);
+  if (!IsAbsolutePath(plain) || plain.rfind(L"\\\\?\\", 0) == 0 || plain.rfind(L"\\\\.\\", 0) == 0) return {};
+  DWORD length = GetFullPathNameW(plain.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return {};
+  std::wstring full(length, L'\0');
+  length = GetFullPathNameW(plain.c_str(), length, full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return {};
+  full.resize(length);
+  return LongPathName(full);
+}
+
 unsigned long long FreeDiskSpace(const std::wstring& path) {
   ULARGE_INTEGER totalFree{};
   if (!GetDiskFreeSpaceExW(path.c_str(), nullptr, nullptr, &totalFree)) return 0;

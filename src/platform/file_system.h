@@ -59,6 +59,10 @@ unsigned long long FileLastWriteTime(const std::wstring& path);
 // GetLongPathNameW with a 4,096-character buffer: short (8.3) components
 // spelled out. The path as given when the platform cannot expand it.
 std::wstring LongPathName(const std::wstring& path);
+// The form a path is stored in for a later removal: absolute, "." and ".."
+// resolved, forward slashes turned, short components spelled out. Empty for
+// a path that is not absolute (it would name a file of the current folder).
+std::wstring CanonicalFilePath(const std::wstring& path);
 // Total free bytes of the volume that holds the path; 0 on failure.
 unsigned long long FreeDiskSpace(const std::wstring& path);
 
