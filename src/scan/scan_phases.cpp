@@ -1,5 +1,6 @@
 #include "scan/scan_phases.h"
 
+#include "scan/autostart_scan.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -10,7 +11,10 @@ std::span<const ScanPhase> ScanPhases() {
   // (50), other Firefox (52) and anti-malware (55) join this list as they
   // are built; the Malware section that closes every scan is written by the
   // session itself.
-  return {};
+  static constexpr ScanPhase kPhases[] = {
+      {35, nullptr, ScanAutostart},
+  };
+  return kPhases;
 }
 
 }  // namespace tavrin
