@@ -99,7 +99,11 @@ bool IsConsoleUser(const ScanEnvironment& scan, const UserProfile& user) {
   return scan.interactiveUser && !user.sid.empty() && EqualsNoCase(user.sid, scan.interactiveUser->Sid());
 }
 
-std::wstring UserTempFolder(const ScanEnvironment& scan, const UserProfile& user) {
+// The user's own TEMP where the user's environment names one; otherwise
+// the console user's temporary folder re-rooted in the user's profile.
+std::wstring UserTempFolder(const ScanEnvironment& scan, const UserProfile& user, const UserEnvironment& environment) {
+  std::wstring own = L"%TEMP%";
+  if (ExpandUserReferences(own, environment) && IsAbsolutePath(own)) return AsFolderPrefix(own);
   const KnownFolders& known = scan.session->folders;
   if (!user.profileFolder.empty() && !known.userRelative.temp.empty())
     return AsFolderPrefix(user.profileFolder + known.userRelative.temp);
@@ -356,7 +360,7 @@ void PrepareLocations(AutostartScan& a) {
   for (size_t i = 0; i < session.users.size(); ++i) {
     Location where;
     where.userName = i < session.userDisplayNames.size() ? session.userDisplayNames[i] : session.users[i].accountName;
-    where.tempFolder = UserTempFolder(a.scan, session.users[i]);
+    where.tempFolder = UserTempFolder(a.scan, session.users[i], a.environments[i]);
     where.environment = &a.environments[i];
     a.userLocations.push_back(std::move(where));
   }

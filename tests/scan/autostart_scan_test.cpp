@@ -97,7 +97,8 @@ class AutostartFixture : public ::testing::Test {
 
     // Bob: profile folder and hive.
     bobSid = L"S-1-5-21-7-7-7-" + pid;
-    bobProfile = scratch / L"bob";
+    // Outside every temporary folder, as profiles are.
+    bobProfile = programs + L"\\bob";
     const std::wstring roaming = bobProfile + L"\\AppData\\Roaming";
     ASSERT_TRUE(CreateFolderTree(roaming));
     ASSERT_TRUE(CreateFolderTree(bobProfile + L"\\AppData\\Local\\Temp"));
@@ -303,7 +304,7 @@ TEST_F(AutostartFixture, EntriesAreJudgedForTheirOwnerAndFiledWithWhatTheRemoval
   EXPECT_EQ(Detail(*Row(11, L"BobTool"), L"Registry Key"), L"HKU\\" + bobSid + kRun);
   EXPECT_EQ(Detail(*Row(11, L"TavrinMachine"), L"Registry Key"),
             L"HKLM32\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
-  EXPECT_EQ(Detail(*Row(12, L"Plain.lnk"), L"Path"), bobStartup + L"\\Plain.lnk");
+  EXPECT_TRUE(EqualsNoCase(Detail(*Row(12, L"Plain.lnk"), L"Path"), bobStartup + L"\\Plain.lnk"));
   std::optional<Seen> appInit = Row(14, L"nothere");
   EXPECT_EQ(Detail(*appInit, L"Registry Key"),
             L"HKU\\" + bobSid + L"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
@@ -368,7 +369,7 @@ TEST_F(AutostartFixture, HostileEntriesNeitherCrashNorBecomeFindings) {
     SCOPED_TRACE(name);
     std::optional<Seen> row = Row(12, name);
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->path, bobStartup + L"\\" + name);
+    EXPECT_TRUE(EqualsNoCase(row->path, bobStartup + L"\\" + name)) << row->path;
     EXPECT_FALSE(row->checked);
   }
   EXPECT_FALSE(Row(11, L"TavrinHuge"));
