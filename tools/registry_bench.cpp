@@ -18,6 +18,7 @@
 
 #include "platform/registry.h"
 #include "platform/strings.h"
+#include "platform/unique_handle.h"
 
 using namespace tavrin;
 
@@ -76,15 +77,15 @@ int RunReg(const std::wstring& arguments) {
   std::wstring command = L"\"" + std::wstring(system) + L"\\reg.exe\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
+  PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process))
+                      &info))
     return -1;
-  WaitForSingleObject(process.hProcess, INFINITE);
+  tavrin::UniqueProcessInformation process;
+  process.Adopt(info);
+  WaitForSingleObject(process.process.get(), INFINITE);
   DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(process.process.get(), &code);
   return int(code);
 }
 
