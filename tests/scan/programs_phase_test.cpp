@@ -59,6 +59,7 @@ class ProgramsPhase : public ::testing::Test {
     const std::wstring source = L"HKCU\\Software\\TavrinTest-" + std::to_wstring(GetCurrentProcessId()) + L"-pdb";
     ASSERT_TRUE(CreateKey(source + L"\\Adware\\" + kAdware));
     ASSERT_TRUE(WriteDwordAt(source + L"\\Adware\\" + kQuietAdware, L"_check_state_", 0));
+    ASSERT_TRUE(CreateKey(source + L"\\Adware\\" + kLeftover));
     ASSERT_TRUE(SaveKeyToHive(source, scratch / L"TVNdb2.dat"));
     DeleteKeyTree(source);
     ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", L"2000", TextEncoding::Ansi));
@@ -100,6 +101,7 @@ class ProgramsPhase : public ::testing::Test {
 
   static constexpr wchar_t kAdware[] = L"Phase Test Adware";
   static constexpr wchar_t kQuietAdware[] = L"Phase Quiet Adware";
+  static constexpr wchar_t kLeftover[] = L"Phase Leftover";
   const std::wstring kRoot = L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrinTest-" +
                              std::to_wstring(GetCurrentProcessId()) + L"-";
   std::vector<std::wstring> keys;
@@ -128,7 +130,26 @@ TEST_F(ProgramsPhase, ProgramRowsFileWhatTheRemovalNeeds) {
   ASSERT_TRUE(WriteStringAt(msiKey, L"UninstallString", L"MsiExec.exe /X" + product));
   ASSERT_TRUE(WriteDwordAt(msiKey, L"WindowsInstaller", 1));
   const std::wstring quietKey = Entry(L"quiet", {{L"DisplayName", L"Phase Quiet Adware"}, {L"InstallLocation", folder}});
+  // What the user whitelisted stays away, program or leftover folder.
+  Entry(L"whitelisted", {{L"DisplayName", L"Phase Test Adware Lite"}, {L"UninstallString", L"C:\\x\\y.exe /u"}});
+  ASSERT_TRUE(AddWhitelistEntry(whitelist, L"Programs", L"Phase Test Adware Lite"));
+  const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+  const std::wstring whitelisted = ProgramFilesFolders().native + L"\\Phase Leftover Cache " + pid;
+  const std::wstring listed = interactiveUser.LocalAppData() + L"\\Phase Leftover Data " + pid;
+  ASSERT_TRUE(CreateFolderTree(whitelisted));
+  ASSERT_TRUE(CreateFolderTree(listed));
+  ASSERT_TRUE(AddWhitelistEntry(whitelist, L"Programs", L"Phase Leftover Cache " + pid));
   ASSERT_EQ(Run(), kScanRan);
+  RemoveDirectoryW(whitelisted.c_str());
+  RemoveDirectoryW(listed.c_str());
+  EXPECT_FALSE(Row(L"Phase Test Adware Lite"));
+  EXPECT_FALSE(Row(L"Phase Leftover Cache " + pid));
+  const std::optional<ScanItem> leftover = Row(L"Phase Leftover Data " + pid);
+  ASSERT_TRUE(leftover);
+  EXPECT_EQ(leftover->columns[1], L"(not set)");
+  EXPECT_EQ(GetDetail(TabList(results, kProgramsTab), leftover->key, L"Path"), listed);
+  EXPECT_EQ(GetDetail(TabList(results, kProgramsTab), leftover->key, L"DBName"), kLeftover);
+  EXPECT_EQ(ReadDetail(TabList(results, kProgramsTab), L"_TVN_PRODUCTS_FOUND_", kLeftover), L"1");
 
   ResultList list = TabList(results, kProgramsTab);
   const std::optional<ScanItem> msi = Row(L"Phase Test Adware Deluxe");
