@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "platform/message_pump.h"
@@ -15,17 +16,23 @@ namespace {
 constexpr DWORD kNameBuffer = 16400;
 
 struct RootName {
-  const wchar_t* name;
+  const wchar_t* shortName;
+  const wchar_t* longName;
   HKEY key;
+  const wchar_t* securityName;
 };
 
+// The current configuration has no security name here: nothing there is
+// ever unlocked.
 const RootName kRoots[] = {
-    {L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-    {L"HKCU", HKEY_CURRENT_USER},  {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {L"HKCR", HKEY_CLASSES_ROOT},  {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {L"HKU", HKEY_USERS},          {L"HKEY_USERS", HKEY_USERS},
-    {L"HKCC", HKEY_CURRENT_CONFIG}, {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+    {L"HKLM", L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, L"MACHINE"},
+    {L"HKCU", L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, L"CURRENT_USER"},
+    {L"HKCR", L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT, L"CLASSES_ROOT"},
+    {L"HKU", L"HKEY_USERS", HKEY_USERS, L"USERS"},
+    {L"HKCC", L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG, nullptr},
 };
+
+REGSAM ViewBits(const RegKey& key) { return REGSAM(key.View()); }
 
 wchar_t* NameBuffer() {
   thread_local std::vector<wchar_t> buffer(kNameBuffer);
@@ -69,6 +76,113 @@ void MultiStringToLinesInPlace(wchar_t* data, size_t characters) {
   }
 }
 
+void FailedRead(RegValueBuffer& buffer) {
+  buffer.type = RegValueBuffer::kNoType;
+  buffer.length = 0;
+  if (buffer.bytes.size() < 4) buffer.bytes.resize(4);
+  std::fill(buffer.bytes.begin(), buffer.bytes.begin() + 4, 0);
+}
+
+// What ReadRaw does to the data once it is read.
+void FinishRead(RegValueBuffer& buffer) {
+  if (buffer.type == REG_MULTI_SZ && buffer.length >= 5) {
+    MultiStringToLinesInPlace(reinterpret_cast<wchar_t*>(buffer.bytes.data()), buffer.length / 2 + 1);
+  }
+}
+
+// The name and data of one value in one call. ERROR_MORE_DATA means that
+// the value kept growing while it was read.
+LONG EnumValueData(HKEY key, DWORD index, std::wstring& name, RegValueBuffer& buffer) {
+  constexpr size_t kFirstRoom = 512;
+  if (buffer.bytes.size() < kFirstRoom + 4) buffer.bytes.resize(kFirstRoom + 4);
+  wchar_t* nameBuffer = NameBuffer();
+  LONG status = ERROR_MORE_DATA;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD nameSize = kNameBuffer;
+    DWORD size = DWORD(buffer.bytes.size() - 4);
+    DWORD type = 0;
+    status = RegEnumValueW(key, index, nameBuffer, &nameSize, nullptr, &type, buffer.bytes.data(), &size);
+    if (status == ERROR_SUCCESS) {
+      name.assign(nameBuffer, nameSize);
+      buffer.type = type;
+      buffer.length = size;
+      std::fill(buffer.bytes.begin() + size, buffer.bytes.begin() + size + 4, 0);
+      FinishRead(buffer);
+      return ERROR_SUCCESS;
+    }
+    if (status != ERROR_MORE_DATA) break;
+    buffer.bytes.resize(std::max(size_t(size), buffer.bytes.size()) + 4);
+  }
+  name.clear();
+  FailedRead(buffer);
+  return status;
+}
+
+// The copy below one open pair of keys, each side in its own view. The
+// result is the number of values written at this level.
+int CopyKeyContents(const RegKey& from, const RegKey& to, RegValueBuffer& buffer) {
+  // Both lengths in one call: most keys of a tree are leaves, and asking
+  // for an entry past the end of each list would cost a call per list.
+  DWORD subKeys = 0, values = 0;
+  if (RegQueryInfoKeyW(from, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS)
+    return 0;
+  int written = 0;
+  std::wstring name;
+  for (DWORD i = 0; i < values; ++i) {
+    if (i % 5 == 0) DispatchPendingMessages();
+    const LONG status = EnumValueData(from, i, name, buffer);
+    // A value that kept growing while it was read is left out.
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;
+    bool ok;
+    if (buffer.length == 0) {
+      // Stored as it is: a computed length would turn an empty value of a
+      // fixed-size type into a zero of that size.
+      ok = RegSetValueExW(to, name.c_str(), 0, buffer.type, nullptr, 0) == ERROR_SUCCESS;
+    } else {
+      ok = WriteValue(to, name.c_str(), buffer.type, buffer.Data(), buffer.length);
+    }
+    if (ok) ++written;
+  }
+  for (DWORD i = 0; i < subKeys; ++i) {
+    if (i % 5 == 0) DispatchPendingMessages();
+    if (!EnumSubKey(from, i, name)) break;
+    RegKey fromChild = OpenSubKey(from, name, kRegRead);
+    if (!fromChild) continue;
+    RegKey toChild = OpenSubKey(to, name, kRegCreateOrOpen);
+    if (toChild) CopyKeyContents(fromChild, toChild, buffer);
+  }
+  return written;
+}
+
+// Deletes every subkey tree below `key`, last index first: the indices
+// still to come stay valid while entries disappear.
+void DeleteSubKeyTrees(const RegKey& key) {
+  std::wstring name;
+  for (DWORD i = SubKeyCount(key); i-- > 0;) {
+    if (EnumSubKey(key, i, name)) DeleteSubKeyTree(key, name);
+  }
+}
+
+// The path without trailing backslashes, for comparing two paths.
+std::wstring_view WithoutTrailingBackslashes(std::wstring_view path) {
+  while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
+  return path;
+}
+
+// Whether `inner` is `outer` or lies below it, however either is spelled
+// (short or long root, view suffix, the 32-bit node written out).
+bool SameOrBelow(const RegPathParts& inner, const RegPathParts& outer) {
+  if (inner.root != outer.root) return false;
+  const std::wstring innerKey = SubkeyInNativeView(inner);
+  const std::wstring outerKey = SubkeyInNativeView(outer);
+  const std::wstring_view a = WithoutTrailingBackslashes(innerKey);
+  const std::wstring_view b = WithoutTrailingBackslashes(outerKey);
+  if (b.empty()) return true;
+  return EqualsNoCase(a, b) || (a.size() > b.size() && a[b.size()] == L'\\' && StartsWithNoCase(a, b));
+}
+
 }  // namespace
 
 RegView ViewOfAccess(REGSAM access) {
@@ -77,42 +191,61 @@ RegView ViewOfAccess(REGSAM access) {
   return RegView::Native;
 }
 
-HKEY ParseRegPath(std::wstring& path, REGSAM* access) {
-  if (path.empty()) return nullptr;
-  // The root token ends at the first backslash among the characters at
-  // positions 4 to 23, so tokens are 3 to 22 characters long.
-  size_t slash = std::wstring::npos;
+RegPathParts ParseRegPath(std::wstring_view path, RegViewSuffix suffix) {
+  RegPathParts parts;
+  if (path.empty()) return parts;
+  size_t slash = std::wstring_view::npos;
   for (size_t i = 3; i < 23 && i < path.size(); ++i) {
     if (path[i] == L'\\') {
       slash = i;
       break;
     }
   }
-  std::wstring_view token(path);
-  if (slash != std::wstring::npos) token = token.substr(0, slash);
-  REGSAM view = 0;
-  if (access && token.size() >= 2) {
-    std::wstring_view suffix = token.substr(token.size() - 2);
-    if (suffix == L"64") view = KEY_WOW64_64KEY;
-    if (suffix == L"32") view = KEY_WOW64_32KEY;
-    if (view) token.remove_suffix(2);
+  std::wstring_view token = path.substr(0, slash);
+  RegView view = RegView::Native;
+  if (suffix == RegViewSuffix::Read && token.size() >= 2) {
+    const std::wstring_view digits = token.substr(token.size() - 2);
+    if (digits == L"64") view = RegView::Bits64;
+    if (digits == L"32") view = RegView::Bits32;
+    if (view != RegView::Native) token.remove_suffix(2);
   }
-  HKEY root = nullptr;
-  for (const auto& candidate : kRoots) {
-    if (EqualsNoCase(token, candidate.name)) {
-      root = candidate.key;
-      break;
+  for (const RootName& candidate : kRoots) {
+    if (EqualsNoCase(token, candidate.shortName) || EqualsNoCase(token, candidate.longName)) {
+      parts.root = candidate.key;
+      parts.view = view;
+      parts.rootName = candidate.longName;
+      parts.securityRoot = candidate.securityName;
+      if (slash != std::wstring_view::npos) parts.subkey = path.substr(slash + 1);
+      return parts;
     }
   }
-  if (!root) return nullptr;
-  if (access) *access |= view;
-  path = slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
-  return root;
+  return parts;
+}
+
+std::wstring SubkeyInNativeView(const RegPathParts& parts, std::wstring_view node) {
+  if (parts.view != RegView::Bits32) return parts.subkey;
+  if (parts.root == HKEY_CLASSES_ROOT) {
+    std::wstring subkey(node);
+    if (!parts.subkey.empty()) subkey += L"\\" + parts.subkey;
+    return subkey;
+  }
+  if (parts.root == HKEY_LOCAL_MACHINE) {
+    // Only the SOFTWARE key itself and what lies below it, not a sibling
+    // whose name merely begins with "SOFTWARE".
+    constexpr std::wstring_view software = L"SOFTWARE";
+    const std::wstring_view subkey = parts.subkey;
+    if (StartsWithNoCase(subkey, software) && (subkey.size() == software.size() || subkey[software.size()] == L'\\'))
+      return std::wstring(software) + L"\\" + std::wstring(node) + std::wstring(subkey.substr(software.size()));
+  }
+  return parts.subkey;
 }
 
 void RegKey::Close() {
-  if (key_) RegCloseKey(key_);
+  if (!key_) return;
+  const DWORD lastError = GetLastError();
+  RegCloseKey(key_);
   key_ = nullptr;
+  SetLastError(lastError);
 }
 
 std::wstring RegValueBuffer::Text() const {
@@ -149,18 +282,36 @@ std::wstring LinesToMultiString(std::wstring_view lines) {
 RegKey OpenKey(const std::wstring& path, REGSAM access) {
   const bool create = access == kRegCreateOrOpen;
   REGSAM sam = create ? (KEY_READ | KEY_WRITE) : access;
-  std::wstring subkey = path;
-  HKEY root = ParseRegPath(subkey, &sam);
-  if (!root) {
+  const RegPathParts parts = ParseRegPath(path);
+  if (!parts) {
     SetLastError(ERROR_BAD_PATHNAME);
     return RegKey(nullptr, ERROR_BAD_PATHNAME);
   }
+  sam = parts.WithView(sam);
+  const wchar_t* subkey = parts.subkey.c_str();
   HKEY key = nullptr;
-  LONG status = create ? RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr,
-                                         &key, nullptr)
-                       : RegOpenKeyExW(root, subkey.empty() ? nullptr : subkey.c_str(), 0, sam, &key);
+  LONG status =
+      create ? RegCreateKeyExW(parts.root, subkey, 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &key, nullptr)
+             : RegOpenKeyExW(parts.root, parts.subkey.empty() ? nullptr : subkey, 0, sam, &key);
   if (status != ERROR_SUCCESS) key = nullptr;
-  RegKey result(key, status);
+  RegKey result(key, status, parts.view);
+  SetLastError(status);
+  return result;
+}
+
+RegKey OpenSubKey(const RegKey& parent, const std::wstring& name, REGSAM access) {
+  if (!parent) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return RegKey(nullptr, ERROR_INVALID_HANDLE, parent.View());
+  }
+  const bool create = access == kRegCreateOrOpen;
+  const REGSAM sam = (create ? (KEY_READ | KEY_WRITE) : access) | ViewBits(parent);
+  HKEY key = nullptr;
+  LONG status = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr,
+                                         &key, nullptr)
+                       : RegOpenKeyExW(parent, name.c_str(), 0, sam, &key);
+  if (status != ERROR_SUCCESS) key = nullptr;
+  RegKey result(key, status, parent.View());
   SetLastError(status);
   return result;
 }
@@ -175,17 +326,15 @@ bool ReopenKey(RegKey& key, const std::wstring& path, REGSAM access) {
 bool CreateKey(RegKey& key, const std::wstring& path, const wchar_t* valueName, DWORD type, const void* data,
                DWORD length) {
   key.Close();
-  REGSAM sam = KEY_SET_VALUE;
-  std::wstring subkey = path;
-  HKEY root = ParseRegPath(subkey, &sam);
-  if (!root) {
+  const RegPathParts parts = ParseRegPath(path);
+  if (!parts) {
     SetLastError(ERROR_BAD_PATHNAME);
     return false;
   }
   HKEY created = nullptr;
-  LONG status =
-      RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &created, nullptr);
-  key = RegKey(status == ERROR_SUCCESS ? created : nullptr, status);
+  LONG status = RegCreateKeyExW(parts.root, parts.subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                parts.WithView(KEY_SET_VALUE), nullptr, &created, nullptr);
+  key = RegKey(status == ERROR_SUCCESS ? created : nullptr, status, parts.view);
   SetLastError(status);
   if (status != ERROR_SUCCESS) return false;
   return valueName ? WriteValue(key, valueName, type, data, length) : true;
@@ -240,15 +389,10 @@ bool ReadDwordAt(const std::wstring& path, const wchar_t* valueName, DWORD& numb
 bool ReadRaw(HKEY key, const wchar_t* valueName, RegValueBuffer& buffer) {
   LONG status = QueryValue(key, valueName, buffer.bytes, buffer.type, buffer.length);
   if (status != ERROR_SUCCESS) {
-    buffer.type = RegValueBuffer::kNoType;
-    buffer.length = 0;
-    if (buffer.bytes.size() < 4) buffer.bytes.resize(4);
-    std::fill(buffer.bytes.begin(), buffer.bytes.begin() + 4, 0);
+    FailedRead(buffer);
     return false;
   }
-  if (buffer.type == REG_MULTI_SZ && buffer.length >= 5) {
-    MultiStringToLinesInPlace(reinterpret_cast<wchar_t*>(buffer.bytes.data()), buffer.length / 2 + 1);
-  }
+  FinishRead(buffer);
   return true;
 }
 
@@ -333,30 +477,37 @@ bool SplitLastComponent(const std::wstring& path, std::wstring& parent, std::wst
 }
 
 bool DeleteKeyTree(const std::wstring& requested) {
-  std::wstring path = requested;
-  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  const std::wstring path(WithoutTrailingBackslashes(requested));
   // A root is refused before anything below it is touched: deleting the
   // subkeys first and failing on the root would empty a whole hive.
-  std::wstring subkey = path;
-  REGSAM view = 0;
-  if (!ParseRegPath(subkey, &view) || subkey.empty()) {
+  const RegPathParts parts = ParseRegPath(path);
+  if (!parts || parts.subkey.empty()) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   {
     RegKey key = OpenKey(path, kRegRead);
-    if (key) {
-      std::wstring name;
-      for (DWORD i = SubKeyCount(key); i-- > 0;) {
-        if (EnumSubKey(key, i, name)) DeleteKeyTree(path + L"\\" + name);
-      }
-    }
+    if (key) DeleteSubKeyTrees(key);
   }
   std::wstring parentPath, last;
   if (!SplitLastComponent(path, parentPath, last)) return false;
   RegKey parent = OpenKey(parentPath, kRegRead);
   if (!parent) return false;
-  LONG status = RegDeleteKeyExW(parent, last.c_str(), view & (KEY_WOW64_64KEY | KEY_WOW64_32KEY), 0);
+  LONG status = RegDeleteKeyExW(parent, last.c_str(), ViewBits(parent), 0);
+  SetLastError(status);
+  return status == ERROR_SUCCESS;
+}
+
+bool DeleteSubKeyTree(const RegKey& parent, const std::wstring& name) {
+  if (!parent || name.empty()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  {
+    RegKey key = OpenSubKey(parent, name, kRegRead);
+    if (key) DeleteSubKeyTrees(key);
+  }
+  LONG status = RegDeleteKeyExW(parent, name.c_str(), ViewBits(parent), 0);
   SetLastError(status);
   return status == ERROR_SUCCESS;
 }
@@ -386,6 +537,10 @@ bool EnumValue(HKEY key, DWORD index, std::wstring& name, DWORD& type, DWORD& da
   // The default value has an empty name and is a value like any other.
   name.assign(buffer, size);
   return true;
+}
+
+bool EnumValueRaw(HKEY key, DWORD index, std::wstring& name, RegValueBuffer& buffer) {
+  return EnumValueData(key, index, name, buffer) == ERROR_SUCCESS;
 }
 
 DWORD SubKeyCount(HKEY key) {
@@ -437,39 +592,21 @@ bool IsGuidKeyName(std::wstring_view text) {
 
 int CopyKey(const std::wstring& source, const std::wstring& destination, bool move) {
   if (EqualsNoCase(source, destination)) return 0;
-  // A destination below the source would grow with every subkey copied into
-  // it, without end.
-  if (StartsWithNoCase(destination, source + L"\\")) return 0;
-  RegKey from = OpenKey(source, kRegRead);
-  if (!from) return 0;
-  RegKey to = OpenKey(destination, kRegCreateOrOpen);
-  if (!to) return 0;
-
+  const RegPathParts from = ParseRegPath(source);
+  const RegPathParts to = ParseRegPath(destination);
+  if (!from || !to) return 0;
+  // A destination at or below the source would grow with every subkey
+  // copied into it, without end.
+  if (SameOrBelow(to, from)) return 0;
   int written = 0;
-  RegValueBuffer buffer;
-  std::wstring name;
-  DWORD type = 0, length = 0;
-  for (DWORD i = 0;; ++i) {
-    if (i % 5 == 0) DispatchPendingMessages();
-    if (!EnumValue(from, i, name, type, length)) break;
-    if (!ReadRaw(from, name.c_str(), buffer)) continue;
-    bool ok;
-    if (buffer.length == 0) {
-      // Stored as it is: a computed length would turn an empty value of a
-      // fixed-size type into a zero of that size.
-      ok = RegSetValueExW(to, name.c_str(), 0, buffer.type, nullptr, 0) == ERROR_SUCCESS;
-    } else {
-      ok = WriteValue(to, name.c_str(), buffer.type, buffer.Data(), buffer.length);
-    }
-    if (ok) ++written;
+  {
+    RegKey fromKey = OpenKey(source, kRegRead);
+    if (!fromKey) return 0;
+    RegKey toKey = OpenKey(destination, kRegCreateOrOpen);
+    if (!toKey) return 0;
+    RegValueBuffer buffer;
+    written = CopyKeyContents(fromKey, toKey, buffer);
   }
-  for (DWORD i = 0;; ++i) {
-    if (i % 5 == 0) DispatchPendingMessages();
-    if (!EnumSubKey(from, i, name)) break;
-    CopyKey(source + L"\\" + name, destination + L"\\" + name, false);
-  }
-  from.Close();
-  to.Close();
   if (move) DeleteKeyTree(source);
   return 1 + written;
 }

@@ -14,6 +14,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,44 +39,82 @@ enum class RegView : REGSAM {
 
 RegView ViewOfAccess(REGSAM access);
 
-// Splits `path` into its root key and subkey. On success returns the root
-// (HKEY_LOCAL_MACHINE ...) and leaves the subkey (possibly empty, meaning
-// the root itself) in `path`. When `access` is given, a "64"/"32" suffix of
-// the root token adds the view bit to it and is dropped from the token;
-// without it such a token is unknown. Returns nullptr for an empty path, an
-// unknown root token or a path without a root; `path` is then unchanged.
-HKEY ParseRegPath(std::wstring& path, REGSAM* access = nullptr);
+// Whether a "64"/"32" at the end of the root token selects a view. Every
+// open and create reads it; where it is refused such a token names no root.
+enum class RegViewSuffix { Read, Refused };
+
+// A RegPath taken apart; the path itself is left as it was.
+struct RegPathParts {
+  HKEY root = nullptr;  // nullptr: the path names no root
+  RegView view = RegView::Native;
+  // The root's long form ("HKEY_LOCAL_MACHINE") and its name for the
+  // security functions ("MACHINE"; nullptr where there is none).
+  const wchar_t* rootName = L"";
+  const wchar_t* securityRoot = nullptr;
+  // Below the root; empty means the root itself.
+  std::wstring subkey;
+
+  explicit operator bool() const { return root != nullptr; }
+  // The access an open of this path asks for: `access` plus the view bits.
+  REGSAM WithView(REGSAM access) const { return access | REGSAM(view); }
+};
+
+// The root token is the text before the first backslash among the
+// characters at positions 4 to 23 (so 3 to 22 characters), or the whole
+// text when there is none there; it is matched without regard to case.
+// An empty path, an unknown token or a path without a root give no root.
+RegPathParts ParseRegPath(std::wstring_view path, RegViewSuffix suffix = RegViewSuffix::Read);
+
+// The 32-bit view's node in the 64-bit view, as the security functions write it.
+inline constexpr wchar_t kWow64Node[] = L"WOW6432Node";
+
+// The subkey as the 64-bit view names it. The 32-bit view of
+// HKLM\SOFTWARE lies under SOFTWARE\<node> and that of the classes root
+// under <node>; every other key is shared by both views. Whoever names keys
+// outside the registry functions (security names, the registry editor)
+// goes through this, so that the rule has one home.
+std::wstring SubkeyInNativeView(const RegPathParts& parts, std::wstring_view node = kWow64Node);
 
 // Owning handle to an open key; empty when the open failed. Remembers the
-// platform status of the open that filled it.
+// platform status of the open that filled it, and the view it was opened
+// in: keys opened below it must be opened in the same view, since a root
+// opened in the 32-bit view is the same handle as in the 64-bit one.
 class RegKey {
  public:
   RegKey() = default;
-  explicit RegKey(HKEY key, LONG status = ERROR_SUCCESS) : key_(key), status_(status) {}
+  explicit RegKey(HKEY key, LONG status = ERROR_SUCCESS, RegView view = RegView::Native)
+      : key_(key), status_(status), view_(view) {}
   ~RegKey() { Close(); }
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
   RegKey(RegKey&& other) noexcept
-      : key_(std::exchange(other.key_, nullptr)), status_(std::exchange(other.status_, ERROR_INVALID_HANDLE)) {}
+      : key_(std::exchange(other.key_, nullptr)),
+        status_(std::exchange(other.status_, ERROR_INVALID_HANDLE)),
+        view_(other.view_) {}
   RegKey& operator=(RegKey&& other) noexcept {
     if (this != &other) {
       Close();
       key_ = std::exchange(other.key_, nullptr);
       status_ = std::exchange(other.status_, ERROR_INVALID_HANDLE);
+      view_ = other.view_;
     }
     return *this;
   }
 
+  // Leaves the thread's last error as it was: failures are reported
+  // through it, and a close on scope exit must not replace them.
   void Close();
   HKEY Get() const { return key_; }
   operator HKEY() const { return key_; }
   explicit operator bool() const { return key_ != nullptr; }
   // ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED ...
   LONG Status() const { return status_; }
+  RegView View() const { return view_; }
 
  private:
   HKEY key_ = nullptr;
   LONG status_ = ERROR_INVALID_HANDLE;
+  RegView view_ = RegView::Native;
 };
 
 // A reusable buffer for raw value reads. The bytes always end with four
@@ -104,6 +143,11 @@ std::wstring LinesToMultiString(std::wstring_view lines);
 // status is left as the thread's last error and in RegKey::Status(); a path
 // that does not parse gives ERROR_BAD_PATHNAME without touching the registry.
 RegKey OpenKey(const std::wstring& path, REGSAM access);
+// Opens `name` (one subkey name, or a relative path) below an open key, in
+// the view the parent was opened in; kRegCreateOrOpen creates it when
+// missing. Walks go this way rather than reopening every key from its root.
+// The status is left as with OpenKey.
+RegKey OpenSubKey(const RegKey& parent, const std::wstring& name, REGSAM access);
 // Closes what `key` holds, then opens `path` into it.
 bool ReopenKey(RegKey& key, const std::wstring& path, REGSAM access);
 // Creates or opens the key for setting values and, with a value name, writes
@@ -143,10 +187,15 @@ bool DeleteValueAt(const std::wstring& path, const wchar_t* valueName);
 // Deletes the key with everything below it, deepest keys first. A root
 // (a path without a subkey) is never deleted and gives false.
 bool DeleteKeyTree(const std::wstring& path);
+// The same for `name` below an open key, in the parent's view. An empty
+// name would address the parent itself and gives false.
+bool DeleteSubKeyTree(const RegKey& parent, const std::wstring& name);
 
 // Enumeration; false at the end and for an empty name.
 bool EnumSubKey(HKEY key, DWORD index, std::wstring& name);
 bool EnumValue(HKEY key, DWORD index, std::wstring& name, DWORD& type, DWORD& dataLength);
+// The name and the data in one call, the data as ReadRaw gives it.
+bool EnumValueRaw(HKEY key, DWORD index, std::wstring& name, RegValueBuffer& buffer);
 // 0 for an empty handle.
 DWORD SubKeyCount(HKEY key);
 DWORD ValueCount(HKEY key);

@@ -9,18 +9,13 @@ namespace {
 
 // A path the unlock may touch: it parses and names a key below a root.
 bool NamesKeyBelowRoot(const std::wstring& path) {
-  std::wstring subkey = path;
-  REGSAM view = 0;
-  if (!ParseRegPath(subkey, &view)) return false;
-  while (!subkey.empty() && subkey.back() == L'\\') subkey.pop_back();
-  return !subkey.empty();
+  const RegPathParts parts = ParseRegPath(path);
+  return parts && parts.subkey.find_first_not_of(L'\\') != std::wstring::npos;
 }
 
-REGSAM ViewBitsOf(const std::wstring& path) {
-  std::wstring subkey = path;
-  REGSAM view = 0;
-  ParseRegPath(subkey, &view);
-  return view & (KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+std::wstring WithoutTrailingBackslashes(const std::wstring& path) {
+  const size_t end = path.find_last_not_of(L'\\');
+  return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
 }
 
 bool UnlockByOwnerReset(const std::wstring& path) {
@@ -69,38 +64,47 @@ RegKey OpenKeyUnlockedTwice(const std::wstring& path, REGSAM access, UnlockStrat
   return key;
 }
 
+// OpenKeyUnlocked for `name` below an open parent; `path` is the key's
+// full path, which the unlock needs because the security functions go by
+// name.
+RegKey OpenSubKeyUnlocked(const RegKey& parent, const std::wstring& name, const std::wstring& path, REGSAM access,
+                          UnlockStrategy strategy) {
+  RegKey key = OpenSubKey(parent, name, access);
+  if (key || key.Status() == ERROR_FILE_NOT_FOUND) return key;
+  UnlockKey(path, strategy);
+  return OpenSubKey(parent, name, access);
+}
+
+// DeleteForced of the tree `name` below an open parent, walking down
+// through open handles; `path` names the same key for the unlock.
+bool DeleteForcedBelow(const RegKey& parent, const std::wstring& name, const std::wstring& path,
+                       UnlockStrategy strategy) {
+  if (name.empty()) return false;
+  if (DeleteSubKeyTree(parent, name)) return true;
+  {
+    RegKey key = OpenSubKeyUnlocked(parent, name, path, kRegAll, strategy);
+    if (key) {
+      std::wstring child;
+      for (DWORD i = SubKeyCount(key); i-- > 0;) {
+        if (EnumSubKey(key, i, child)) DeleteForcedBelow(key, child, path + L"\\" + child, strategy);
+      }
+    }
+  }
+  return DeleteSubKeyTree(parent, name);
+}
+
 }  // namespace
 
 std::optional<std::wstring> SecurityObjectName(const std::wstring& path) {
-  size_t slash = std::wstring::npos;
-  for (size_t i = 3; i < 23 && i < path.size(); ++i) {
-    if (path[i] == L'\\') {
-      slash = i;
-      break;
-    }
-  }
-  const std::wstring token = slash == std::wstring::npos ? path : path.substr(0, slash);
-  const std::wstring rest = slash == std::wstring::npos ? std::wstring() : path.substr(slash);
-  auto is = [&token](std::initializer_list<const wchar_t*> names) {
-    for (const wchar_t* name : names) {
-      if (EqualsNoCase(token, name)) return true;
-    }
-    return false;
-  };
-  if (is({L"HKLM", L"HKEY_LOCAL_MACHINE", L"HKLM64", L"HKEY_LOCAL_MACHINE64"})) return L"MACHINE" + rest;
-  if (is({L"HKLM32", L"HKEY_LOCAL_MACHINE32"})) {
-    // Only the SOFTWARE key itself or a path below it is redirected, not
-    // a sibling whose name merely begins with "SOFTWARE".
-    constexpr std::wstring_view software = L"\\SOFTWARE";
-    if (EqualsNoCase(rest, software) || StartsWithNoCase(rest, L"\\SOFTWARE\\"))
-      return L"MACHINE\\SOFTWARE\\WOW6432Node" + rest.substr(software.size());
-    return L"MACHINE" + rest;
-  }
-  if (is({L"HKCR", L"HKEY_CLASSES_ROOT", L"HKCR64", L"HKEY_CLASSES_ROOT64"})) return L"CLASSES_ROOT" + rest;
-  if (is({L"HKCR32", L"HKEY_CLASSES_ROOT32"})) return L"CLASSES_ROOT\\WOW6432Node" + rest;
-  if (is({L"HKCU", L"HKEY_CURRENT_USER"})) return L"CURRENT_USER" + rest;
-  if (is({L"HKU", L"HKEY_USERS"})) return L"USERS" + rest;
-  return std::nullopt;
+  const RegPathParts parts = ParseRegPath(path);
+  if (!parts || !parts.securityRoot) return std::nullopt;
+  // The program writes views only of the machine and classes roots; a view
+  // of a per-user root is no key it knows, and nothing is changed there.
+  if (parts.view != RegView::Native && parts.root != HKEY_LOCAL_MACHINE && parts.root != HKEY_CLASSES_ROOT)
+    return std::nullopt;
+  const std::wstring subkey = SubkeyInNativeView(parts);
+  if (subkey.empty()) return std::wstring(parts.securityRoot);
+  return parts.securityRoot + (L"\\" + subkey);
 }
 
 std::vector<AccessEntry> OwnerResetEntries(double windowsVersion) {
@@ -141,12 +145,12 @@ bool WriteValueForced(const std::wstring& path, const wchar_t* valueName, DWORD 
     if (!parent) return false;
     HKEY created = nullptr;
     LONG status = RegCreateKeyExW(parent, last.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_SET_VALUE | ViewBitsOf(path), nullptr, &created, nullptr);
+                                  KEY_SET_VALUE | REGSAM(parent.View()), nullptr, &created, nullptr);
     if (status != ERROR_SUCCESS) {
       SetLastError(status);
       return false;
     }
-    RegKey key(created);
+    RegKey key(created, status, parent.View());
     return !valueName || WriteValue(key, valueName, type, data, length);
   }
   RegKey key = OpenKeyUnlockedTwice(path, kRegWrite, strategy);
@@ -173,11 +177,12 @@ bool DeleteForced(const std::wstring& path, const wchar_t* valueName, UnlockStra
   if (!NamesKeyBelowRoot(path)) return false;
   if (DeleteKeyTree(path)) return true;
   {
-    RegKey key = OpenKeyUnlocked(path, kRegAll, strategy);
-    if (key) {
+    const std::wstring key = WithoutTrailingBackslashes(path);
+    RegKey open = OpenKeyUnlocked(key, kRegAll, strategy);
+    if (open) {
       std::wstring name;
-      for (DWORD i = SubKeyCount(key); i-- > 0;) {
-        if (EnumSubKey(key, i, name)) DeleteForced(path + L"\\" + name, nullptr, strategy);
+      for (DWORD i = SubKeyCount(open); i-- > 0;) {
+        if (EnumSubKey(open, i, name)) DeleteForcedBelow(open, name, key + L"\\" + name, strategy);
       }
     }
   }
@@ -186,19 +191,22 @@ bool DeleteForced(const std::wstring& path, const wchar_t* valueName, UnlockStra
 
 int ClearKey(const std::wstring& path, unsigned what, UnlockStrategy strategy) {
   if (!(what & (ClearSubKeys | ClearValues))) return -1;
+  // Emptying a root would take a whole hive, which no removal means to do.
+  if (!NamesKeyBelowRoot(path)) return 0;
+  const std::wstring target = WithoutTrailingBackslashes(path);
   int deleted = 0;
-  RegKey key = OpenKeyUnlocked(path, kRegRead, strategy);
+  RegKey key = OpenKeyUnlocked(target, kRegRead, strategy);
   if (!key) return 0;
   std::wstring name;
   if (what & ClearSubKeys) {
     for (DWORD i = SubKeyCount(key); i-- > 0;) {
-      if (EnumSubKey(key, i, name) && DeleteForced(path + L"\\" + name, nullptr, strategy)) ++deleted;
+      if (EnumSubKey(key, i, name) && DeleteForcedBelow(key, name, target + L"\\" + name, strategy)) ++deleted;
     }
   }
   if (what & ClearValues) {
     DWORD type = 0, length = 0;
     for (DWORD i = ValueCount(key); i-- > 0;) {
-      if (EnumValue(key, i, name, type, length) && DeleteForced(path, name.c_str(), strategy)) ++deleted;
+      if (EnumValue(key, i, name, type, length) && DeleteForced(target, name.c_str(), strategy)) ++deleted;
     }
   }
   return deleted;

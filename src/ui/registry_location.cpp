@@ -20,40 +20,6 @@ namespace {
 
 constexpr wchar_t kRegeditKey[] = L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 
-struct RootName {
-  const wchar_t* token;
-  const wchar_t* editorName;
-};
-
-constexpr RootName kRoots[] = {
-    {L"HKLM", L"HKEY_LOCAL_MACHINE"},
-    {L"HKLM64", L"HKEY_LOCAL_MACHINE"},
-    {L"HKEY_LOCAL_MACHINE64", L"HKEY_LOCAL_MACHINE"},
-    {L"HKLM32", L"HKEY_LOCAL_MACHINE"},
-    {L"HKEY_LOCAL_MACHINE32", L"HKEY_LOCAL_MACHINE"},
-    {L"HKU", L"HKEY_USERS"},
-    {L"HKCU", L"HKEY_CURRENT_USER"},
-    {L"HKCR32", L"HKEY_CLASSES_ROOT\\Wow6432Node"},
-    {L"HKEY_CLASSES_ROOT32", L"HKEY_CLASSES_ROOT\\Wow6432Node"},
-    {L"HKCR", L"HKEY_CLASSES_ROOT"},
-    {L"HKCR64", L"HKEY_CLASSES_ROOT"},
-    {L"HKEY_CLASSES_ROOT64", L"HKEY_CLASSES_ROOT"},
-    {L"HKCC", L"HKEY_CURRENT_CONFIG"},
-    // Views of roots the editor shows only one way.
-    {L"HKU64", L"HKEY_USERS"},
-    {L"HKU32", L"HKEY_USERS"},
-    {L"HKCU64", L"HKEY_CURRENT_USER"},
-    {L"HKCU32", L"HKEY_CURRENT_USER"},
-    {L"HKCC64", L"HKEY_CURRENT_CONFIG"},
-    {L"HKCC32", L"HKEY_CURRENT_CONFIG"},
-    {L"HKEY_USERS64", L"HKEY_USERS"},
-    {L"HKEY_USERS32", L"HKEY_USERS"},
-    {L"HKEY_CURRENT_USER64", L"HKEY_CURRENT_USER"},
-    {L"HKEY_CURRENT_USER32", L"HKEY_CURRENT_USER"},
-    {L"HKEY_CURRENT_CONFIG64", L"HKEY_CURRENT_CONFIG"},
-    {L"HKEY_CURRENT_CONFIG32", L"HKEY_CURRENT_CONFIG"},
-};
-
 // The top-level window of the process that has a list of values.
 struct EditorWindows {
   DWORD pid = 0;
@@ -155,22 +121,13 @@ void SelectEditorValue(const EditorWindows& editor, const std::wstring& valueNam
 }  // namespace
 
 std::wstring RegistryEditorPath(const std::wstring& target) {
-  std::wstring path = target;
-  const size_t first = path.find(L'\\');
-  const std::wstring root = path.substr(0, first);
-  std::wstring rest = first == std::wstring::npos ? L"" : path.substr(first);
-
-  if (EqualsNoCase(root, L"HKLM32") || EqualsNoCase(root, L"HKEY_LOCAL_MACHINE32")) {
-    const size_t second = rest.find(L'\\', 1);
-    const std::wstring_view component = std::wstring_view(rest).substr(1, second == std::wstring::npos ? rest.npos : second - 1);
-    if (rest.size() > 1 && EqualsNoCase(component, L"SOFTWARE")) {
-      return L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node" + (second == std::wstring::npos ? L"" : rest.substr(second));
-    }
-  }
-  for (const auto& name : kRoots) {
-    if (EqualsNoCase(root, name.token)) return name.editorName + rest;
-  }
-  return path;
+  const RegPathParts parts = ParseRegPath(target);
+  if (!parts) return target;
+  // The editor shows the 32-bit view only as the node it lies under, and
+  // spells that node its own way.
+  const std::wstring subkey = SubkeyInNativeView(parts, L"Wow6432Node");
+  if (subkey.empty()) return parts.rootName;
+  return parts.rootName + (L"\\" + subkey);
 }
 
 std::wstring RegistryEditorLastKey(const std::wstring& editorPath, const std::wstring& previousLastKey) {
@@ -189,13 +146,9 @@ bool OpenRegistryLocation(const std::wstring& target, const std::wstring* valueN
 
   // A user who is not logged on has no hive under HKEY_USERS until it is
   // mounted, and the editor would show nothing.
-  if (StartsWithNoCase(editorPath, L"HKEY_USERS\\")) {
-    std::wstring userKey = L"HKU" + editorPath.substr(10);
-    if (!KeyExists(userKey)) {
-      std::wstring sid = editorPath.substr(11);
-      sid = sid.substr(0, sid.find(L'\\'));
-      EnsureUserHive(sid);
-    }
+  const RegPathParts parts = ParseRegPath(target);
+  if (parts.root == HKEY_USERS && !parts.subkey.empty()) {
+    if (!KeyExists(L"HKU\\" + parts.subkey)) EnsureUserHive(parts.subkey.substr(0, parts.subkey.find(L'\\')));
   }
 
   const std::wstring editor = ShellFolder(CSIDL_WINDOWS) + L"\\regedit.exe";

@@ -11,6 +11,7 @@
 
 #include "filetrust/file_hash.h"
 #include "filetrust/pe_image.h"
+#include "platform/unique_handle.h"
 #include "support/child_process.h"
 #include "support/loopback.h"
 #include "support/scratch.h"
@@ -106,12 +107,11 @@ TEST(FileTrust, LargeUnsignedFilesAreNotExaminedFurther) {
   // its CompanyName.
   ASSERT_TRUE(CopyFileW(Sample(L"trust_sample_versioned.exe").c_str(), path.c_str(), FALSE));
   {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
     LARGE_INTEGER size;
     size.QuadPart = 60LL * 1024 * 1024;
-    EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-    CloseHandle(file);
+    EXPECT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
   }
   const Verdict large = Verify(path);
   EXPECT_EQ(large.code, TrustNoSignature);

@@ -49,40 +49,44 @@ TEST(RegPathParsing, RootViewAndSubkey) {
     HKEY root;
     RegView view;
     const wchar_t* subkey;
+    const wchar_t* rootName;
   } cases[] = {
-      {L"HKLM\\SOFTWARE", HKEY_LOCAL_MACHINE, RegView::Native, L"SOFTWARE"},
-      {L"HKLM32\\SOFTWARE", HKEY_LOCAL_MACHINE, RegView::Bits32, L"SOFTWARE"},
-      {L"HKEY_LOCAL_MACHINE32\\SOFTWARE\\Classes", HKEY_LOCAL_MACHINE, RegView::Bits32, L"SOFTWARE\\Classes"},
-      {L"hklm64\\software", HKEY_LOCAL_MACHINE, RegView::Bits64, L"software"},
-      {L"HKCR64\\Wow6432Node\\CLSID", HKEY_CLASSES_ROOT, RegView::Bits64, L"Wow6432Node\\CLSID"},
-      {L"HKEY_CLASSES_ROOT32\\CLSID", HKEY_CLASSES_ROOT, RegView::Bits32, L"CLSID"},
-      {L"HKCU\\Software\\Microsoft", HKEY_CURRENT_USER, RegView::Native, L"Software\\Microsoft"},
-      {L"HKEY_CURRENT_USER\\Software", HKEY_CURRENT_USER, RegView::Native, L"Software"},
-      {L"HKU", HKEY_USERS, RegView::Native, L""},
-      {L"HKU\\S-1-5-21-0-0-0-1000\\Software", HKEY_USERS, RegView::Native, L"S-1-5-21-0-0-0-1000\\Software"},
-      {L"HKEY_USERS\\.DEFAULT", HKEY_USERS, RegView::Native, L".DEFAULT"},
-      {L"HKCC\\System", HKEY_CURRENT_CONFIG, RegView::Native, L"System"},
+      {L"HKLM\\SOFTWARE", HKEY_LOCAL_MACHINE, RegView::Native, L"SOFTWARE", L"HKEY_LOCAL_MACHINE"},
+      {L"HKLM32\\SOFTWARE", HKEY_LOCAL_MACHINE, RegView::Bits32, L"SOFTWARE", L"HKEY_LOCAL_MACHINE"},
+      {L"HKEY_LOCAL_MACHINE32\\SOFTWARE\\Classes", HKEY_LOCAL_MACHINE, RegView::Bits32, L"SOFTWARE\\Classes",
+       L"HKEY_LOCAL_MACHINE"},
+      {L"hklm64\\software", HKEY_LOCAL_MACHINE, RegView::Bits64, L"software", L"HKEY_LOCAL_MACHINE"},
+      {L"HKCR64\\Wow6432Node\\CLSID", HKEY_CLASSES_ROOT, RegView::Bits64, L"Wow6432Node\\CLSID", L"HKEY_CLASSES_ROOT"},
+      {L"HKEY_CLASSES_ROOT32\\CLSID", HKEY_CLASSES_ROOT, RegView::Bits32, L"CLSID", L"HKEY_CLASSES_ROOT"},
+      {L"HKCU\\Software\\Microsoft", HKEY_CURRENT_USER, RegView::Native, L"Software\\Microsoft", L"HKEY_CURRENT_USER"},
+      {L"HKEY_CURRENT_USER\\Software", HKEY_CURRENT_USER, RegView::Native, L"Software", L"HKEY_CURRENT_USER"},
+      {L"HKU", HKEY_USERS, RegView::Native, L"", L"HKEY_USERS"},
+      {L"HKU\\S-1-5-21-0-0-0-1000\\Software", HKEY_USERS, RegView::Native, L"S-1-5-21-0-0-0-1000\\Software",
+       L"HKEY_USERS"},
+      {L"HKEY_USERS\\.DEFAULT", HKEY_USERS, RegView::Native, L".DEFAULT", L"HKEY_USERS"},
+      {L"HKCC\\System", HKEY_CURRENT_CONFIG, RegView::Native, L"System", L"HKEY_CURRENT_CONFIG"},
       // The longest token: its backslash is the 23rd character.
-      {L"HKEY_CURRENT_CONFIG64\\System", HKEY_CURRENT_CONFIG, RegView::Bits64, L"System"},
-      {L"HKCU\\", HKEY_CURRENT_USER, RegView::Native, L""},
+      {L"HKEY_CURRENT_CONFIG64\\System", HKEY_CURRENT_CONFIG, RegView::Bits64, L"System", L"HKEY_CURRENT_CONFIG"},
+      {L"HKCU\\", HKEY_CURRENT_USER, RegView::Native, L"", L"HKEY_CURRENT_USER"},
   };
   for (const auto& c : cases) {
-    std::wstring path = c.path;
-    REGSAM access = KEY_READ;
-    EXPECT_EQ(ParseRegPath(path, &access), c.root) << c.path;
+    const RegPathParts parts = ParseRegPath(c.path);
+    EXPECT_EQ(parts.root, c.root) << c.path;
+    const REGSAM access = parts.WithView(KEY_READ);
     EXPECT_EQ(ViewOfAccess(access), c.view) << c.path;
+    EXPECT_EQ(parts.view, c.view) << c.path;
     EXPECT_EQ(access & ~(KEY_WOW64_32KEY | KEY_WOW64_64KEY), REGSAM(KEY_READ)) << c.path;
-    EXPECT_EQ(path, c.subkey) << c.path;
+    EXPECT_EQ(parts.subkey, c.subkey) << c.path;
+    EXPECT_STREQ(parts.rootName, c.rootName) << c.path;
   }
 }
 
 TEST(RegPathParsing, BadRootsFailWithoutRegistryAccess) {
   for (const wchar_t* bad : {L"", L"SOFTWARE\\Microsoft", L"HKXX\\SOFTWARE", L"\\HKLM\\SOFTWARE", L"HK\\SOFTWARE",
                              L"HKLM16\\SOFTWARE", L"HKEY_LOCAL_MACHINE_X64\\SOFTWARE", L"HKLMSOFTWARE"}) {
-    std::wstring path = bad;
-    REGSAM access = KEY_READ;
-    EXPECT_EQ(ParseRegPath(path, &access), nullptr) << bad;
-    EXPECT_EQ(path, bad);
+    const RegPathParts parts = ParseRegPath(bad);
+    EXPECT_FALSE(parts) << bad;
+    EXPECT_EQ(parts.root, nullptr) << bad;
     // The parser's own status, not one the registry would give.
     RegKey key = OpenKey(bad, KEY_READ);
     EXPECT_FALSE(key) << bad;
@@ -91,9 +95,9 @@ TEST(RegPathParsing, BadRootsFailWithoutRegistryAccess) {
     EXPECT_FALSE(KeyExists(bad)) << bad;
     EXPECT_FALSE(CreateKey(std::wstring(bad) + L"\\TavrinTest")) << bad;
   }
-  // The view suffix is only understood where an access mask carries it.
-  std::wstring path = L"HKLM64\\SOFTWARE";
-  EXPECT_EQ(ParseRegPath(path), nullptr);
+  // The view suffix is only understood where the caller reads it.
+  EXPECT_EQ(ParseRegPath(L"HKLM64\\SOFTWARE", RegViewSuffix::Refused).root, nullptr);
+  EXPECT_EQ(ParseRegPath(L"HKLM\\SOFTWARE", RegViewSuffix::Refused).root, HKEY_LOCAL_MACHINE);
 }
 
 TEST_F(Registry, ViewsReachTheSameKeysAsTheirSpellings) {
@@ -144,6 +148,31 @@ TEST_F(Registry, OpenKeyLeavesStatusAndCreatesOnRequest) {
   EXPECT_TRUE(ReopenKey(reused, Key(L"Made\\Deep"), KEY_READ));
   EXPECT_FALSE(ReopenKey(reused, Key(L"Nope"), KEY_READ));
   EXPECT_FALSE(reused);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+// Failures are reported through the last error; closing a key on the way
+// out (scope exit, reuse of the handle) must not replace it.
+TEST_F(Registry, ClosingAKeyKeepsTheLastError) {
+  {
+    RegKey open = OpenKey(base_, KEY_READ);
+    ASSERT_TRUE(open);
+    RegKey missing = OpenKey(Key(L"Missing"), KEY_READ);
+    ASSERT_FALSE(missing);
+  }
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+
+  RegKey reused = OpenKey(base_, KEY_READ);
+  ASSERT_TRUE(reused);
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  reused = RegKey();
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+
+  // The operations close their keys after setting the status.
+  EXPECT_FALSE(DeleteKeyTree(Key(L"Missing")));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+  RegKey base = OpenKey(base_, KEY_READ);
+  EXPECT_FALSE(DeleteSubKeyTree(base, L"Missing"));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 
@@ -244,6 +273,42 @@ TEST_F(Registry, TypeMismatchesFailInsteadOfConverting) {
   EXPECT_EQ(buffer.length, 0u);
 }
 
+TEST_F(Registry, EnumeratedDataIsWhatReadRawGives) {
+  RegKey key;
+  ASSERT_TRUE(CreateKey(key, base_));
+  // Larger than the first read's room, so the buffer has to grow.
+  std::string big(70000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7);
+  const std::wstring native(L"one\0two\0\0", 9);
+  ASSERT_TRUE(WriteValue(key, L"big", REG_BINARY, big.data(), DWORD(big.size())));
+  ASSERT_EQ(RegSetValueExW(key, L"multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(native.data()),
+                           DWORD(native.size() * 2)),
+            ERROR_SUCCESS);
+  ASSERT_TRUE(WriteString(key, nullptr, L"default"));
+  ASSERT_EQ(RegSetValueExW(key, L"empty", 0, REG_DWORD, nullptr, 0), ERROR_SUCCESS);
+  key.Close();
+
+  RegKey read = OpenKey(base_, KEY_READ);
+  RegValueBuffer enumerated, direct;
+  std::wstring name;
+  DWORD index = 0;
+  for (; EnumValueRaw(read, index, name, enumerated); ++index) {
+    ASSERT_TRUE(ReadRaw(read, name.c_str(), direct)) << name;
+    EXPECT_EQ(enumerated.type, direct.type) << name;
+    ASSERT_EQ(enumerated.length, direct.length) << name;
+    EXPECT_EQ(0, std::memcmp(enumerated.Data(), direct.Data(), direct.length + 4)) << name;
+    if (name == L"multi") {
+      EXPECT_EQ(enumerated.Text(), L"one\ntwo");
+    }
+    if (name == L"big") {
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(enumerated.Data()), enumerated.length), big);
+    }
+  }
+  EXPECT_EQ(index, 4u);
+  EXPECT_EQ(enumerated.type, RegValueBuffer::kNoType);
+  EXPECT_EQ(enumerated.length, 0u);
+}
+
 TEST_F(Registry, DefaultValueByEmptyOrUserName) {
   ASSERT_TRUE(WriteStringAt(base_, nullptr, L"default"));
   EXPECT_EQ(ReadStringAt(base_, nullptr).value_or(L""), L"default");
@@ -275,7 +340,10 @@ TEST_F(Registry, DeleteKeyTreeRemovesNestedKeysButNeverARoot) {
   for (const wchar_t* root : {L"HKCC", L"HKCC\\", L"HKEY_CURRENT_CONFIG64"}) {
     EXPECT_FALSE(DeleteKeyTree(root)) << root;
     EXPECT_FALSE(DeleteForced(root)) << root;
+    EXPECT_EQ(ClearKey(root, ClearSubKeys | ClearValues), 0) << root;
   }
+  RegKey users = OpenKey(L"HKU", KEY_READ);
+  EXPECT_FALSE(DeleteSubKeyTree(users, L""));
   EXPECT_FALSE(DeleteKeyTree(L"HKLM"));
   EXPECT_EQ(SubKeyCount(config), before);
 
@@ -328,6 +396,70 @@ TEST_F(Registry, CopyKeyCopiesValuesAndSubkeys) {
   EXPECT_EQ(CopyKey(source, Key(L"Moved"), true), 7);
   EXPECT_FALSE(KeyExists(source));
   EXPECT_EQ(ReadStringAt(Key(L"Moved\\Sub\\Deeper"), L"leaf").value_or(L""), L"yes");
+}
+
+TEST_F(Registry, CopyKeyRefusesItsOwnSubtreeHoweverSpelled) {
+  const std::wstring source = Key(L"Source");
+  ASSERT_TRUE(WriteStringAt(source + L"\\Sub", L"leaf", L"yes"));
+  const std::wstring longForm = L"HKEY_CURRENT_USER" + source.substr(4);
+  for (const std::wstring& inside : {longForm + L"\\Sub\\Inside", L"hkcu64" + source.substr(4) + L"\\Sub",
+                                     longForm + L"\\", std::wstring(L"HKCU32") + source.substr(4)}) {
+    EXPECT_EQ(CopyKey(source, inside), 0) << inside;
+  }
+  EXPECT_FALSE(KeyExists(source + L"\\Sub\\Inside"));
+  EXPECT_EQ(SubKeyCount(OpenKey(source + L"\\Sub", KEY_READ)), 0u);
+  // A neighbour whose name merely begins like the source is no subtree.
+  EXPECT_EQ(CopyKey(source, source + L"2"), 1);
+  EXPECT_EQ(ReadStringAt(source + L"2\\Sub", L"leaf").value_or(L""), L"yes");
+
+  // The 32-bit view of SOFTWARE lies inside the 64-bit one.
+  EXPECT_EQ(CopyKey(L"HKLM64\\SOFTWARE", L"HKLM32\\SOFTWARE\\TavrinTest-" + Pid()), 0);
+  EXPECT_FALSE(KeyExists(L"HKLM32\\SOFTWARE\\TavrinTest-" + Pid()));
+}
+
+// A walk opens each key below its parent's handle. The root handles of the
+// two views are one and the same, so the view has to travel with the handle.
+TEST_F(Registry, WalksStayInTheViewTheyStartIn) {
+  const std::wstring name = L"TavrinTest-" + Pid();
+  auto cleanUp = [&] {
+    DeleteKeyTree(L"HKLM32\\SOFTWARE\\" + name);
+    DeleteKeyTree(L"HKLM64\\SOFTWARE\\" + name);
+  };
+  cleanUp();
+  for (const wchar_t* view : {L"32", L"64"}) {
+    const std::wstring root = std::wstring(L"HKLM") + view + L"\\SOFTWARE\\" + name;
+    ASSERT_TRUE(WriteStringAt(root + L"\\A\\B", L"view", view));
+    ASSERT_TRUE(WriteStringAt(root + L"\\A\\B" + view, L"view", view));
+  }
+
+  for (const wchar_t* view : {L"32", L"64"}) {
+    RegKey machine = OpenKey(std::wstring(L"HKLM") + view, KEY_READ);
+    ASSERT_TRUE(machine);
+    EXPECT_EQ(machine.View(), view == std::wstring(L"32") ? RegView::Bits32 : RegView::Bits64);
+    RegKey a = OpenSubKey(machine, L"SOFTWARE\\" + name + L"\\A", KEY_READ);
+    ASSERT_TRUE(a) << view;
+    EXPECT_EQ(a.View(), machine.View());
+    RegKey b = OpenSubKey(a, L"B", KEY_READ);
+    std::wstring text;
+    EXPECT_TRUE(ReadString(b, L"view", text));
+    EXPECT_EQ(text, view);
+    EXPECT_EQ(SubKeyNames(a), (std::vector<std::wstring>{L"B", std::wstring(L"B") + view}));
+  }
+
+  EXPECT_GT(CopyKey(L"HKLM32\\SOFTWARE\\" + name, Key(L"Copy")), 0);
+  EXPECT_EQ(ReadStringAt(Key(L"Copy\\A\\B"), L"view").value_or(L""), L"32");
+  EXPECT_TRUE(KeyExists(Key(L"Copy\\A\\B32")));
+  EXPECT_FALSE(KeyExists(Key(L"Copy\\A\\B64")));
+
+  // Deleting below the 32-bit root handle takes the 32-bit tree only.
+  {
+    RegKey machine = OpenKey(L"HKLM32", KEY_READ);
+    EXPECT_TRUE(DeleteSubKeyTree(machine, L"SOFTWARE\\" + name));
+  }
+  EXPECT_FALSE(KeyExists(L"HKLM32\\SOFTWARE\\" + name));
+  EXPECT_EQ(ReadStringAt(L"HKLM64\\SOFTWARE\\" + name + L"\\A\\B", L"view").value_or(L""), L"64");
+  EXPECT_TRUE(KeyExists(L"HKLM64\\SOFTWARE\\" + name + L"\\A\\B64"));
+  cleanUp();
 }
 
 TEST_F(Registry, EnumerationCountsAndExistence) {
@@ -492,6 +624,25 @@ TEST_P(LockedKey, ForcedDeleteOfAValueAndOfTheTree) {
   EXPECT_FALSE(DeleteKeyTree(locked_));
   EXPECT_TRUE(DeleteForced(locked_, nullptr, GetParam()));
   EXPECT_FALSE(KeyExists(locked_));
+}
+
+// Only a key deep in the tree is locked: the walk reaches it through its
+// open parents and unlocks it by its own full name.
+TEST_P(LockedKey, ForcedDeleteUnlocksALockedKeyDeepInTheTree) {
+  const std::wstring tree = Key(L"Tree");
+  ASSERT_TRUE(WriteStringAt(tree + L"\\A\\B\\C", L"v", L"c"));
+  ASSERT_TRUE(WriteStringAt(tree + L"\\A2", L"v", L"a2"));
+  Lock(tree + L"\\A\\B");
+  EXPECT_FALSE(DeleteKeyTree(tree));
+  EXPECT_TRUE(KeyExists(tree + L"\\A\\B"));
+  EXPECT_TRUE(DeleteForced(tree, nullptr, GetParam()));
+  EXPECT_FALSE(KeyExists(tree));
+
+  ASSERT_TRUE(WriteStringAt(tree + L"\\A\\B\\C", L"v", L"c"));
+  ASSERT_TRUE(WriteDwordAt(tree, L"n", 1));
+  Lock(tree + L"\\A\\B");
+  EXPECT_EQ(ClearKey(tree, ClearSubKeys | ClearValues, GetParam()), 2);
+  EXPECT_TRUE(IsKeyEmpty(OpenKey(tree, KEY_READ)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Strategies, LockedKey,
