@@ -45,6 +45,14 @@ void Raw(const std::wstring& key, const wchar_t* name, DWORD type, const void* d
 }
 void MakeFolder(const std::wstring& path) { ASSERT_TRUE(CreateFolderTree(path)) << Narrow(path); }
 
+DWORD SubkeyIndex(const std::wstring& parent, const std::wstring& name) {
+  RegKey key = OpenKey(parent, kRegRead);
+  std::wstring found;
+  for (DWORD index = 0; EnumSubKey(key, index, found); ++index)
+    if (_wcsicmp(found.c_str(), name.c_str()) == 0) return index;
+  return ~0u;
+}
+
 std::wstring Program(const std::wstring& name, const std::wstring& key, const std::wstring& folder,
                      const std::wstring& user, bool checked) {
   return L"\r\n\tDetected program: " + name + L"\r\n\t\tUninstall key: " + key + L"\r\n\t\tFolder path: " + folder +
@@ -149,6 +157,15 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
   const std::wstring report = LatestScanReport();
   const std::wstring section = ReportSection(report, L"->Programs scan:");
   const std::wstring suiteFolder = programFiles32 + L"\\Tavrin Scenario Suite";
+  // Entries come in the registry's index order, which is the platform's to
+  // choose (Windows Installer wrote one of these two).
+  const std::wstring delta = Program(L"Delta Deals", kMachine32 + std::wstring(L"DeltaDeals"),
+                                     programFiles32 + L"\\Delta Deals", L"(All users)", true);
+  const std::wstring suite = Program(L"Tavrin Scenario Suite", suiteKey, suiteFolder, L"(All users)", true);
+  const DWORD deltaIndex = SubkeyIndex(kMachine32, L"DeltaDeals");
+  const DWORD suiteIndex = SubkeyIndex(kMachine32, kSuiteProduct);
+  ASSERT_NE(deltaIndex, suiteIndex);
+  const std::wstring machine32 = deltaIndex < suiteIndex ? delta + suite : suite + delta;
   const std::wstring expected =
       L"->Programs scan:\r\n" +
       Program(L"Alpha Shopper Pro", perUser + L"AlphaPro", appData + L"\\Alpha Shopper", user, true) +
@@ -157,9 +174,7 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
       Program(L"Kappa Cleaner", kMachine64 + std::wstring(L"BadTypes2"), L"", L"(All users)", true) +
       Program(L"Gamma Coupons", kMachine64 + std::wstring(L"GammaCoupons"), programFiles + L"\\Gamma Coupons Suite",
               L"(All users)", true) +
-      Program(L"Tavrin Scenario Suite", suiteKey, suiteFolder, L"(All users)", true) +
-      Program(L"Delta Deals", kMachine32 + std::wstring(L"DeltaDeals"), programFiles32 + L"\\Delta Deals",
-              L"(All users)", true) +
+      machine32 +
       FileObject(programFiles + L"\\Epsilon Files", L"(All users)", true) +
       FileObject(appData + L"\\Epsilon Files 2", user, true) +
       FileObject(programData + L"\\Zeta Prices Cache", L"(All users)", false) + L"\r\n";
