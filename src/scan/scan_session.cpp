@@ -120,6 +120,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   EnablePrivileges();
   s.startTime = CurrentDbStamp();
   s.cancelled = false;
+  s.foundProgramsReport.reset();
   s.reportPath.clear();
   s.definitionsKey.clear();
   ClearPendingHashes(s.pending);

@@ -10,6 +10,7 @@
 #include "definitions/detection_level.h"
 #include "definitions/pending_hash_table.h"
 #include "filetrust/system_folders.h"
+#include "platform/download_job.h"
 #include "platform/run_control.h"
 #include "platform/users.h"
 #include "results/result_set.h"
@@ -59,6 +60,9 @@ struct ScanSession {
   SystemFolders systemFolders;  // what command lines are resolved against
   PendingHashTable pending;     // files whose verdict waits for the cloud
   ScanReport report;
+  // The found-programs report to the maker's service; kept until the next
+  // scan starts so that ending this one does not cut it off.
+  DownloadJobPtr foundProgramsReport;
   bool cancelled = false;  // how the last scan ended
 };
 

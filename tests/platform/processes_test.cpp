@@ -81,8 +81,11 @@ TEST(Processes, RunProgramWaitsForTheExitCode) {
       {scratch / L"missing.exe", L"", -1},
       {L"", L"", -1},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(RunProgram(c.commandLine, c.arguments, SW_HIDE, true), c.result) << c.commandLine << c.arguments;
+  for (const auto& c : cases) {
+    const long long result = RunProgram(c.commandLine, c.arguments, SW_HIDE, true);
+    const DWORD error = GetLastError();
+    EXPECT_EQ(result, c.result) << c.commandLine << c.arguments << " (last error " << error << ")";
+  }
   EXPECT_EQ(RunProgram(scratch / L"missing.exe", L"", SW_HIDE, false), 0);
 
   // The window of the waiting thread stays served meanwhile.

@@ -1,0 +1,28 @@
+#pragma once
+// The subfolders of the few folders the programs phase guesses in (program
+// files, program data, each user's application data), each folder listed
+// once per scan. Thousands of uninstall entries and definitions are looked
+// up as "name*" in the same handful of folders; asking the file system for
+// every one of them is what made the phase slow.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+struct FolderListing {
+  // Lower-cased name -> name as stored, in order; folders only, no links.
+  std::vector<std::pair<std::wstring, std::wstring>> folders;
+};
+
+struct FolderListings {
+  std::map<std::wstring, FolderListing> byFolder;  // by lower-cased parent path
+};
+
+// The full path of the first subfolder of `parent` (in case-insensitive
+// name order) whose name begins with `prefix`; reparse points never match.
+// With `exact`, only the folder named `prefix` itself. Empty when none.
+std::wstring FindSubfolder(FolderListings& listings, const std::wstring& parent, const std::wstring& prefix,
+                           bool exact = false);
+
+}  // namespace tavrin
