@@ -4,11 +4,24 @@
 
 namespace tavrin {
 
+namespace {
+
+// One provider per thread: acquiring it costs more than hashing a small
+// file, and a scan hashes thousands of them on one thread.
+HCRYPTPROV ThreadProvider() {
+  thread_local UniqueHandle<CryptProviderTraits> provider;
+  if (!provider &&
+      !CryptAcquireContextW(provider.put(), nullptr, MS_ENH_RSA_AES_PROV_W, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+      !CryptAcquireContextW(provider.put(), nullptr, MS_ENH_RSA_AES_PROV_XP_W, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+    return 0;
+  return provider.get();
+}
+
+}  // namespace
+
 CryptoHash::CryptoHash(ALG_ID algorithm) {
-  if (!CryptAcquireContextW(provider_.put(), nullptr, MS_ENH_RSA_AES_PROV_W, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
-      !CryptAcquireContextW(provider_.put(), nullptr, MS_ENH_RSA_AES_PROV_XP_W, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
-    return;
-  if (!CryptCreateHash(provider_.get(), algorithm, 0, 0, hash_.put())) hash_.reset();
+  const HCRYPTPROV provider = ThreadProvider();
+  if (provider && !CryptCreateHash(provider, algorithm, 0, 0, hash_.put())) hash_.reset();
 }
 
 bool CryptoHash::Add(const void* data, size_t length) {

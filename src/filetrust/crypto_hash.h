@@ -36,7 +36,6 @@ class CryptoHash {
   bool Finish(std::vector<unsigned char>& digest);
 
  private:
-  UniqueHandle<CryptProviderTraits> provider_;
   UniqueHandle<CryptHashTraits> hash_;
 };
 

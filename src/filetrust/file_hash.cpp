@@ -64,7 +64,12 @@ bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long l
   if (!file) return false;
   CryptoHash md5(CALG_MD5);
   if (!md5.Ready()) return false;
-  std::vector<unsigned char> block(limit > 0 && limit < kBlockSize ? size_t(limit) : kBlockSize);
+  // Most files judged are small: a block no larger than the file (or the
+  // limit) is enough.
+  LARGE_INTEGER size{};
+  unsigned long long wanted = GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0 ? size.QuadPart + 1 : kBlockSize;
+  if (limit > 0 && limit < wanted) wanted = limit;
+  std::vector<unsigned char> block(size_t(std::min<unsigned long long>(std::max(wanted, 1ull), kBlockSize)));
   unsigned long long left = limit;
   for (;;) {
     DWORD want = DWORD(block.size());

@@ -315,9 +315,11 @@ bool FindCatalogFor(std::wstring& path) {
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
+  // Acquiring the catalog database costs more than most look-ups in it; a
+  // scan asks for thousands of files on one thread.
+  thread_local UniqueCatalogAdmin admin;
   GUID action = DRIVER_ACTION_VERIFY;
-  UniqueCatalogAdmin admin;
-  if (!CryptCATAdminAcquireContext(admin.put(), &action, 0)) return false;
+  if (!admin && !CryptCATAdminAcquireContext(admin.put(), &action, 0)) return false;
   DWORD size = 0;
   CryptCATAdminCalcHashFromFileHandle(file.get(), &size, nullptr, 0);
   if (size == 0) return false;
