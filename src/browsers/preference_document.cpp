@@ -320,6 +320,16 @@ void PreferenceDocument::ReplaceText(std::wstring text) {
   Renew();
 }
 
+bool PreferenceDocument::Root(PreferenceNode& out) const {
+  if (rootIdentity_ != identity_) {
+    rootValid_ = Walker(text_).Root(root_);
+    root_.document = identity_;
+    rootIdentity_ = identity_;
+  }
+  out = root_;
+  return rootValid_;
+}
+
 bool PreferenceDocument::GetMember(const PreferenceNode* parent, std::wstring_view key, PreferenceNode& out) const {
   MemberCursor cursor;
   std::wstring name;
@@ -334,10 +344,8 @@ bool PreferenceDocument::GetMember(const PreferenceNode* parent, std::wstring_vi
 }
 
 bool PreferenceDocument::FindNode(std::wstring_view path, PreferenceNode& out) const {
-  Walker w(text_);
   PreferenceNode node;
-  if (!w.Root(node)) return false;
-  node.document = identity_;
+  if (!Root(node)) return false;
   size_t from = 0;
   while (!path.empty()) {
     size_t arrow = path.find(L"->", from);
@@ -373,7 +381,7 @@ bool PreferenceDocument::NextMember(MemberCursor& cursor, const PreferenceNode* 
   if (parent) {
     if (!Owns(parent->document)) return false;
     object = *parent;
-  } else if (!w.Root(object)) {
+  } else if (!Root(object)) {
     return false;
   }
   if (object.kind != PreferenceKind::Object || object.valueEnd >= text_.size()) return false;

@@ -138,6 +138,9 @@ class PreferenceDocument {
 
  private:
   bool Owns(std::uint64_t identity) const { return identity == identity_; }
+  // The root walked once per state of the text: every root-level query
+  // would otherwise walk the whole document again.
+  bool Root(PreferenceNode& out) const;
   bool Cut(const PreferenceNode& node, bool member);
   void Renew();
 
@@ -147,6 +150,9 @@ class PreferenceDocument {
   PreferenceEncoding encoding_ = PreferenceEncoding::Utf8;
   bool savable_ = true;
   bool read_ = false;
+  mutable std::uint64_t rootIdentity_ = 0;
+  mutable bool rootValid_ = false;
+  mutable PreferenceNode root_;
 };
 
 // Escape resolution shared with the fuzzer: the characters between a

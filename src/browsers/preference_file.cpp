@@ -42,7 +42,8 @@ std::string EncodedBytes(const std::wstring& text, PreferenceEncoding encoding) 
     case PreferenceEncoding::Utf16Le:
     case PreferenceEncoding::Utf16Be: {
       bool little = encoding == PreferenceEncoding::Utf16Le;
-      out.assign(little ? "\xFF\xFE" : "\xFE\xFF", 2);
+      out.push_back(little ? '\xFF' : '\xFE');
+      out.push_back(little ? '\xFE' : '\xFF');
       for (wchar_t c : text) {
         char lo = char(c & 0xFF), hi = char((c >> 8) & 0xFF);
         out.push_back(little ? lo : hi);
@@ -52,7 +53,7 @@ std::string EncodedBytes(const std::wstring& text, PreferenceEncoding encoding) 
     }
     default: {
       UINT codePage = encoding == PreferenceEncoding::Ansi ? CP_ACP : CP_UTF8;
-      if (encoding == PreferenceEncoding::Utf8Bom) out = "\xEF\xBB\xBF";
+      if (encoding == PreferenceEncoding::Utf8Bom) out.assign("\xEF\xBB\xBF", 3);
       if (text.empty()) return out;
       int n = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
       if (n <= 0) return out + '\0';  // cannot match any file
