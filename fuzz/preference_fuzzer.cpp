@@ -4,6 +4,7 @@
 // text, stale nodes are refused, and a delete on a well-formed document
 // leaves a well-formed document with exactly one child fewer.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cwctype>
 #include <string>
@@ -20,9 +21,16 @@ using tavrin::PreferenceDocument;
 using tavrin::PreferenceKind;
 using tavrin::PreferenceNode;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
+// The failed promise's line goes to the log before the abort, so that a
+// finding says what broke without a debugger.
+void Fail(int line) {
+  std::fprintf(stderr, "preference_fuzzer: check at line %d failed\n", line);
+  std::abort();
 }
+#define Check(condition) \
+  do {                   \
+    if (!(condition)) Fail(__LINE__); \
+  } while (false)
 
 // A strict JSON reader (comments allowed where white space is), used only
 // to decide whether a document was well formed before an edit.
@@ -207,10 +215,15 @@ void ExerciseDocument(const std::wstring& text) {
         Check(doc.KeyOf(c, key));
         if (key.find(L"->") != std::wstring::npos) f.pathComplete = false;
         f.path = (i == 0 ? L"" : f.path + L"->") + key;
+        // A path names the first member of each key (any case); only paths
+        // whose every step is that first member must lead back here.
         if (all.size() < 300) {
           PreferenceNode again;
           Check(doc.GetMember(&all[i].node, key, again));
           Check(again.keyStart <= n.keyStart);
+          if (again.keyStart != n.keyStart) f.pathComplete = false;
+        } else {
+          f.pathComplete = false;
         }
       }
       all.push_back(f);
@@ -218,7 +231,10 @@ void ExerciseDocument(const std::wstring& text) {
   }
   for (size_t i = 1; i < all.size() && i < 300; ++i) {
     PreferenceNode again;
-    if (all[i].pathComplete && !all[i].path.empty()) Check(doc.FindNode(all[i].path, again));
+    if (all[i].pathComplete && !all[i].path.empty()) {
+      Check(doc.FindNode(all[i].path, again));
+      Check(again.keyStart == all[i].node.keyStart);
+    }
   }
 
   const bool wellFormed = StrictJson(doc.Text()).Valid();
