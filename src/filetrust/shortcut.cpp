@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com_ptr.h"
+#include "platform/com_scope.h"
 
 namespace tavrin {
 
@@ -16,22 +17,6 @@ namespace {
 // Arguments and paths beyond the classic limit exist in real links; the
 // shell cuts what does not fit, so the buffers are the largest it stores.
 constexpr int kTextCapacity = 32768;
-
-// Leaves a thread's own COM set-up alone: only an initialisation made here
-// is undone here. A thread in the other apartment model can still use the
-// link object.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
-};
 
 bool LoadLink(const std::wstring& path, DWORD mode, ComPtr<IShellLinkW>& link, ComPtr<IPersistFile>& file) {
   if (path.empty()) return false;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/com_ptr.h"
+#include "platform/com_scope.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/strings.h"
@@ -34,21 +35,6 @@ constexpr wchar_t kTaskNamespace[] = L"http://schemas.microsoft.com/windows/2004
 constexpr int kMaxFolderDepth = 32;
 // The 1.0 enumerator is asked for this many names per call.
 constexpr ULONG kWorkItemBatch = 5;
-
-// Leaves a thread's own COM set-up alone: only an initialisation made here
-// is undone here. The scheduler objects work from either apartment model.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
-};
 
 // A BSTR handed out by an interface, freed on scope exit.
 class BstrOut {
