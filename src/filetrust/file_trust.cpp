@@ -13,6 +13,7 @@
 #include "filetrust/file_hash.h"
 #include "filetrust/version_info.h"
 #include "platform/file_system.h"
+#include "platform/find_files.h"
 #include "platform/unique_handle.h"
 
 namespace tavrin {
@@ -311,7 +312,36 @@ bool DescribeTrust(TrustCode code, std::wstring& publisher) {
   return false;
 }
 
+namespace {
+
+// Whether the system holds any catalog of the driver-verification database:
+// without one no catalog can list a file, and the look-up itself costs
+// milliseconds per file. The answer is kept for a minute per thread: a scan
+// asks for thousands of files, and catalogs come only with installations.
+bool LookForCatalogs() {
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return true;
+  FindFiles catalogs(std::wstring(system) + L"\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\*.cat");
+  // A folder that cannot be listed for another reason is asked anyway.
+  return catalogs.Next() || (catalogs.Status() != ERROR_FILE_NOT_FOUND && catalogs.Status() != ERROR_PATH_NOT_FOUND);
+}
+
+bool SystemHasCatalogs() {
+  thread_local ULONGLONG checkedAt = 0;
+  thread_local bool present = true;
+  const ULONGLONG now = GetTickCount64();
+  if (checkedAt == 0 || now - checkedAt > 60000) {
+    present = LookForCatalogs();
+    checkedAt = now;
+  }
+  return present;
+}
+
+}  // namespace
+
 bool FindCatalogFor(std::wstring& path) {
+  if (!SystemHasCatalogs()) return false;
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
