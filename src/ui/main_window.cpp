@@ -460,8 +460,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCommand(LOWORD(wParam));
       return 0;
     case WM_NOTIFY:
-      OnNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
-      return 0;
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
     case WM_SIZE:
       if (tabs_) Layout();
       return 0;

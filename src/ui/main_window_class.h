@@ -45,7 +45,7 @@ class MainWindow {
 
   void OnCommand(int id);
   void OnMenuCommand(int command);
-  void OnNotify(const NMHDR& header, LPARAM lParam);
+  LRESULT OnNotify(const NMHDR& header, LPARAM lParam);
   void ShowMenu();
 
   void StartScan();

@@ -170,11 +170,11 @@ void MainWindow::Uninstall() {
   UninstallAndExit(host_.dataFolder, host_.executablePath);
 }
 
-void MainWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
+LRESULT MainWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
   const int id = int(header.idFrom);
   if (id == kIdTabs && header.code == TCN_SELCHANGE) {
     views_.ShowTab(CurrentTab());
-    return;
+    return 0;
   }
   if ((id == kIdHelpLink || id == kIdAboutLink || id == kIdMakerLink) &&
       (header.code == NM_CLICK || header.code == NM_RETURN)) {
@@ -190,10 +190,12 @@ void MainWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
                       L"malware.\r\n\r\nPowered by " + kMakerSiteName,
                   MB_OK | MB_ICONINFORMATION);
     }
-    return;
+    return 0;
   }
   if (id >= kIdFirstList && id < kIdFirstList + kTabCount) {
     const int tab = id - kIdFirstList;
+    if (header.code == NM_CUSTOMDRAW)
+      return views_.OnCustomDraw(tab, *reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
     if (header.code == LVN_ITEMCHANGED) {
       views_.OnItemChanged(tab, *reinterpret_cast<const NMLISTVIEW*>(lParam));
     } else if (header.code == NM_DBLCLK) {
@@ -202,6 +204,7 @@ void MainWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
       if (row >= 0) OpenRowLocation(LocationCommand::DoubleClick, row);
     }
   }
+  return 0;
 }
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "definitions/threat_level.h"
 #include "platform/file_system.h"
 #include "platform/shell_folders.h"
 #include "platform/strings.h"
@@ -14,6 +15,8 @@ namespace tavrin {
 namespace {
 
 constexpr int kIconSize = 16;
+// The Malware list's "Threat level" column.
+constexpr int kThreatLevelColumn = 1;
 
 HICON SmallIconFromFile(const std::wstring& file, int index) {
   HICON small = nullptr;
@@ -253,6 +256,32 @@ int ResultViews::HighlightedRow(int tab) const {
   if (!list) return -1;
   const int item = int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
   return ModelRow(tab, item);
+}
+
+LRESULT ResultViews::OnCustomDraw(int tab, NMLVCUSTOMDRAW& draw) const {
+  if (tab != kMalwareTab) return CDRF_DODEFAULT;
+  switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+      // Only the threat-level cell is coloured; the other cells keep the
+      // list's own colours, which a cell drawn before them would change.
+      draw.clrText = CLR_DEFAULT;
+      draw.clrTextBk = CLR_DEFAULT;
+      if (draw.iSubItem != kThreatLevelColumn) return CDRF_NEWFONT;
+      wchar_t text[64] = {};
+      ListView_GetItemText(draw.nmcd.hdr.hwndFrom, int(draw.nmcd.dwItemSpec), draw.iSubItem, text, 64);
+      if (const ThreatLevel* level = ThreatLevelNamed(text); level && level->level > 0) {
+        draw.clrText = level->textColour;
+        draw.clrTextBk = level->background;
+      }
+      return CDRF_NEWFONT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
 }
 
 }  // namespace tavrin

@@ -43,6 +43,10 @@ class ResultViews : public ResultObserver {
   // check-box change, which has then been handed to the model.
   bool OnItemChanged(int tab, const NMLISTVIEW& change);
 
+  // Window thread: a list's NM_CUSTOMDRAW. Colours the "Threat level" cell
+  // of Malware rows by their level; the answer for the window procedure.
+  LRESULT OnCustomDraw(int tab, NMLVCUSTOMDRAW& draw) const;
+
   // The model row of the list's highlighted (selected) entry, -1 for none.
   int HighlightedRow(int tab) const;
   // The model row of a list entry, found by its row key.

@@ -175,6 +175,44 @@ TEST(MainWindow, ScanAtStartShowsTheSummaryAndTheListsFollowTheModel) {
   EXPECT_TRUE(listUnchecked);
 }
 
+// The colour a list paints at the middle of a cell's left margin, where no
+// text is drawn.
+COLORREF CellBackground(HWND list, int item, int column) {
+  RECT client{}, cell{};
+  GetClientRect(list, &client);
+  cell.top = column;
+  cell.left = LVIR_BOUNDS;
+  if (!SendMessageW(list, LVM_GETSUBITEMRECT, item, reinterpret_cast<LPARAM>(&cell))) return CLR_INVALID;
+  HDC screen = GetDC(list);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+  const COLORREF colour = GetPixel(memory, cell.left + 2, (cell.top + cell.bottom) / 2);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(list, screen);
+  return colour;
+}
+
+TEST(MainWindow, TheThreatLevelCellOfAMalwareRowShowsTheLevelsColours) {
+  Harness h;
+  h.UseFindingScan();  // its infected file is of level "High"
+  h.host.options.scanAtStart = true;
+  COLORREF levelCell = CLR_INVALID, typeCell = CLR_INVALID;
+  h.Run([&](HWND window) {
+    if (!AnswerShownMessageBox(GetCurrentProcessId(), IDNO)) return;
+    SendDlgItemMessageW(window, kIdTabs, TCM_SETCURSEL, kMalwareTab, 0);
+    HWND list = GetDlgItem(window, kIdFirstList + int(kMalwareTab));
+    levelCell = CellBackground(list, 0, 1);
+    typeCell = CellBackground(list, 0, 2);
+  });
+  EXPECT_EQ(levelCell, COLORREF(0x3383FF));
+  EXPECT_NE(typeCell, COLORREF(0x3383FF));
+  EXPECT_NE(typeCell, CLR_INVALID);
+}
+
 TEST(MainWindow, WhitelistingTheHighlightedRowRemovesItAndWritesTheEntry) {
   Harness h;
   h.UseFindingScan();
