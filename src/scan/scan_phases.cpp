@@ -9,7 +9,7 @@ namespace tavrin {
 
 std::span<const ScanPhase> ScanPhases() {
   // Edge UWP on Windows 10.0 only (38, before Edge), Internet Explorer (40,
-  // after Edge), Firefox (47), other Chromium (50), other Firefox (52) and
+  // after Edge), Firefox (47), other Firefox (52) and
   // anti-malware (55) join this list as they are built; the Malware section
   // that closes every scan is written by the session itself.
   static constexpr ScanPhase kPhases[] = {
@@ -17,6 +17,7 @@ std::span<const ScanPhase> ScanPhases() {
       {35, nullptr, ScanAutostart},
       {38, nullptr, ScanEdge},
       {45, nullptr, ScanChrome},
+      {50, nullptr, ScanOtherChromium},
   };
   return kPhases;
 }

@@ -354,6 +354,96 @@ TEST_F(ChromiumScanFixture, HijackedProfileIsListedSectionBySectionAndCleanProfi
   }
 }
 
+// A third Chromium browser below a vendor folder of Bob's, found by its
+// shader cache: the same hijacks, reported with the browser's name on every
+// row and line, its policy key below the vendor's name, its own known-good
+// list and sections.
+TEST_F(ChromiumScanFixture, OtherChromiumBrowserIsFoundAndListedUnderItsOwnName) {
+  const std::wstring userData = bobProfile + kLocal + L"\\Vendor\\Browser\\User Data";
+  const std::wstring profile = userData + L"\\Default";
+  const std::wstring application = bobProfile + kLocal + L"\\Vendor\\Browser\\Application";
+  const std::wstring exe = application + L"\\browser.exe";
+  ASSERT_TRUE(test::CopyFixtureTree(L"chrome-hijacked\\User Data", userData));
+  ASSERT_TRUE(CreateFolderTree(userData + L"\\GrShaderCache"));
+  ASSERT_TRUE(CreateFolderTree(application));
+  ASSERT_TRUE(WriteBytes(exe, "MZ browser"));
+  ASSERT_TRUE(WriteTextFile(userData + L"\\Last Browser", exe, TextEncoding::Utf16Le));
+  ASSERT_TRUE(CopyFileW(test::BrowserFixture(L"chrome-hijacked\\Application\\master_preferences").c_str(),
+                        (application + L"\\master_preferences").c_str(), FALSE));
+  // Bob's Chrome is not another browser.
+  ASSERT_TRUE(CreateFolderTree(bobUserData + L"\\GrShaderCache"));
+  const std::wstring extensionFolder = profile + L"\\Extensions\\" + kPlantedId + L"\\1.4.2_0";
+  ASSERT_TRUE(CreateFolderTree(extensionFolder));
+  ASSERT_TRUE(WriteBytes(profile + L"\\Preferences", HijackedPreferences()));
+  ASSERT_TRUE(CreateFolderTree(bobProfile + L"\\Desktop"));
+  ASSERT_TRUE(MakeShortcut(bobProfile + L"\\Desktop\\Browser.lnk", exe, L"--load-extension=C:\\x"));
+  ASSERT_TRUE(WriteStringAt(bobRoot + L"\\Software\\Clients\\StartMenuInternet\\Browser\\shell\\open\\command", L"",
+                            L"\"%UserProfile%\\AppData\\Local\\Vendor\\Browser\\Application\\browser.exe\" \"http://portal.example-hijack.test/\""));
+  const std::wstring policies = bobRoot + L"\\Software\\Policies\\Vendor\\Browser";
+  ASSERT_TRUE(WriteStringAt(policies, L"HomepageLocation", L"http://search.example-hijack.test/policy"));
+  ASSERT_TRUE(WriteDwordAt(policies, L"RestoreOnStartup", 4));
+  ASSERT_TRUE(WriteStringAt(policies + L"\\RestoreOnStartupURLs", L"1", L"http://portal.example-hijack.test/a"));
+  ASSERT_TRUE(WriteStringAt(policies + L"\\RestoreOnStartupURLs", L"2", L"http://portal.example-hijack.test/b"));
+  // Only the other browsers consult their policy whitelist for startup URLs.
+  ASSERT_TRUE(AddWhitelistEntry(whitelist, L"Other Chromium browsers group policies", L"http://portal.example-hijack.test/b"));
+
+  Scan(ScanOtherChromium);
+
+  const std::wstring prefs = profile + L"\\Preferences";
+  const std::wstring bob = L"\r\n\t\tUser name: bob\r\n\t\tBrowser: Vendor Browser";
+  const std::wstring expected =
+      L"\r\n\r\n->Other Chromium browsers scan:\r\n"
+      L"\r\n\tOther Chromium browsers startup and home pages:\r\n"
+      L"\r\n\t\tHomepage: http://search.example-hijack.test/home" + bob + L"\r\n\t\tInfo: " + prefs + kChecked +
+      L"\r\n\t\tStartup page : http://search.example-hijack.test/start" + bob + L"\r\n\t\tInfo: " + prefs + kChecked +
+      L"\r\n\t\tStartup page : http://portal.example-hijack.test/welcome" + bob + L"\r\n\t\tInfo: " + prefs + kChecked +
+      L"\r\n\tOther Chromium bowsers' search providers:\r\n"
+      L"\r\n\t\tDefault search provider URL : http://search.example-hijack.test/?q={searchTerms}" + bob +
+      L"\r\n\t\tInfo: " + prefs + kChecked +
+      L"\r\n\tOther Chromium browsers extensions:\r\n"
+      L"\r\n\t\tExtension found : Search Helper Plus (" + kPlantedId + L")" + bob + L"\r\n\t\tPath: " + extensionFolder +
+      kChecked +
+      L"\r\n\tOther Chromium browser's non-standard shortcuts:\r\n"
+      L"\r\n\t\tShortcut path: " + bobProfile + L"\\Desktop\\Browser.lnk\r\n\t\tUser name: bob\r\n\t\tBrowser: Vendor Browser"
+      L"\r\n\t\tArguments: --load-extension=C:\\x\r\n\t\tItem state: Checked\r\n"
+      L"\r\n\t\tStart Menu Internet shortcut argument: http://portal.example-hijack.test/" + bob + kChecked +
+      L"\r\n\tOther Chromium browsers Group Policies:\r\n"
+      L"\r\n\t\tDefault Homepage policy : http://search.example-hijack.test/policy" + bob + kChecked +
+      L"\r\n\t\tStartup Page policy: http://portal.example-hijack.test/a" + bob + kChecked +
+      L"\r\n\tOther Chromium browsers reset options:\r\n"
+      L"\r\n\t\tOption name: Reset Vendor Browser Secure Preferences" + bob + L"\r\n\t\tInfo: " + profile +
+      L"\\Secure Preferences" + kUnchecked +
+      L"\r\n\t\tOption name: Reset Vendor Browser Preferences" + bob + L"\r\n\t\tInfo: " + prefs + kUnchecked +
+      L"\r\n\t\tOption name: Reset Vendor Browser Default Preferences\r\n\t\tUser name: (All users)\r\n\t\tBrowser: Vendor Browser"
+      L"\r\n\t\tInfo: " + application + L"\\master_preferences" + kChecked +
+      L"\r\n\t\tOption name: Reset Vendor Browser Policies" + bob + L"\r\n\t\tInfo: " + policies + kUnchecked;
+  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Other Chromium browsers scan:\r\n")), Narrow(expected));
+
+  const std::vector<Seen> pages = RowsOf(kGroupOtherChromiumStartPages);
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_EQ(pages[0].name, L"Home page (Vendor Browser)");
+  EXPECT_EQ(pages[1].name, L"Startup page (Vendor Browser)");
+  EXPECT_EQ(Detail(pages[1], L"CLSID"), L"Vendor Browser");
+  EXPECT_EQ(Detail(pages[1], L"URL"), L"http://search.example-hijack.test/start");
+  const std::vector<Seen> search = RowsOf(kGroupOtherChromiumSearchProviders);
+  ASSERT_EQ(search.size(), 1u);
+  EXPECT_EQ(search[0].name, L"Default search provider (Vendor Browser)");
+  const std::vector<Seen> extensions = RowsOf(kGroupOtherChromiumExtensions);
+  ASSERT_EQ(extensions.size(), 1u);
+  EXPECT_EQ(Detail(extensions[0], L"Extension path"), extensionFolder);
+  EXPECT_EQ(Detail(RowsOf(kGroupOtherChromiumShortcuts).at(0), L"CLSID"), L"Vendor Browser");
+  // Nothing of Chrome's own groups.
+  EXPECT_TRUE(RowsOf(kGroupChromeStartPages).empty());
+}
+
+TEST_F(ChromiumScanFixture, NoOtherChromiumBrowserEndsThePhaseWithItsLine) {
+  Scan(ScanOtherChromium);
+  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Other Chromium browsers scan:\r\n")),
+            Narrow(L"\r\n\r\n->Other Chromium browsers scan:\r\n"
+                   L"\r\n\tNo other Chromium based browser profiles have been found:\r\n"));
+  EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 0);
+}
+
 // The known-good lists are the project's own data as the scan mounts it:
 // ids and, where a list names them, display names, each list for its own
 // browser family only.
