@@ -38,7 +38,6 @@ constexpr const wchar_t* kPreferenceFiles[] = {L"Secure Preferences", L"Preferen
 // What differs between the browsers of the family.
 struct ChromiumBrowser {
   const wchar_t* status;
-  int progress;
   bool isEdge;
   const wchar_t* userDataTail;  // after the local application data folder
   int startGroup, searchGroup, extensionGroup, shortcutGroup, resetGroup, policyGroup;
@@ -76,7 +75,7 @@ struct ChromiumBrowser {
 };
 
 constexpr ChromiumBrowser kChrome = {
-    L"Scanning Google Chrome...", 45, false, L"\\Google\\Chrome\\User Data",
+    L"Scanning Google Chrome...", false, L"\\Google\\Chrome\\User Data",
     kGroupChromeStartPages, kGroupChromeSearchProviders, kGroupChromeExtensions, kGroupChromeShortcuts,
     kGroupChromeResetOptions, kGroupChromePolicies, 2, UrlTest::StartPage,
     L"Chrome startup pages", L"Chrome search providers", L"Chrome extensions", L"Chrome shortcuts",
@@ -93,7 +92,7 @@ constexpr ChromiumBrowser kChrome = {
 };
 
 constexpr ChromiumBrowser kEdge = {
-    L"Scanning Microsoft Edge...", 38, true, L"\\Microsoft\\Edge\\User Data",
+    L"Scanning Microsoft Edge...", true, L"\\Microsoft\\Edge\\User Data",
     kGroupEdgeStartPages, kGroupEdgeSearchProviders, kGroupEdgeExtensions, kGroupEdgeShortcuts,
     kGroupEdgeResetOptions, kGroupEdgePolicies, 0, UrlTest::Search,
     L"Microsoft Edge startup pages", L"Microsoft Edge search providers", L"Microsoft Edge extensions",
@@ -111,7 +110,7 @@ constexpr ChromiumBrowser kEdge = {
 };
 
 constexpr ChromiumBrowser kOtherChromium = {
-    L"Other Chromium browsers...", 50, false, nullptr,
+    L"Other Chromium browsers...", false, nullptr,
     kGroupOtherChromiumStartPages, kGroupOtherChromiumSearchProviders, kGroupOtherChromiumExtensions,
     kGroupOtherChromiumShortcuts, kGroupOtherChromiumResetOptions, kGroupOtherChromiumPolicies, 5, UrlTest::StartPage,
     L"Other Chromium browsers startup pages", L"Other Chromium browsers search providers",

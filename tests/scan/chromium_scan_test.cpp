@@ -501,6 +501,10 @@ constexpr char kStartupUrls[] =
 const std::wstring kHome = L"http://search.example-hijack.test/home";
 const std::wstring kStart = L"http://search.example-hijack.test/start";
 const std::wstring kWelcome = L"http://portal.example-hijack.test/welcome";
+// Every case has a Start Menu Internet command with this argument: its row
+// shows that the phase went on past a damaged preference file.
+const std::wstring kStartMenuArgument = L"--no-first-run-please";
+const std::pair<int, std::vector<std::wstring>> kGoesOn = {kGroupChromeShortcuts, {kStartMenuArgument}};
 
 class ChromiumEdgeCases : public ChromiumScanFixture {
  public:
@@ -609,22 +613,23 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
          const std::string text = f.HijackedPreferences();
          static_cast<ChromiumEdgeCases&>(f).WritePreferences(text.substr(0, text.find(kStartupUrls) + 40));
        },
-       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}}},
+       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}, kGoesOn}},
       {"an empty Preferences file",
        [](ChromiumScanFixture& f) { static_cast<ChromiumEdgeCases&>(f).WritePreferences(""); },
-       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}}},
+       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}, kGoesOn}},
       {"a Preferences file that is not JSON",
        [](ChromiumScanFixture& f) {
          static_cast<ChromiumEdgeCases&>(f).WritePreferences("homepage=http://search.example-hijack.test/home\n");
        },
-       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}}},
+       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}, kGoesOn}},
       {"deeply nested preferences",
        [&](ChromiumScanFixture& f) {
          std::string deep = "{\"homepage\":\"http://a.test/\",\"session\":{\"startup_urls\":";
          deep += std::string(nested.size(), '[') + std::string(nested.size(), ']') + "}}";
          static_cast<ChromiumEdgeCases&>(f).WritePreferences(deep);
        },
-       {{kGroupChromeStartPages, {L"http://a.test/"}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}}},
+       {{kGroupChromeStartPages, {L"http://a.test/"}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}},
+        kGoesOn}},
       {"settings of the wrong types",
        [](ChromiumScanFixture& f) {
          ASSERT_TRUE(WriteBytes(f.bobDefault + L"\\Preferences",
@@ -632,7 +637,7 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
                                 "\"default_search_provider_data\":{\"template_url_data\":{\"url\":[\"http://a.test/\"]}},"
                                 "\"extensions\":{\"settings\":[{\"manifest\":{\"name\":\"x\"}}]}}"));
        },
-       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}}},
+       {{kGroupChromeStartPages, {}}, {kGroupChromeSearchProviders, {}}, {kGroupChromeExtensions, {}}, kGoesOn}},
       // Whitelisted for the Edge case below too, which lists no extension.
       {"an extension whose name is whitelisted",
        [](ChromiumScanFixture& f) {
@@ -656,7 +661,7 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
     ASSERT_TRUE(CreateFolderTree(PlantedExtensionFolder()));
     DeleteKeyTree(bobRoot + kChromePolicies);
     DeleteKeyTree(bobRoot + L"\\Software\\Clients");
-    ASSERT_TRUE(WriteStringAt(bobRoot + kChromeCommand, L"", L"\"" + chromeExe + L"\" --no-first-run-please"));
+    ASSERT_TRUE(WriteStringAt(bobRoot + kChromeCommand, L"", L"\"" + chromeExe + L"\" " + kStartMenuArgument));
     c.seed(*this);
     Scan(c.phase);
     for (const auto& [group, column2] : c.expected) {
@@ -666,6 +671,34 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
     }
     if (c.check) c.check(*this);
   }
+}
+
+TEST_F(ChromiumScanFixture, EdgeWithoutProfilesOrExecutableEndsAfterItsFirstSection) {
+  Scan(ScanEdge);
+  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Microsoft Edge scan:\r\n")),
+            Narrow(L"\r\n\r\n->Microsoft Edge scan:\r\n\r\n\tMS Edge's startup and home pages:\r\n"
+                   L"\r\n\tNo Edge profiles have been found:\r\n"));
+  EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 0);
+}
+
+TEST_F(ChromiumScanFixture, EdgeRowsUseEdgesGroupsAndNames) {
+  const std::wstring edge = bobProfile + kLocal + L"\\Microsoft\\Edge\\User Data";
+  ASSERT_TRUE(test::CopyFixtureTree(L"chrome-hijacked\\User Data", edge));
+  ASSERT_TRUE(WriteStringAt(bobRoot + L"\\Software\\Policies\\Microsoft\\Edge", L"HomepageLocation",
+                            L"https://www.bing.com/"));
+  Scan(ScanEdge);
+  std::vector<std::wstring> pages, resets;
+  for (const Seen& row : RowsOf(kGroupEdgeStartPages)) pages.push_back(row.path);
+  for (const Seen& row : RowsOf(kGroupEdgeResetOptions)) resets.push_back(row.name);
+  EXPECT_EQ(pages, (std::vector<std::wstring>{kHome, kStart, kWelcome}));
+  EXPECT_EQ(RowsOf(kGroupEdgeSearchProviders).size(), 1u);
+  // A known-good policy page is no row, but the policy key can be reset.
+  EXPECT_TRUE(RowsOf(kGroupEdgePolicies).empty());
+  EXPECT_EQ(resets, (std::vector<std::wstring>{L"Reset Secure Preferences", L"Reset Preferences",
+                                               L"Reset MS Edge Policies"}));
+  EXPECT_NE(report.find(L"\r\n\t\tOption name: Reset MS Edge Policies\r\n\t\tUser name: bob\r\n\t\tInfo: " + bobRoot +
+                        L"\\Software\\Policies\\Microsoft\\Edge\r\n\t\tItem state: Unchecked\r\n"),
+            std::wstring::npos);
 }
 
 }  // namespace
