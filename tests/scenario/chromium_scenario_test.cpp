@@ -1,0 +1,136 @@
+// A machine whose console user has the real hijacked Chromium profile as
+// Google Chrome, as Microsoft Edge and as a third Chromium browser below a
+// vendor folder. The real program scans it quietly; each browser's block of
+// the report must list the planted hijacks exactly, in the phase order.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "browsers/browser_fixtures.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/shell_folders.h"
+#include "platform/strings.h"
+#include "platform/text_file.h"
+#include "platform/users.h"
+#include "scenario/scenario_machine.h"
+#include "support/scratch.h"
+
+namespace tavrin::scenario {
+namespace {
+
+constexpr wchar_t kPlantedId[] = L"mbjblcjnbcejffjjakcgcokenaddfdaf";
+
+std::wstring SourceFile(const char* relative) {
+  std::wstring path = L"Z:";
+  for (char c : std::string(TAVRIN_SOURCE_DIR) + "/" + relative) path += c == '/' ? L'\\' : wchar_t(c);
+  return path;
+}
+
+// The hijacked Preferences with its unpacked extension turned into one the
+// browser keeps in the profile's "Extensions" folder.
+bool SeedProfile(const std::wstring& userData) {
+  if (!test::CopyFixtureTree(L"chrome-hijacked\\User Data", userData)) return false;
+  std::string text = test::ReadBytes(test::BrowserFixture(L"chrome-hijacked\\User Data\\Default\\Preferences"));
+  const std::string from = "\"path\":\"/tmp/fxA/Users/tester/AppData/Local/SearchHelperPlus/extension\"";
+  const size_t at = text.find(from);
+  if (at == std::string::npos) return false;
+  text.replace(at, from.size(),
+               "\"manifest\":{\"name\":\"Search Helper Plus\"},\"path\":\"mbjblcjnbcejffjjakcgcokenaddfdaf\\\\1.4.2_0\"");
+  return test::WriteBytes(userData + L"\\Default\\Preferences", text) &&
+         CreateFolderTree(userData + L"\\Default\\Extensions\\" + kPlantedId + L"\\1.4.2_0");
+}
+
+// One subsection: its title line and the entry lines up to the next title.
+std::wstring Subsection(const std::wstring& section, const std::wstring& title) {
+  const std::wstring head = L"\r\n\t" + title + L":\r\n";
+  const size_t start = section.find(head);
+  if (start == std::wstring::npos) return {};
+  for (size_t at = start + head.size();;) {
+    const size_t next = section.find(L"\r\n\t", at);
+    if (next == std::wstring::npos) return section.substr(start);
+    if (next + 3 >= section.size() || section[next + 3] != L'\t') return section.substr(start, next - start);
+    at = next + 3;
+  }
+}
+
+TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
+  std::wstring definitions;
+  ASSERT_TRUE(ReadTextFile(SourceFile("data/definitions/browsers.txt"), definitions));
+  ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4250\n" + definitions), L"");
+  InteractiveUser console;
+  const std::wstring user = console.AccountName();
+  ASSERT_FALSE(user.empty());
+  const std::wstring local = ShellFolder(CSIDL_LOCAL_APPDATA);
+  ASSERT_FALSE(local.empty());
+
+  const std::wstring chrome = local + L"\\Google\\Chrome\\User Data";
+  const std::wstring edge = local + L"\\Microsoft\\Edge\\User Data";
+  const std::wstring other = local + L"\\Vendor\\Browser\\User Data";
+  ASSERT_TRUE(SeedProfile(chrome));
+  ASSERT_TRUE(SeedProfile(edge));
+  ASSERT_TRUE(SeedProfile(other));
+  ASSERT_TRUE(CreateFolderTree(other + L"\\GrShaderCache"));
+  ASSERT_TRUE(CreateFolderTree(local + L"\\Google\\Chrome\\Application"));
+  ASSERT_TRUE(test::WriteBytes(local + L"\\Google\\Chrome\\Application\\chrome.exe", "MZ chrome"));
+  ASSERT_TRUE(WriteStringAt(L"HKCU\\Software\\Policies\\Google\\Chrome", L"HomepageLocation",
+                            L"http://search.example-hijack.test/policy"));
+
+  ASSERT_EQ(RunTavrin(L"/ScanRemove /Quiet /NoRP"), 0u);
+  const std::wstring report = LatestScanReport();
+  const size_t edgeAt = report.find(L"\r\n\r\n->Microsoft Edge scan:\r\n");
+  const size_t chromeAt = report.find(L"\r\n\r\n->Google Chrome scan:\r\n");
+  const size_t otherAt = report.find(L"\r\n\r\n->Other Chromium browsers scan:\r\n");
+  ASSERT_NE(edgeAt, std::wstring::npos) << report;
+  EXPECT_LT(report.find(L"->Autostart scan:"), edgeAt);
+  EXPECT_LT(edgeAt, chromeAt);
+  EXPECT_LT(chromeAt, otherAt);
+  EXPECT_LT(otherAt, report.find(L"->Anti-Malware scan:"));
+
+  struct Browser {
+    const wchar_t* title;
+    std::wstring userData;
+    const wchar_t* pages;
+    const wchar_t* homeLabel;
+    const wchar_t* startupLabel;
+    const wchar_t* extensions;
+    const wchar_t* extensionLabel;
+    std::wstring browserLine;
+  } const browsers[] = {
+      {L"->Microsoft Edge scan:", edge, L"MS Edge's startup and home pages", L"Homepage: ", L"Startup page: ",
+       L"MS Edge extensions", L"Extension found: ", L""},
+      {L"->Google Chrome scan:", chrome, L"Chrome's startup and home pages", L"Homepage: ", L"Startup page: ",
+       L"Chrome extensions", L"Extension found: ", L""},
+      {L"->Other Chromium browsers scan:", other, L"Other Chromium browsers startup and home pages", L"Homepage: ",
+       L"Startup page : ", L"Other Chromium browsers extensions", L"Extension found : ",
+       L"\r\n\t\tBrowser: Vendor Browser"},
+  };
+  for (const Browser& b : browsers) {
+    SCOPED_TRACE(std::string(b.title, b.title + wcslen(b.title)));
+    const std::wstring section = ReportSection(report, b.title);
+    const std::wstring prefs = b.userData + L"\\Default\\Preferences";
+    const std::wstring who = L"\r\n\t\tUser name: " + user + b.browserLine;
+    const std::wstring info = L"\r\n\t\tInfo: " + prefs + L"\r\n\t\tItem state: Checked\r\n";
+    EXPECT_EQ(Subsection(section, b.pages),
+              L"\r\n\t" + std::wstring(b.pages) + L":\r\n" + L"\r\n\t\t" + b.homeLabel +
+                  L"http://search.example-hijack.test/home" + who + info + L"\r\n\t\t" + b.startupLabel +
+                  L"http://search.example-hijack.test/start" + who + info + L"\r\n\t\t" + b.startupLabel +
+                  L"http://portal.example-hijack.test/welcome" + who + info)
+        << section;
+    EXPECT_EQ(Subsection(section, b.extensions),
+              L"\r\n\t" + std::wstring(b.extensions) + L":\r\n\r\n\t\t" + b.extensionLabel + L"Search Helper Plus (" +
+                  kPlantedId + L")" + who + L"\r\n\t\tPath: " + b.userData + L"\\Default\\Extensions\\" + kPlantedId +
+                  L"\\1.4.2_0\r\n\t\tItem state: Checked\r\n")
+        << section;
+  }
+  const std::wstring policies = Subsection(ReportSection(report, L"->Google Chrome scan:"), L"Chrome's Group Policies");
+  EXPECT_EQ(policies, L"\r\n\tChrome's Group Policies:\r\n\r\n\t\tChrome's Default Homepage policy: "
+                      L"http://search.example-hijack.test/policy\r\n\t\tUser name: " + user +
+                          L"\r\n\t\tItem state: Checked\r\n");
+}
+
+}  // namespace
+}  // namespace tavrin::scenario
