@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include "platform/com_scope.h"
+#include "platform/product.h"
 #include "platform/strings.h"
 #include "removal/autostart_removal.h"
 #include "removal/malware_removal.h"
 #include "removal/program_removal.h"
+#include "removal/restore_point.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
 #include "scan/scan_session.h"
@@ -73,6 +75,11 @@ unsigned RunRemoval(RemovalSession& session) {
   session.processedCount = 0;
   session.succeededCount = 0;
   session.resultFlags = 0;
+  if (session.createRestorePoint) {
+    Show(session, L"Creating a restore point...");
+    // Whether a point was made changes nothing for the removal.
+    CreateRestorePoint(std::wstring(kProductName) + L" threat removal", 100, 12);
+  }
   Show(session, L"Preparing to repair the selected issues...");
   if (session.progress) session.progress->SetStatus(L"Cleaning up...");
 

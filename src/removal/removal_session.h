@@ -32,6 +32,7 @@ struct RemovalSession {
   std::function<void(const std::wstring&)> showDetail;
   std::wstring dataFolder;
   bool is32BitProcessOn64 = false;
+  bool createRestorePoint = false;
 
   RemovalReport report;
   int processedCount = 0;
