@@ -67,11 +67,16 @@ Outcome RemoveStartupItem(const RemovalSession& session, const Row& row) {
   return Outcome::Failed;
 }
 
-Outcome RemoveTask(const Row& row) {
+Outcome RemoveTask(const RemovalSession& session, const Row& row) {
   // A name with a folder part or ".." would reach beyond the root folder's tasks.
   if (!IsPlainName(row.name)) return Outcome::Failed;
-  if (DeleteRootTask(row.name)) return Outcome::Removed;
-  const std::wstring file = RootTaskFile(row.name);
+  // A 1.0 work item ("name.job") is not the service's to delete.
+  if (DeleteRootTask(row.name) || (EndsWithNoCase(row.name, L".job") && DeleteLegacyTask(row.name)))
+    return Outcome::Removed;
+  const bool workItem = EndsWithNoCase(row.name, L".job");
+  if (workItem && session.scan->folders.windows.empty()) return Outcome::Failed;
+  const std::wstring file =
+      workItem ? session.scan->folders.windows + L"\\Tasks\\" + row.name : RootTaskFile(row.name);
   if (file.empty()) return Outcome::Failed;
   RemovalResult result = RemoveFileObject(file, RemovalScheduleAtRestart | RemovalTakeOverPermissions);
   if (result == RemovalResult::Failed)
@@ -137,7 +142,7 @@ Outcome RemoveRow(const RemovalSession& session, const Row& row) {
     case kGroupStartupFolder:
       return RemoveStartupItem(session, row);
     case kGroupScheduledTasks:
-      return RemoveTask(row);
+      return RemoveTask(session, row);
     case kGroupAppInitDlls:
       return RemoveAppInitDll(session, row);
     case kGroupDnsHijackers:

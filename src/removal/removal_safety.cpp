@@ -6,6 +6,7 @@
 #include "filetrust/protected_folder.h"
 #include "platform/file_system.h"
 #include "platform/pattern.h"
+#include "platform/registry.h"
 #include "platform/strings.h"
 #include "removal/wildcard_pattern.h"
 
@@ -57,7 +58,76 @@ bool StartsNameAt(std::wstring_view text, size_t start) {
   return !(c == L'_' || c == L'-' || c == L'.' || c == L'~' || IsCharAlphaNumericW(c));
 }
 
+size_t ComponentCount(std::wstring_view subkey) {
+  size_t count = 0;
+  bool inName = false;
+  for (wchar_t c : subkey) {
+    if (c == L'\\') {
+      inName = false;
+    } else if (!inName) {
+      inName = true;
+      ++count;
+    }
+  }
+  return count;
+}
+
+// Keys below which shared state lives; each of them and every key on the
+// way to them is refused.
+const wchar_t* const kSharedKeys[] = {
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+    L"SOFTWARE\\Microsoft\\Internet Explorer\\Main",
+    L"SOFTWARE\\Classes\\CLSID",
+    L"SOFTWARE\\Policies\\Microsoft",
+    L"SOFTWARE\\Clients\\StartMenuInternet",
+    L"SYSTEM\\CurrentControlSet\\Services",
+    L"SYSTEM\\CurrentControlSet\\Control",
+    L"Environment",
+};
+
+std::wstring WithoutNode(std::wstring_view subkey) {
+  std::wstring result;
+  size_t start = 0;
+  while (start <= subkey.size()) {
+    size_t end = subkey.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = subkey.size();
+    const std::wstring_view part = subkey.substr(start, end - start);
+    if (!part.empty() && !EqualsNoCase(part, L"WOW6432Node")) {
+      if (!result.empty()) result += L'\\';
+      result += part;
+    }
+    start = end + 1;
+  }
+  return result;
+}
+
 }  // namespace
+
+bool IsSharedRegistryKey(const std::wstring& key) {
+  const RegPathParts parts = ParseRegPath(key);
+  if (!parts) return true;
+  std::wstring subkey = WithoutNode(parts.subkey);
+  if (parts.root == HKEY_USERS) {
+    // The SID (or a hive's mount name) stands where HKCU would begin.
+    const size_t slash = subkey.find(L'\\');
+    if (slash == std::wstring::npos) return true;
+    subkey = subkey.substr(slash + 1);
+  }
+  if (parts.root == HKEY_CLASSES_ROOT) subkey = L"SOFTWARE\\Classes\\" + subkey;
+  if (ComponentCount(subkey) < 2) return true;
+  for (const wchar_t* shared : kSharedKeys) {
+    const std::wstring_view sharedKey = shared;
+    if (EqualsNoCase(subkey, sharedKey)) return true;
+    if (subkey.size() < sharedKey.size() && StartsWithNoCase(sharedKey, subkey) && sharedKey[subkey.size()] == L'\\')
+      return true;
+  }
+  return false;
+}
 
 bool IsPlainName(std::wstring_view name) {
   if (name.empty() || name.size() > 255) return false;

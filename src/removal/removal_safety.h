@@ -50,6 +50,14 @@ bool NamesPathInside(std::wstring_view text, std::wstring_view folder);
 // itself. A path with "." or ".." components lies nowhere.
 bool LiesInFolder(std::wstring_view path, std::wstring_view folder, bool directly = false);
 
+// A registry key that no single finding can own: a hive's or a user's top,
+// a key with fewer than two components below its root, or any key on the
+// way to the places Windows itself starts programs from or keeps its
+// classes, services and policies in ("HKLM\SOFTWARE\Microsoft",
+// "HKU\<SID>\Software", "HKLM\SYSTEM\CurrentControlSet" ...), in either
+// registry view. Such a key is never deleted as a whole.
+bool IsSharedRegistryKey(const std::wstring& key);
+
 // An image of the system whose process must never be ended and whose file
 // must never be deleted: lsass, csrss, winlogon, services, smss, wininit,
 // svchost and the like in the Windows folder, its System folder or the

@@ -152,6 +152,37 @@ TEST(RemovalSafety, OnlyTextsThatNameTheFolderOrItsFilesMatch) {
   EXPECT_FALSE(LiesInFolder(L"C:\\a\\b", L"C:\\a\\b"));
 }
 
+TEST(RemovalSafety, SharedRegistryKeysAreNeverDeletedWhole) {
+  const wchar_t* const shared[] = {
+      L"HKLM",
+      L"HKLM\\SOFTWARE",
+      L"HKLM\\SOFTWARE\\Microsoft",
+      L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+      L"HKLM32\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+      L"HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows",
+      L"HKLM\\SOFTWARE\\Classes",
+      L"HKCR\\CLSID",
+      L"HKLM\\SYSTEM\\CurrentControlSet",
+      L"HKLM\\SYSTEM\\CurrentControlSet\\Services",
+      L"HKU\\S-1-5-21-1-2-3-1000",
+      L"HKU\\S-1-5-21-1-2-3-1000\\Software",
+      L"HKU\\S-1-5-21-1-2-3-1000\\Software\\Microsoft",
+      L"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+      L"HKCU\\Environment",
+      L"NOROOT\\Software\\Bad",
+  };
+  for (const wchar_t* key : shared) EXPECT_TRUE(IsSharedRegistryKey(key)) << key;
+  const wchar_t* const owned[] = {
+      L"HKLM\\SOFTWARE\\BadVendor",
+      L"HKLM32\\SOFTWARE\\BadVendor\\Toolbar",
+      L"HKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}",
+      L"HKU\\S-1-5-21-1-2-3-1000\\Software\\BadVendor",
+      L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\BadService",
+      L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\BadProgram",
+  };
+  for (const wchar_t* key : owned) EXPECT_FALSE(IsSharedRegistryKey(key)) << key;
+}
+
 TEST(RemovalSafety, SystemImagesAreUntouchableWhereTheSystemKeepsThem) {
   const std::wstring windows = WindowsFolder();
   for (const wchar_t* image : {L"lsass.exe", L"csrss.exe", L"winlogon.exe", L"services.exe", L"smss.exe",

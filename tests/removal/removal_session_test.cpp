@@ -336,7 +336,7 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   ResultList malware = TabList(results, kMalwareTab);
   for (const std::wstring& file : {evil, services}) AddRow(malware, kGroupInfectedFiles, file, L"", L"", true);
   for (const std::wstring& entry : {valueKey + L" / Dlls / b.dll", std::wstring(L"HKLM\\SOFTWARE"),
-                                    valueKey + L"\\Gone / Missing"})
+                                    std::wstring(L"HKLM64\\SOFTWARE\\Microsoft"), valueKey + L"\\Gone / Missing"})
     AddRow(malware, kGroupInfectedRegistry, entry, L"", L"", true);
   AddRow(malware, kGroupMalwareFixes, L"Reset hosts file", L"", L"", true);
 
@@ -346,7 +346,8 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
                 L"\tFailed to remove program: Short.\r\n" + L"\tAcme Tools: Successfully removed.\r\n\r\n" +
                 kAutostartHeading + kNoneInGroup + kBrowsersHeading + L"\tNo items selected in this tab.\r\n\r\n" +
                 kMalwareHeading + L"\tSuccessfully repaired infected registry entry: " + valueKey +
-                L"\\Gone / Missing.\r\n" + L"\tFailed to repair infected registry entry: HKLM\\SOFTWARE.\r\n" +
+                L"\\Gone / Missing.\r\n" + L"\tFailed to repair infected registry entry: HKLM64\\SOFTWARE\\Microsoft.\r\n" +
+                L"\tFailed to repair infected registry entry: HKLM\\SOFTWARE.\r\n" +
                 L"\tSuccessfully repaired infected registry entry: " + valueKey + L" / Dlls / b.dll.\r\n" +
                 L"\tFailed to remove infected file: " + services + L".\r\n" +
                 L"\tSuccessfully removed infected file: " + evil + L".\r\n" +
@@ -374,7 +375,7 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_EQ(FileExists(services), servicesExisted);
   EXPECT_TRUE(KeyExists(L"HKLM\\SOFTWARE\\Microsoft"));
   EXPECT_EQ(ReadStringAt(valueKey, L"Dlls"), L"a.dll, c.dll");
-  EXPECT_EQ(RowCount(malware), 3);
+  EXPECT_EQ(RowCount(malware), 4);
 }
 
 }  // namespace
