@@ -378,5 +378,56 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_EQ(RowCount(malware), 4);
 }
 
+TEST_F(RemovalFixture, ALockedFileIsScheduledOnlyWhereItsRowAllowsIt) {
+  const std::wstring pending = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+  RegValueBuffer savedPending;
+  const bool hadPending = ReadRawAt(pending, L"PendingFileRenameOperations", savedPending);
+
+  const std::wstring tag = L"TavrinTest-" + pid;
+  const std::wstring infected = scratch / L"locked-evil.exe";
+  const std::wstring startupItem = scan.folders.commonStartup + L"\\" + tag + L"-locked.txt";
+  ASSERT_TRUE(Seed(infected, "MZ evil"));
+  ASSERT_TRUE(Seed(startupItem, "x"));
+  paths.push_back(startupItem);
+  // Held open without delete sharing, as a running program holds its files.
+  std::vector<HANDLE> holds;
+  for (const std::wstring& path : {infected, startupItem}) {
+    HANDLE hold = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    holds.push_back(hold);
+  }
+  AddRow(TabList(results, kMalwareTab), kGroupInfectedFiles, infected, L"", L"", true);
+  ScanItemDetails startup;
+  startup.group = kGroupStartupFolder;
+  startup.userName = L"(All users)";
+  startup.path = startupItem;
+  AddWithDetails(kAutostartTab, kGroupStartupFolder, tag + L"-locked.txt", L"(All users)", startup);
+
+  const unsigned flags = RunRemoval(session);
+  std::wstring scheduled;
+  ReadStringAt(pending, L"PendingFileRenameOperations", scheduled);
+  for (HANDLE hold : holds) CloseHandle(hold);
+  if (hadPending) {
+    RegKey key = OpenKey(pending, kRegWrite);
+    WriteValue(key, L"PendingFileRenameOperations", savedPending.type, savedPending.Data(), savedPending.length);
+  } else {
+    DeleteValueAt(pending, L"PendingFileRenameOperations");
+  }
+
+  EXPECT_EQ(flags, unsigned(kRemovalSomeFailed | kRemovalRestartNeeded));
+  const std::wstring text = ReportText();
+  EXPECT_NE(text.find(L"\tSuccessfully scheduled " + infected + L" for removal on reboot.\r\n"), std::wstring::npos)
+      << text;
+  EXPECT_NE(text.find(L"\tFailed to remove Startup folder item \"" + tag + L"-locked.txt\" for (All users).\r\n"),
+            std::wstring::npos)
+      << text;
+  EXPECT_NE(scheduled.find(L"locked-evil.exe"), std::wstring::npos) << scheduled;
+  // The Startup item is not left to the next start: it would run once more.
+  EXPECT_EQ(scheduled.find(tag + L"-locked.txt"), std::wstring::npos) << scheduled;
+  EXPECT_TRUE(FileExists(startupItem));
+  EXPECT_EQ(RowCount(TabList(results, kMalwareTab)), 0);
+  EXPECT_EQ(RowCount(TabList(results, kAutostartTab)), 1);
+}
+
 }  // namespace
 }  // namespace tavrin
