@@ -165,7 +165,9 @@ void RemoveTasks(RemovalSession& session, const std::vector<ProgramRemovalEntry>
     if (!named || !IsPlainName(task.name)) continue;
     if (DeleteRootTask(task.name) || DeleteLegacyTask(task.name)) continue;
     // Only the task's own file, never a path a tampered registration names.
-    const std::wstring file = RootTaskFile(task.name);
+    const std::wstring file = EndsWithNoCase(task.name, L".job")
+                                  ? session.scan->folders.windows + L"\\Tasks\\" + task.name
+                                  : RootTaskFile(task.name);
     if (LiesInFolder(file, tasksFolder, true) || LiesInFolder(file, session.scan->folders.windows + L"\\Tasks", true))
       NoteResult(session, RemoveFileObject(file, RemovalScheduleAtRestart | RemovalTakeOverPermissions));
   }

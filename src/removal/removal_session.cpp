@@ -35,7 +35,7 @@ bool AnyChecked(ResultList list) {
 }
 
 // Browser rows are repaired by the browser repair, which does not exist
-// yet: every checked row stays and counts as failed.
+// yet: every checked row stays, counts as failed and says so.
 void RepairBrowserRows(RemovalSession& session) {
   session.report.Write(L"\r\n->Begin repair of the selected Internet Browser items...\r\n\r\n");
   if (session.progress) session.progress->SetProgress(80);
@@ -45,8 +45,11 @@ void RepairBrowserRows(RemovalSession& session) {
     session.report.Write(L"\tNo items selected in this tab.\r\n\r\n");
     return;
   }
-  for (int row = RowCount(list) - 1; row >= 0; --row)
-    if (IsChecked(list, row)) CountRow(session, false);
+  for (int row = RowCount(list) - 1; row >= 0; --row) {
+    if (!IsChecked(list, row)) continue;
+    CountRow(session, false);
+    ReportLine(session, L"\tFailed to repair Internet browser item: " + GetColumnText(list, row, 0) + L".\r\n");
+  }
 }
 
 }  // namespace

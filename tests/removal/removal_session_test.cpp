@@ -339,13 +339,16 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
                                     std::wstring(L"HKLM64\\SOFTWARE\\Microsoft"), valueKey + L"\\Gone / Missing"})
     AddRow(malware, kGroupInfectedRegistry, entry, L"", L"", true);
   AddRow(malware, kGroupMalwareFixes, L"Reset hosts file", L"", L"", true);
+  // Browser rows wait for the browser repair: they stay and say so.
+  AddRow(TabList(results, kBrowsersTab), kGroupChromeExtensions, L"Coupon Helper", L"", L"", true);
 
   EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
   EXPECT_EQ(ReportText(),
             Header() + L"\tFailed to remove program: Installer Thing.\r\n" + L"\tMs Thing: Successfully removed.\r\n" +
                 L"\tFailed to remove program: Short.\r\n" + L"\tAcme Tools: Successfully removed.\r\n\r\n" +
-                kAutostartHeading + kNoneInGroup + kBrowsersHeading + L"\tNo items selected in this tab.\r\n\r\n" +
-                kMalwareHeading + L"\tSuccessfully repaired infected registry entry: " + valueKey +
+                kAutostartHeading + kNoneInGroup + kBrowsersHeading +
+                L"\tFailed to repair Internet browser item: Coupon Helper.\r\n" + kMalwareHeading +
+                L"\tSuccessfully repaired infected registry entry: " + valueKey +
                 L"\\Gone / Missing.\r\n" + L"\tFailed to repair infected registry entry: HKLM64\\SOFTWARE\\Microsoft.\r\n" +
                 L"\tFailed to repair infected registry entry: HKLM\\SOFTWARE.\r\n" +
                 L"\tSuccessfully repaired infected registry entry: " + valueKey + L" / Dlls / b.dll.\r\n" +
@@ -376,6 +379,7 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_TRUE(KeyExists(L"HKLM\\SOFTWARE\\Microsoft"));
   EXPECT_EQ(ReadStringAt(valueKey, L"Dlls"), L"a.dll, c.dll");
   EXPECT_EQ(RowCount(malware), 4);
+  EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 1);
 }
 
 TEST_F(RemovalFixture, ALockedFileIsScheduledOnlyWhereItsRowAllowsIt) {
