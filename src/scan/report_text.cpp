@@ -56,14 +56,15 @@ std::wstring ReportFooterText(uint64_t endTime, uint64_t duration, bool cancelle
          (cancelled ? L"The scan was cancelled by the user" : L"The scan completed successfully") + L".\r\n\r\n";
 }
 
-std::wstring ReportEndSuffix(uint64_t currentSize) {
-  static const wchar_t kTail[] = L" bytes ############";
-  const uint64_t fixed = currentSize + 2 * (sizeof kTail / sizeof kTail[0] - 1);
+std::wstring ReportEndSuffix(uint64_t currentSize) { return SizeLineSuffix(currentSize, L" bytes ############"); }
+
+std::wstring SizeLineSuffix(uint64_t currentSize, std::wstring_view tail) {
+  const uint64_t fixed = currentSize + 2 * tail.size();
   // The count includes its own digits; a count that gains a digit by adding
   // them (99,998 + 10 bytes) must be written with that extra digit.
   size_t digits = Digits(fixed);
   while (Digits(fixed + 2 * digits) != digits) digits = Digits(fixed + 2 * digits);
-  return std::to_wstring(fixed + 2 * digits) + kTail;
+  return std::to_wstring(fixed + 2 * digits) + std::wstring(tail);
 }
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,5 +38,9 @@ inline constexpr wchar_t kReportEndPrefix[] = L"\r\n############ End of report "
 // The rest of the closing line for a file that holds `currentSize` bytes
 // once the prefix is written: the count is the size of the whole file.
 std::wstring ReportEndSuffix(uint64_t currentSize);
+// The same for any closing line whose count is followed by `tail`: the
+// count and the tail, so that the count equals the size of the whole file
+// once both are written as UTF-16.
+std::wstring SizeLineSuffix(uint64_t currentSize, std::wstring_view tail);
 
 }  // namespace tavrin

@@ -3,10 +3,31 @@
 #include <memory>
 
 #include "definitions/definitions_db.h"
+#include "removal/removal_session.h"
 #include "scan/scan_session.h"
 #include "ui/main_window.h"
 
 namespace tavrin {
+
+namespace {
+
+// The removal's progress in both places: the main window's bar and status,
+// and the progress window's bar.
+class RemovalProgress : public ProgressSink {
+ public:
+  RemovalProgress(ProgressSink& status, ProgressSink& detail) : status_(status), detail_(detail) {}
+  void SetProgress(int percent) override {
+    status_.SetProgress(percent);
+    detail_.SetProgress(percent);
+  }
+  void SetStatus(const std::wstring& text) override { status_.SetStatus(text); }
+
+ private:
+  ProgressSink& status_;
+  ProgressSink& detail_;
+};
+
+}  // namespace
 
 int RunProgramWindow(AppContext& app) {
   MainWindowHost host;
@@ -28,18 +49,30 @@ int RunProgramWindow(AppContext& app) {
     auto scan = std::make_shared<ScanEnvironment>(MakeScanEnvironment(app, progress));
     return std::function<int()>([scan] { return RunScan(*scan); });
   };
-  // The removal session is not part of this build yet: a removal reports
-  // its start and ends without changing anything.
-  host.prepareRemoval = [&app](const RemovalChoices& choices, ProgressSink& status, ProgressSink& detail) {
+  // The removal works on what the last scan left: its users, folders and
+  // rows. Its progress goes to the main window and to the progress window;
+  // its report path is kept for "View removal report" once it has ended.
+  auto removalReport = std::make_shared<std::wstring>();
+  host.prepareRemoval = [&app, removalReport](const RemovalChoices& choices, ProgressSink& status,
+                                              ProgressSink& detail) {
     app.scanOptions.createRestorePoint = choices.createRestorePoint;
     app.scanOptions.autoReboot = choices.autoReboot;
-    return std::function<unsigned()>([&status, &detail] {
-      detail.SetStatus(L"Preparing to repair the selected issues...");
-      status.SetStatus(L"Cleaning up...");
-      status.SetProgress(100);
-      return 0u;
+    auto session = std::make_shared<RemovalSession>();
+    session->scan = &app.scan;
+    session->results = &app.results;
+    session->dataFolder = app.dataFolder;
+    session->createRestorePoint = choices.createRestorePoint;
+    session->showDetail = [&detail](const std::wstring& text) { detail.SetStatus(text); };
+    return std::function<unsigned()>([session, removalReport, &status, &detail] {
+      RemovalProgress progress(status, detail);
+      session->progress = &progress;
+      const unsigned flags = RunRemoval(*session);
+      session->progress = nullptr;
+      *removalReport = session->report.Path();
+      return flags;
     });
   };
+  host.removalReportPath = [removalReport] { return *removalReport; };
 
   const std::wstring server = DefinitionsServer(app.settings);
   // The window starts the update when no scan is asked for; a scan started

@@ -153,6 +153,10 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
   MakeFolder(appData + L"\\Epsilon Files 2");
   MakeFolder(programData + L"\\Zeta Prices Cache");
 
+  // The scan lists the entries in the order they have now; the removal that
+  // follows the scan takes the checked ones away.
+  const DWORD deltaIndex = SubkeyIndex(kMachine32, L"DeltaDeals");
+  const DWORD suiteIndex = SubkeyIndex(kMachine32, kSuiteProduct);
   ASSERT_EQ(RunTavrin(L"/ScanRemove /Quiet /NoRP"), 0u);
   const std::wstring report = LatestScanReport();
   const std::wstring section = ReportSection(report, L"->Programs scan:");
@@ -162,8 +166,6 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
   const std::wstring delta = Program(L"Delta Deals", kMachine32 + std::wstring(L"DeltaDeals"),
                                      programFiles32 + L"\\Delta Deals", L"(All users)", true);
   const std::wstring suite = Program(L"Tavrin Scenario Suite", suiteKey, suiteFolder, L"(All users)", true);
-  const DWORD deltaIndex = SubkeyIndex(kMachine32, L"DeltaDeals");
-  const DWORD suiteIndex = SubkeyIndex(kMachine32, kSuiteProduct);
   ASSERT_NE(deltaIndex, suiteIndex);
   const std::wstring machine32 = deltaIndex < suiteIndex ? delta + suite : suite + delta;
   const std::wstring expected =
@@ -179,6 +181,30 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
       FileObject(appData + L"\\Epsilon Files 2", user, true) +
       FileObject(programData + L"\\Zeta Prices Cache", L"(All users)", false) + L"\r\n";
   EXPECT_EQ(section, expected) << Narrow(section);
+
+  // The removal that followed: the checked programs went, with their
+  // folders, their Windows Installer product and their uninstall entries;
+  // the unchecked ones and every folder that a hostile entry named stayed.
+  const std::wstring removal = LatestRemovalReport();
+  for (const wchar_t* name : {L"Alpha Shopper Pro", L"Gamma Coupons", L"Delta Deals", L"Tavrin Scenario Suite"})
+    EXPECT_NE(removal.find(L"\t" + std::wstring(name) + L": Successfully removed.\r\n"), std::wstring::npos)
+        << Narrow(name) << "\n" << Narrow(removal);
+  EXPECT_EQ(removal.find(L"Omega Toolbar"), std::wstring::npos) << Narrow(removal);
+  EXPECT_FALSE(FolderExists(appData + L"\\Alpha Shopper"));
+  EXPECT_FALSE(FolderExists(programFiles + L"\\Gamma Coupons Suite"));
+  EXPECT_FALSE(FolderExists(programFiles32 + L"\\Delta Deals"));
+  EXPECT_FALSE(FolderExists(suiteFolder));
+  EXPECT_FALSE(FolderExists(programFiles + L"\\Epsilon Files"));
+  EXPECT_FALSE(KeyExists(kMachine64 + std::wstring(L"GammaCoupons")));
+  EXPECT_FALSE(KeyExists(kMachine32 + std::wstring(L"DeltaDeals")));
+  EXPECT_FALSE(KeyExists(suiteKey));
+  EXPECT_FALSE(KeyExists(L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\" +
+                         PackedProductCode(kSuiteProduct)));
+  EXPECT_TRUE(KeyExists(perUser + L"OmegaBar"));
+  EXPECT_TRUE(FolderExists(programData + L"\\Zeta Prices Cache"));
+  EXPECT_TRUE(FolderExists(appData));
+  EXPECT_TRUE(FolderExists(programFiles));
+  EXPECT_TRUE(FolderExists(Folder(CSIDL_WINDOWS) + L"\\system32"));
 }
 
 }  // namespace

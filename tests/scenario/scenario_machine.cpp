@@ -39,11 +39,14 @@ DWORD RunTavrin(const std::wstring& arguments, DWORD ms) {
   return program.Wait(ms);
 }
 
-std::wstring LatestScanReport() {
+std::wstring LatestScanReport() { return LatestReport(L"tvnScan*.txt"); }
+std::wstring LatestRemovalReport() { return LatestReport(L"TVNrem*.txt"); }
+
+std::wstring LatestReport(const std::wstring& pattern) {
   const std::wstring folder = PrepareDataFolder();
   std::wstring newest;
   FILETIME newestTime{};
-  FindFiles reports(folder + L"\\tvnScan*.txt");
+  FindFiles reports(folder + L"\\" + pattern);
   while (reports.Next()) {
     if (reports.IsFolder() || CompareFileTime(&reports.Entry().ftLastWriteTime, &newestTime) < 0) continue;
     newestTime = reports.Entry().ftLastWriteTime;

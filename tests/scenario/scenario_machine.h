@@ -22,6 +22,10 @@ DWORD RunTavrin(const std::wstring& arguments, DWORD ms = 120000);
 // The newest scan report of the data folder ("tvnScan*.txt"); empty when
 // there is none.
 std::wstring LatestScanReport();
+// The newest removal report ("TVNrem*.txt"), and the newest report of any
+// name pattern of the data folder; empty when there is none.
+std::wstring LatestRemovalReport();
+std::wstring LatestReport(const std::wstring& pattern);
 
 // The lines of one report section: from the line that starts with `title`
 // (for example "->Programs scan:") up to the next section title or the end.
