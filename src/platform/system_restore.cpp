@@ -43,7 +43,7 @@ bool RequestRestorePoint(const RestorePointRequest& request, int64_t& sequenceNu
   Library client(L"SrClient.dll");
   if (!client.Get()) return false;
   const auto setRestorePoint =
-      reinterpret_cast<SetRestorePointFunction>(GetProcAddress(client.Get(), "SRSetRestorePointW"));
+      reinterpret_cast<SetRestorePointFunction>(reinterpret_cast<void*>(GetProcAddress(client.Get(), "SRSetRestorePointW")));
   if (!setRestorePoint) return false;
   RESTOREPOINTINFOW info{};
   info.dwEventType = request.eventType;
