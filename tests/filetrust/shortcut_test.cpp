@@ -11,6 +11,7 @@
 
 #include "platform/com_ptr.h"
 #include "support/scratch.h"
+#include "support/shortcut_maker.h"
 
 namespace tavrin {
 namespace {
@@ -19,18 +20,7 @@ using test::ScratchFolder;
 using test::WriteBytes;
 
 // Made the way the shell and installers make them.
-bool MakeShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& arguments,
-                  const std::wstring& workingFolder, const std::wstring& icon, int iconIndex) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  return SUCCEEDED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                    link.PutVoid())) &&
-         SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments.c_str())) &&
-         SUCCEEDED(link->SetWorkingDirectory(workingFolder.c_str())) &&
-         SUCCEEDED(link->SetIconLocation(icon.c_str(), iconIndex)) &&
-         SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.PutVoid())) &&
-         SUCCEEDED(file->Save(path.c_str(), TRUE));
-}
+using test::MakeShortcut;
 
 TEST(Shortcut, ReadAndClearArguments) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));

@@ -29,6 +29,7 @@
 #include "scan/scan_phases.h"
 #include "scan/scan_session.h"
 #include "support/scratch.h"
+#include "support/shortcut_maker.h"
 
 namespace tavrin {
 namespace {
@@ -39,15 +40,7 @@ constexpr char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS
 constexpr wchar_t kRun[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kInterfaces[] = L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces";
 
-bool MakeShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& arguments) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  return SUCCEEDED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                    link.PutVoid())) &&
-         SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments.c_str())) &&
-         SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.PutVoid())) &&
-         SUCCEEDED(file->Save(path.c_str(), TRUE));
-}
+using test::MakeShortcut;
 
 std::wstring SystemTasksFolder() {
   wchar_t path[MAX_PATH] = {};

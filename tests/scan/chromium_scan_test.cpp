@@ -33,6 +33,7 @@
 #include "scan/scan_phases.h"
 #include "scan/scan_session.h"
 #include "support/scratch.h"
+#include "support/shortcut_maker.h"
 
 namespace tavrin {
 namespace {
@@ -57,15 +58,7 @@ std::string Narrow(std::wstring_view s) {
   return out;
 }
 
-bool MakeShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& arguments) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  return SUCCEEDED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                    link.PutVoid())) &&
-         SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments.c_str())) &&
-         SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.PutVoid())) &&
-         SUCCEEDED(file->Save(path.c_str(), TRUE));
-}
+using test::MakeShortcut;
 
 std::string ReadFixture(const std::wstring& relative) { return test::ReadBytes(test::BrowserFixture(relative)); }
 

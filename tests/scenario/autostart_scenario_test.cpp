@@ -20,6 +20,7 @@
 #include "platform/users.h"
 #include "scenario/scenario_machine.h"
 #include "support/scratch.h"
+#include "support/shortcut_maker.h"
 
 namespace tavrin::scenario {
 namespace {
@@ -27,15 +28,7 @@ namespace {
 constexpr char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*";
 constexpr wchar_t kRun[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-bool MakeShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& arguments) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  return SUCCEEDED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                    link.PutVoid())) &&
-         SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments.c_str())) &&
-         SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.PutVoid())) &&
-         SUCCEEDED(file->Save(path.c_str(), TRUE));
-}
+using test::MakeShortcut;
 
 // One subsection of the autostart section: its title line and the entry
 // lines ("\r\n\t\t...") up to the next title ("\r\n\t" and a letter).

@@ -19,6 +19,7 @@
 #include "platform/users.h"
 #include "scenario/scenario_machine.h"
 #include "support/scratch.h"
+#include "support/shortcut_maker.h"
 
 namespace tavrin::scenario {
 namespace {
@@ -27,15 +28,7 @@ constexpr char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS
 constexpr wchar_t kRun[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kWindowsKey[] = L"HKLM64\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 
-bool MakeShortcut(const std::wstring& path, const std::wstring& target) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  return SUCCEEDED(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                    link.PutVoid())) &&
-         SUCCEEDED(link->SetPath(target.c_str())) &&
-         SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.PutVoid())) &&
-         SUCCEEDED(file->Save(path.c_str(), TRUE));
-}
+using test::MakeShortcut;
 
 TEST(RemovalScenario, AQuietScanAndRemoveTakesTheCheckedRowsAndLeavesTheRest) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
