@@ -13,18 +13,13 @@
 #include "removal/removal_session.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
+#include "scan/autostart_places.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
 
 namespace {
 
-constexpr wchar_t kUserRunKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kMachineRunKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kUserWindowsKey[] = L"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr wchar_t kMachineWindowsKey[] = L"\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr wchar_t kAppInitValue[] = L"AppInit_DLLs";
-constexpr wchar_t kNameServerValue[] = L"NameServer";
 
 struct Row {
   int position = -1;
@@ -174,8 +169,7 @@ bool IsScannedStartupItem(const ScanSession& scan, const std::wstring& path) {
 }
 
 bool IsInterfaceKey(const std::wstring& key) {
-  for (const wchar_t* root : {L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces",
-                              L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip6\\Parameters\\Interfaces"}) {
+  for (const wchar_t* root : kInterfaceRoots) {
     const std::wstring_view prefix = root;
     if (key.size() <= prefix.size() + 1 || !StartsWithNoCase(key, prefix) || key[prefix.size()] != L'\\') continue;
     const std::wstring interfaceName = key.substr(prefix.size() + 1);

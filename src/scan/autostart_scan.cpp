@@ -21,6 +21,7 @@
 #include "results/details_files.h"
 #include "results/whitelist.h"
 #include "scan/autostart_entries.h"
+#include "scan/autostart_places.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -28,12 +29,6 @@ namespace tavrin {
 namespace {
 
 constexpr wchar_t kAllUsers[] = L"(All users)";
-constexpr wchar_t kUserRunKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kMachineRunKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kUserWindowsKey[] = L"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr wchar_t kMachineWindowsKey[] = L"\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr wchar_t kAppInitValue[] = L"AppInit_DLLs";
-constexpr wchar_t kNameServerValue[] = L"NameServer";
 
 // One place of a kind of entry: a user's, or the machine's.
 struct Location {
@@ -334,8 +329,7 @@ void ExamineNameServer(AutostartScan& a, const std::wstring& keyPath) {
 }
 
 void ScanDnsServers(AutostartScan& a) {
-  for (const wchar_t* root : {L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces",
-                              L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip6\\Parameters\\Interfaces"}) {
+  for (const wchar_t* root : kInterfaceRoots) {
     RegKey interfaces = OpenKey(root, kRegRead);
     if (!interfaces) continue;
     std::wstring name, subName;
