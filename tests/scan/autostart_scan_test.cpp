@@ -30,6 +30,7 @@
 #include "scan/scan_session.h"
 #include "support/scratch.h"
 #include "support/shortcut_maker.h"
+#include "scan/scan_parts.h"
 
 namespace tavrin {
 namespace {
@@ -67,7 +68,7 @@ struct Seen {
   int key = -1;
 };
 
-class AutostartFixture : public ::testing::Test {
+class AutostartFixture : public ::testing::Test, public test::ScanParts {
  protected:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -111,15 +112,7 @@ class AutostartFixture : public ::testing::Test {
     ASSERT_TRUE(LoadHive(HiveRoot::Users, bobSid, scratch / L"bob.dat"));
     bobMounted = true;
 
-    LoadWhiteList(whitelist, scratch / L"Settings\\WhiteList.ini");
-    scan.session = &session;
-    scan.results = &results;
-    scan.whitelist = &whitelist;
-    scan.interactiveUser = &interactiveUser;
-    scan.definitions = &definitions;
-    scan.cancel = &cancel;
-    scan.dataFolder = scratch.Path();
-    scan.definitionsServer = L"http://127.0.0.1:9";
+    WireScan(L"http://127.0.0.1:9");
   }
 
   void TearDown() override {
@@ -190,17 +183,9 @@ class AutostartFixture : public ::testing::Test {
     return false;
   }
 
-  test::ScratchFolder scratch;
   std::wstring scratchKey, programs, bobSid, bobProfile, report;
   bool bobMounted = false;
   std::vector<std::wstring> seededUserValues, seededMachineValues, seededKeys, seededFiles, seededFolders;
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  InteractiveUser interactiveUser;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
-  ScanEnvironment scan;
 };
 
 TEST_F(AutostartFixture, EntriesAreJudgedForTheirOwnerAndFiledWithWhatTheRemovalNeeds) {

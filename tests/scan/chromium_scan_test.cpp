@@ -34,6 +34,7 @@
 #include "scan/scan_session.h"
 #include "support/scratch.h"
 #include "support/shortcut_maker.h"
+#include "scan/scan_parts.h"
 
 namespace tavrin {
 namespace {
@@ -78,7 +79,7 @@ struct Seen {
   int key;
 };
 
-class ChromiumScanFixture : public ::testing::Test {
+class ChromiumScanFixture : public ::testing::Test, public test::ScanParts {
  public:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -115,15 +116,7 @@ class ChromiumScanFixture : public ::testing::Test {
     bobMounted = true;
     bobRoot = L"HKU\\" + bobSid;
 
-    LoadWhiteList(whitelist, scratch / L"Settings\\WhiteList.ini");
-    scan.session = &session;
-    scan.results = &results;
-    scan.whitelist = &whitelist;
-    scan.interactiveUser = &interactiveUser;
-    scan.definitions = &definitions;
-    scan.cancel = &cancel;
-    scan.dataFolder = scratch.Path();
-    scan.definitionsServer = L"http://127.0.0.1:9";
+    WireScan(L"http://127.0.0.1:9");
   }
 
   void TearDown() override {
@@ -184,16 +177,8 @@ class ChromiumScanFixture : public ::testing::Test {
     return GetDetail(TabList(results, kBrowsersTab), row.key, key);
   }
 
-  test::ScratchFolder scratch;
   std::wstring pid, root, bobProfile, carolProfile, bobUserData, bobDefault, chromeExe, bobSid, bobRoot, report;
   bool bobMounted = false;
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  InteractiveUser interactiveUser;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
-  ScanEnvironment scan;
 };
 
 const wchar_t kChecked[] = L"\r\n\t\tItem state: Checked\r\n";

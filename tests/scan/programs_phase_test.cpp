@@ -24,6 +24,7 @@
 #include "scan/scan_session.h"
 #include "support/loopback.h"
 #include "support/scratch.h"
+#include "scan/scan_parts.h"
 
 namespace tavrin {
 namespace {
@@ -53,7 +54,7 @@ class LateCloud : public CloudVerdicts {
   std::vector<std::wstring> queued;
 };
 
-class ProgramsPhase : public ::testing::Test {
+class ProgramsPhase : public ::testing::Test, public test::ScanParts {
  protected:
   void SetUp() override {
     const std::wstring source = L"HKCU\\Software\\TavrinTest-" + std::to_wstring(GetCurrentProcessId()) + L"-pdb";
@@ -63,15 +64,7 @@ class ProgramsPhase : public ::testing::Test {
     ASSERT_TRUE(SaveKeyToHive(source, scratch / L"TVNdb2.dat"));
     DeleteKeyTree(source);
     ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", L"2000", TextEncoding::Ansi));
-    LoadWhiteList(whitelist, scratch / L"Settings\\WhiteList.ini");
-    scan.session = &session;
-    scan.results = &results;
-    scan.whitelist = &whitelist;
-    scan.interactiveUser = &interactiveUser;
-    scan.definitions = &definitions;
-    scan.cancel = &cancel;
-    scan.dataFolder = scratch.Path();
-    scan.definitionsServer = L"http://127.0.0.1:" + std::to_wstring(test::ClosedPort());
+    WireScan(L"http://127.0.0.1:" + std::to_wstring(test::ClosedPort()));
   }
   void TearDown() override {
     for (const std::wstring& key : keys) DeleteKeyTree(key);
@@ -105,14 +98,6 @@ class ProgramsPhase : public ::testing::Test {
   const std::wstring kRoot = L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrinTest-" +
                              std::to_wstring(GetCurrentProcessId()) + L"-";
   std::vector<std::wstring> keys;
-  test::ScratchFolder scratch;
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  InteractiveUser interactiveUser;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
-  ScanEnvironment scan;
 };
 
 // What the removal will read back: every hidden field of a program row,

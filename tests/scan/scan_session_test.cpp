@@ -22,6 +22,7 @@
 #include "support/scratch.h"
 #include "definitions_builder.h"
 #include "definitions_source.h"
+#include "scan/scan_parts.h"
 
 namespace tavrin {
 namespace {
@@ -37,7 +38,7 @@ class RecordingProgress : public ProgressSink {
 // A data folder with a small definitions hive in place, and everything a
 // scan thread works with. The definitions server address points at a port
 // where nothing listens, so the update keeps the hive it finds.
-class ScanFixture : public ::testing::Test {
+class ScanFixture : public ::testing::Test, public test::ScanParts {
  protected:
   void SetUp() override {
     const std::wstring source = L"HKCU\\Software\\TavrinTest-" + std::to_wstring(GetCurrentProcessId()) + L"-db";
@@ -47,16 +48,8 @@ class ScanFixture : public ::testing::Test {
     DeleteKeyTree(source);
     ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", L"2000", TextEncoding::Ansi));
 
-    LoadWhiteList(whitelist, scratch / L"Settings\\WhiteList.ini");
-    scan.session = &session;
-    scan.results = &results;
-    scan.whitelist = &whitelist;
-    scan.interactiveUser = &interactiveUser;
-    scan.definitions = &definitions;
-    scan.cancel = &cancel;
+    WireScan(L"http://127.0.0.1:9");
     scan.progress = &progress;
-    scan.dataFolder = scratch.Path();
-    scan.definitionsServer = L"http://127.0.0.1:9";
   }
 
   std::wstring ReportText() {
@@ -65,16 +58,8 @@ class ScanFixture : public ::testing::Test {
     return text;
   }
 
-  test::ScratchFolder scratch;
   std::wstring hive;
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  InteractiveUser interactiveUser;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
   RecordingProgress progress;
-  ScanEnvironment scan;
 };
 
 std::vector<std::wstring> phasesRun;
