@@ -282,6 +282,20 @@ void ScanSearchProvider(ChromiumScan& c, const PreferenceDocument& document, con
                    url, where, file);
 }
 
+// The name an extension shows: from the copy of its manifest the
+// preferences keep, or, for an unpacked extension (the browser keeps no
+// copy of those), from the manifest in its own folder.
+bool ExtensionName(const PreferenceDocument& document, const PreferenceNode& extension, const std::wstring& folder,
+                   std::wstring& name) {
+  PreferenceNode manifest;
+  if (document.GetMember(&extension, L"manifest", manifest))
+    return manifest.kind == PreferenceKind::Object &&
+           document.GetMemberString(&manifest, L"name", name) == PreferenceKind::String && !name.empty();
+  PreferenceDocument own;
+  return own.Load(folder + L"\\manifest.json", PreferenceReadMode::Utf8) &&
+         own.GetString(L"name", name) == PreferenceKind::String && !name.empty();
+}
+
 // 3. Extensions. Each member is walked as a node of its own: an id is text
 // of the file and is never spliced into a path.
 void ScanExtensions(ChromiumScan& c, const PreferenceDocument& document, const std::wstring& file,
@@ -295,17 +309,15 @@ void ScanExtensions(ChromiumScan& c, const PreferenceDocument& document, const s
     if (member.kind != PreferenceKind::Object || !document.KeyOf(member, id) || id.empty()) continue;
     if (IsKnownGoodExtension(definitions, c.browser.knownGoodKey, id)) continue;
     const PreferenceNode extension = document.NodeOf(member);
-    PreferenceNode manifest;
-    if (!document.GetMember(&extension, L"manifest", manifest) || manifest.kind != PreferenceKind::Object) continue;
-    if (document.GetMemberString(&manifest, L"name", name) != PreferenceKind::String || name.empty()) continue;
-    if (IsKnownGoodExtension(definitions, c.browser.knownGoodKey, name) || c.Whitelisted(name, c.browser.extensionSection))
-      continue;
     if (document.GetMemberString(&extension, L"path", folder) != PreferenceKind::String || folder.empty()) continue;
     if (folder.find(L":\\") == std::wstring::npos) folder = profile + L"\\Extensions\\" + folder;
     // Shown and judged where it really is: ".." steps in a planted path
     // would otherwise hide where the folder lies.
     folder = CanonicalFilePath(folder);
     if (folder.empty() || !FolderExists(folder)) continue;
+    if (!ExtensionName(document, extension, folder, name)) continue;
+    if (IsKnownGoodExtension(definitions, c.browser.knownGoodKey, name) || c.Whitelisted(name, c.browser.extensionSection))
+      continue;
 
     const std::wstring jsonPath = std::wstring(kExtensionsPath) + L"->" + id;
     ScanItemDetails details;

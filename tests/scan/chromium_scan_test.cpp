@@ -578,6 +578,23 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
        {{kGroupChromeExtensions, {root + L"\\unpacked"}}},
        ScanChrome,
        NoExtensionFolderFiled},
+      {"an unpacked extension the preferences keep no manifest for is named from its own folder",
+       [&](ChromiumScanFixture& f) {
+         const std::wstring unpacked = f.root + L"\\SearchHelperPlus\\extension";
+         ASSERT_TRUE(CreateFolderTree(unpacked));
+         ASSERT_TRUE(WriteBytes(unpacked + L"\\manifest.json", ReadFixture(L"chrome-hijacked\\extension-source\\manifest.json")));
+         std::string folder;
+         for (wchar_t c : unpacked) folder += c == L'\\' ? std::string("\\\\") : std::string(1, char(c));
+         static_cast<ChromiumEdgeCases&>(f).WritePreferences(
+             Replaced(ReadFixture(L"chrome-hijacked\\User Data\\Default\\Preferences"),
+                      "\"/tmp/fxA/Users/tester/AppData/Local/SearchHelperPlus/extension\"", "\"" + folder + "\""));
+       },
+       {{kGroupChromeExtensions, {root + L"\\SearchHelperPlus\\extension"}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         NoExtensionFolderFiled(f);
+         EXPECT_EQ(f.RowsOf(kGroupChromeExtensions).at(0).name, L"Search Helper Plus");
+       }},
       {"a relative extension folder leading out of the profile",
        [&](ChromiumScanFixture& f) {
          static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"mbjblcjnbcejffjjakcgcokenaddfdaf\\\\1.4.2_0\"",
