@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <sfc.h>
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "definitions/malware_verdict.h"
 #include "filetrust/command_target.h"
 #include "filetrust/shortcut.h"
+#include "platform/com_scope.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
@@ -47,6 +49,10 @@ struct AutostartScan {
   std::vector<Location> userLocations;  // parallel to the session's users
   std::vector<UserEnvironment> environments;
   Location machine;
+  // The root folder's tasks, read beside the first two parts: connecting
+  // to the Task Scheduler can take a second, which the registry and
+  // Startup walks then hide.
+  std::future<std::vector<ScheduledTask>> rootTasks;
 
   bool Cancelled() const { return scan.Cancelled(); }
   void Report(const std::wstring& text) { scan.session->report.Write(text); }
@@ -259,8 +265,15 @@ void ScanTask(AutostartScan& a, const ScheduledTask& task) {
   }
 }
 
+std::future<std::vector<ScheduledTask>> ReadRootFolderTasks() {
+  return std::async(std::launch::async, [] {
+    ComScope apartment;
+    return RootFolderTasks();
+  });
+}
+
 void ScanScheduledTasks(AutostartScan& a) {
-  for (const ScheduledTask& task : RootFolderTasks()) {
+  for (const ScheduledTask& task : a.rootTasks.get()) {
     if (a.Cancelled()) break;
     DispatchPendingMessages();
     ScanTask(a, task);
@@ -385,7 +398,7 @@ void ScanAutostart(ScanEnvironment& scan) {
   LoadDetails(*scan.results, kAutostartTab);
   PhaseApartment apartment;
 
-  AutostartScan a{scan, DetectionContextOf(scan), TabList(*scan.results, kAutostartTab), {}, {}, {}};
+  AutostartScan a{scan, DetectionContextOf(scan), TabList(*scan.results, kAutostartTab), {}, {}, {}, ReadRootFolderTasks()};
   PrepareLocations(a);
 
   struct Part {
