@@ -47,7 +47,11 @@ int RunProgramWindow(AppContext& app) {
     app.scanOptions.noMalware = choices.noMalware;
     app.scanOptions.detectionLevel = choices.detectionLevel;
     auto scan = std::make_shared<ScanEnvironment>(MakeScanEnvironment(app, progress));
-    return std::function<int()>([scan] { return RunScan(*scan); });
+    return std::function<int()>([scan, &app] {
+      const int exitCode = RunScan(*scan);
+      StartCloudSubmissions(app);
+      return exitCode;
+    });
   };
   // The removal works on what the last scan left: its users, folders and
   // rows. Its progress goes to the main window and to the progress window;
