@@ -210,7 +210,9 @@ int VirusTotalClient::Flush(RequestBatch& batch) {
            "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" +
            CodePage437(FormFileName(FileNameOf(path))) + "\"\r\nContent-Type: application/x-msdownload\r\n\r\n";
     body.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    body += std::string("\r\n--") + kBoundary + "--";
+    // The delimiter lines are "--" + the header's boundary; so is the
+    // closing one, followed by "--".
+    body += std::string("\r\n") + kBoundary + "--";
     request.timeouts = {5000, 5000, 900000, 60000};
   }
 

@@ -4,6 +4,8 @@
 #include <winhttp.h>
 
 #include <atomic>
+#include <memory>
+#include <system_error>
 #include <thread>
 
 #include "platform/strings.h"
@@ -62,9 +64,12 @@ void HttpConnection::Close() {
 
 namespace {
 
+// How long a stopped request may take to let go of its send thread.
+constexpr int kStopWaitMs = 500;
+
 // The part of a request that runs on the send thread: send, receive, and
 // read the body to its end.
-void Exchange(HINTERNET handle, const HttpRequest& request, HttpAnswer& answer) {
+void ExchangeOn(HINTERNET handle, const HttpRequest& request, HttpAnswer& answer) {
   const wchar_t* headers = request.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : request.headers.c_str();
   void* body = request.body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(request.body.data());
   const DWORD length = DWORD(request.body.size());
@@ -112,29 +117,50 @@ HttpAnswer SendHttpRequest(const HttpConnection& connection, const HttpRequest& 
   const HttpTimeouts& t = request.timeouts;
   WinHttpSetTimeouts(handle, t.resolve, t.connect, t.send, t.receive);
 
-  std::atomic<bool> done{false};
-  HttpAnswer received;
-  std::thread sender([&] {
-    Exchange(handle, request, received);
-    done = true;
-  });
+  // Owned jointly by this call and the send thread, so that whichever ends
+  // last releases it.
+  struct Exchange {
+    HttpRequest request;
+    HttpAnswer answer;
+    std::atomic<bool> done{false};
+  };
+  auto exchange = std::make_shared<Exchange>();
+  exchange->request = request;
+  std::thread sender;
+  try {
+    sender = std::thread([exchange, handle] {
+      Exchange& e = *exchange;
+      ExchangeOn(handle, e.request, e.answer);
+      e.done = true;
+    });
+  } catch (const std::system_error&) {
+    WinHttpCloseHandle(handle);
+    return answer;
+  }
   bool cancelled = false;
-  while (!done.load()) {
+  while (!exchange->done.load()) {
     if (stopped && stopped()) {
       cancelled = true;
       break;
     }
     Sleep(10);
   }
-  // Closing the handle makes the blocked call on the send thread return;
-  // only then is the thread waited for.
+  // Closing the handle makes the blocked call on the send thread return,
+  // and only then is the thread waited for. A platform that finishes the
+  // blocked call regardless (Wine waits for its time-out) gets a bounded
+  // wait; the thread then ends by itself on the state it shares.
   WinHttpCloseHandle(handle);
-  sender.join();
+  for (int waited = 0; !exchange->done.load() && waited < kStopWaitMs; waited += 10) Sleep(10);
+  if (exchange->done.load()) {
+    sender.join();
+  } else {
+    sender.detach();
+  }
   if (cancelled) {
     answer.outcome = HttpOutcome::Cancelled;
     return answer;
   }
-  return received;
+  return exchange->answer;
 }
 
 }  // namespace tavrin

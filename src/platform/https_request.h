@@ -2,7 +2,9 @@
 // Requests to a web service over WinHTTP: one session and connection per
 // client, each request sent on a short-lived thread while the caller polls
 // its stop flag. A stop closes the request handle, which ends the blocked
-// send or read, and then waits for the thread; no thread is ever killed.
+// send or read, and then waits for the thread (at most half a second: past
+// that the thread finishes on its own at its time-out); no thread is ever
+// killed.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -24,7 +24,7 @@ TEST(VtReport, ParsesBothFormatsAndRefusesWhatIsNoReport) {
     long long age;
   } cases[] = {
       {L"{\"hash\": \"" + kHash + L"\", \"found\": true, \"positives\": 23, \"total\": 200}", 1, 11.5, 0},
-      {L"{\"hash\": \"" + kHash + L"\", \"found\": TRUE, \"positives\": 36, \"total\": 60}", 1, 60, 0},
+      {L"{\"hash\": \"" + kHash + L"\", \"found\": \"True\", \"positives\": 36, \"total\": 60}", 1, 60, 0},
       {L"{\"hash\": \"" + kHash + L"\", \"found\": false}", 0, 0, 0},
       // Found, but a hash too short to be one.
       {L"{\"hash\": \"ABCDEF\", \"found\": true, \"positives\": 3, \"total\": 6}", -5, 0, 0},
