@@ -16,7 +16,7 @@ STATE/answers.json, which the tests write: {"HASH": {"mode": ...}} with mode
   large      every report padded so that the answer passes 64 KiB
 
 maker: the hash-list, false-positive and found-programs endpoints; answers
-200 with a short text.
+200 with a short text, false positives after half a second.
 
 Every request is recorded in STATE/received/NNNN.txt as "key=value" lines
 ("server", "method", "path", "content-type", what Python's json or form
@@ -95,6 +95,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body = self.read_body()
         if self.server.name == "maker":
             self.record([], body)
+            if "addfp" in self.path:
+                time.sleep(0.5)  # long enough for a second report to find this one running
             self.answer(200, b"OK", "text/plain")
         elif self.path.startswith(PARTNER_PATH):
             self.file_reports(body)
