@@ -87,6 +87,7 @@ int RunProgramWindow(AppContext& app) {
   host.definitionsUpdating = [&app] { return app.definitions.state.load() == DefinitionsState::Updating; };
   host.scanReportPath = [&app] { return app.scan.reportPath; };
   host.releaseScanState = [&app] { app.scan.users.clear(); };
+  host.reportFalsePositive = [&app](const std::wstring& path) { return app.cloud.maker.StartFalsePositiveReport(path); };
   return RunMainWindow(host);
 }
 
