@@ -2,9 +2,13 @@
 // The tests' side of the two service stand-ins (cloud_servers.py): where
 // they listen, what the file-report service is to answer, and what both
 // received.
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/loopback.h"
 
 namespace tavrin::test {
 
@@ -34,5 +38,25 @@ struct CloudServers {
 
 // From the environment variable TAVRIN_CLOUD_SERVERS; `running` is false without it.
 const CloudServers& TheCloudServers();
+
+// Tests that talk to the stand-ins: the test authority trusted for the
+// suite, and each test starting with nothing received.
+class CloudServerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { authority = new TrustedAuthority(TheLoopback().AuthorityCertificate()); }
+  static void TearDownTestSuite() {
+    delete authority;
+    authority = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(servers.running) << "the cloud server fixture is not running";
+    ASSERT_TRUE(authority->Added());
+    servers.ClearReceived();
+    servers.SetAnswers("{}");
+  }
+
+  static inline TrustedAuthority* authority = nullptr;
+  const CloudServers& servers = TheCloudServers();
+};
 
 }  // namespace tavrin::test

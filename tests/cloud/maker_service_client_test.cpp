@@ -21,19 +21,10 @@ namespace {
 
 const std::wstring kHash = L"44D88612FEA8A8F36DE82E1278ABB02F";
 
-class MakerSubmissions : public ::testing::Test {
+class MakerSubmissions : public test::CloudServerTest {
  protected:
-  static void SetUpTestSuite() { authority = new test::TrustedAuthority(test::TheLoopback().AuthorityCertificate()); }
-  static void TearDownTestSuite() { delete authority; }
-  void SetUp() override {
-    ASSERT_TRUE(servers.running) << "the cloud server fixture is not running";
-    ASSERT_TRUE(authority->Added());
-    servers.ClearReceived();
-  }
   std::vector<test::ReceivedRequest> Received() { return servers.Received(); }
 
-  static inline test::TrustedAuthority* authority = nullptr;
-  const test::CloudServers& servers = test::TheCloudServers();
   test::ScratchFolder folder;
 };
 

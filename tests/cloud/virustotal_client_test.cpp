@@ -16,15 +16,14 @@
 #include "definitions/detection_context.h"
 #include "definitions/hash_list_queue.h"
 #include "definitions/malware_verdict.h"
-#include "definitions/pending_hash_table.h"
 #include "filetrust/file_hash.h"
-#include "filetrust/system_folders.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
 #include "platform/unique_handle.h"
 #include "results/result_set.h"
 #include "results/result_tabs.h"
-#include "results/whitelist.h"
+#include "scan/scan_parts.h"
+#include "scan/scan_session.h"
 #include "support/loopback.h"
 #include "support/scratch.h"
 
@@ -35,26 +34,18 @@ const std::wstring kApiKey(64, L'a');
 
 std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
 
-// One scan's detection state around a cloud client.
-struct Scan {
-  ResultSet results;
-  WhiteList whitelist;
-  PendingHashTable pending;
+// One scan's detection state around a cloud client, as a scan wires it.
+struct Scan : test::ScanParts {
   HashListQueue hashList;
-  CancelFlags cancel;
-  SystemFolders folders = FindSystemFolders();
   DetectionContext context;
 
   Scan(DetectionLevel level, CloudVerdicts& cloud) {
-    context.results = &results;
-    context.whitelist = &whitelist;
-    context.level = level;
-    context.systemFolders = &folders;
-    context.pending = &pending;
-    context.hashList = &hashList;
-    context.cloud = &cloud;
-    context.cancel = &cancel;
-    context.verifyTrust = nullptr;
+    WireScan(L"");
+    scan.options.detectionLevel = level;
+    scan.hashList = &hashList;
+    scan.cloud = &cloud;
+    context = DetectionContextOf(scan);
+    context.verifyTrust = nullptr;  // the samples are unsigned anyway
   }
   std::set<std::wstring> RowPaths() {
     std::set<std::wstring> paths;
@@ -63,17 +54,11 @@ struct Scan {
   }
 };
 
-class VirusTotalLookups : public ::testing::Test {
+class VirusTotalLookups : public test::CloudServerTest {
  protected:
-  static void SetUpTestSuite() { authority = new test::TrustedAuthority(test::TheLoopback().AuthorityCertificate()); }
-  static void TearDownTestSuite() { delete authority; }
-
   void SetUp() override {
-    ASSERT_TRUE(servers.running) << "the cloud server fixture is not running";
-    ASSERT_TRUE(authority->Added());
+    CloudServerTest::SetUp();
     DeleteKeyTree(cacheParent);
-    servers.ClearReceived();
-    servers.SetAnswers("{}");
   }
   void TearDown() override { DeleteKeyTree(cacheParent); }
 
@@ -109,8 +94,6 @@ class VirusTotalLookups : public ::testing::Test {
     return hashes;
   }
 
-  static inline test::TrustedAuthority* authority = nullptr;
-  const test::CloudServers& servers = test::TheCloudServers();
   const std::wstring cacheParent = L"HKLM64\\SOFTWARE\\TavrinTest-" + std::to_wstring(GetCurrentProcessId());
   const std::wstring cacheRoot = cacheParent + L"\\VirusTotal reports";
   test::ScratchFolder folder;
