@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <chrono>
 #include <set>
 #include <string>
@@ -155,9 +156,19 @@ TEST_F(VirusTotalLookups, AReportOlderThanTenDaysIsUsedOfflineAndRefreshedOnline
   // Answered, so fresh: a second look-up is not queued.
   EXPECT_EQ(cloud.virusTotal.QueueLookup(file, batch, L"", hash), 2);
   EXPECT_EQ(batch.count, 0);
-  DWORD seconds = 0;
+  // The answered request's time, in seconds since 1601.
   RegValueBuffer stamp;
-  EXPECT_TRUE(ReadRawAt(cacheRoot, L"LastRequestTS", stamp)) << seconds;
+  ASSERT_TRUE(ReadRawAt(cacheRoot, L"LastRequestTS", stamp));
+  ASSERT_EQ(stamp.type, DWORD(REG_QWORD));
+  ASSERT_EQ(stamp.length, 8u);
+  unsigned long long seconds = 0;
+  memcpy(&seconds, stamp.Data(), 8);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const unsigned long long nowSeconds =
+      ((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000000ULL;
+  EXPECT_LE(seconds, nowSeconds);
+  EXPECT_GE(seconds + 60, nowSeconds);
 
   const long long today = cloud.virusTotal.Today();
   CloudServices offline;
@@ -315,6 +326,16 @@ TEST_F(VirusTotalLookups, RequestBodiesCarryPathsAndEntriesExactly) {
   std::wstring mapped;
   EXPECT_TRUE(ReadStringAt(cloud.virusTotal.WorkKeyPath(), file.c_str(), mapped));
   EXPECT_EQ(mapped, Hash(file));
+}
+
+TEST_F(VirusTotalLookups, TheOldCacheMovesToItsNewPlace) {
+  const std::wstring report = L"{\"response_code\": 1, \"md5\": \"44D88612FEA8A8F36DE82E1278ABB02F\"}";
+  const bool hadParent = KeyExists(L"HKLM64\\SOFTWARE\\Tavrin");
+  ASSERT_TRUE(WriteStringAt(std::wstring(kOldReportCacheRoot) + L"\\44D88612FEA8A8F36DE82E1278ABB02F", L"", report));
+  MigrateReportCache(cacheRoot);
+  EXPECT_FALSE(KeyExists(kOldReportCacheRoot));
+  EXPECT_EQ(ReadStringAt(cacheRoot + L"\\44D88612FEA8A8F36DE82E1278ABB02F", L""), report);
+  if (!hadParent) DeleteKeyTree(L"HKLM64\\SOFTWARE\\Tavrin");
 }
 
 TEST_F(VirusTotalLookups, WithoutAKeyNothingIsSent) {
