@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/start_options.h"
-#include "definitions/cloud_verdicts.h"
+#include "cloud/cloud_services.h"
 #include "definitions/definitions_db.h"
 #include "definitions/hash_list_queue.h"
 #include "platform/ini_document.h"
@@ -33,8 +33,7 @@ struct AppContext {
   CancelFlags cancel;
   DefinitionsDb definitions;
   HashListQueue hashList;
-  // Until a cloud client exists, verdicts come from the definitions alone.
-  OfflineCloudVerdicts cloud;
+  CloudServices cloud;
   ScanSession scan;
   PrivilegeState privileges;
 
@@ -58,8 +57,13 @@ void FinishStartup(AppContext& app);
 // level: the command line's when given, else the stored one.
 void ApplyStartOptions(AppContext& app);
 
-// What a scan thread works with, reporting to `progress`.
+// What a scan thread works with, reporting to `progress`; the cloud
+// client starts its work for the new scan.
 ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress);
+
+// After a scan thread has ended: the uploads of the files the service does
+// not know, and the rest of the hash list.
+void StartCloudSubmissions(AppContext& app);
 
 // After the main window: the results' work folder is deleted, the user list
 // released, the settings saved, GDI+ and COM released.

@@ -46,6 +46,11 @@ void FinishStartup(AppContext& app) {
   SetGeneralizeFolders(app.whitelist, folders);
   OpenWhiteList(app.whitelist, app.dataFolder);
   ApplyStartOptions(app);
+
+  MigrateReportCache();
+  app.cloud.virusTotal.Configure(ReadVirusTotalSettings(app.settings));
+  app.cloud.virusTotal.AttachCancel(&app.cancel);
+  app.cloud.maker.Configure(DefinitionsServer(app.settings));
 }
 
 void ApplyStartOptions(AppContext& app) {
@@ -74,8 +79,11 @@ ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress) {
   scan.definitionsServer = DefinitionsServer(app.settings);
   scan.hashList = &app.hashList;
   scan.cloud = &app.cloud;
+  app.cloud.virusTotal.ResetForScan();
   return scan;
 }
+
+void StartCloudSubmissions(AppContext& app) { app.cloud.StartAfterScan(app.hashList); }
 
 void EndApplication(AppContext& app) {
   DiscardResults(app.results);

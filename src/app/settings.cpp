@@ -5,6 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/shell_folders.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 
 namespace tavrin {
@@ -27,6 +28,14 @@ bool EnsureSettingsFile(const std::wstring& path) {
 
 DetectionLevel StoredDetectionLevel(const IniDocument& settings) {
   return DetectionLevelFromNumber(settings.GetInt(L"SCAN", L"ScanSoftness", Threshold(DetectionLevel::Medium)));
+}
+
+VirusTotalSettings ReadVirusTotalSettings(const IniDocument& settings) {
+  VirusTotalSettings vt;
+  vt.address = Trim(settings.GetString(L"Settings", L"VirusTotalServer", L""));
+  if (vt.address.empty()) vt.address = kDefaultVirusTotalServer;
+  vt.apiKey = NormalizeApiKey(settings.GetString(L"Settings", L"VirusTotalApiKey", L""));
+  return vt;
 }
 
 WindowSettings ReadWindowSettings(const IniDocument& settings) {

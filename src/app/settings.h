@@ -2,6 +2,7 @@
 // The program's data folder and its settings document.
 #include <string>
 
+#include "cloud/virustotal_client.h"
 #include "definitions/detection_level.h"
 #include "platform/ini_document.h"
 #include "platform/product.h"
@@ -18,6 +19,12 @@ bool EnsureSettingsFile(const std::wstring& path);
 // The detection level that a stored "ScanSoftness" stands for: 10 or 14 as
 // stored, 12 for anything else.
 DetectionLevel StoredDetectionLevel(const IniDocument& settings);
+
+// The file-report service: section "Settings", key "VirusTotalServer" (its
+// base address, the public service when missing) and key "VirusTotalApiKey"
+// (64 hexadecimal characters; any other text counts as no key, and then
+// nothing is sent).
+VirusTotalSettings ReadVirusTotalSettings(const IniDocument& settings);
 
 struct WindowSettings {
   bool maximized = false;

@@ -14,7 +14,7 @@
 #include "scan/file_objects.h"
 #include "scan/folder_guard.h"
 #include "scan/folder_listing.h"
-#include "scan/found_programs_report.h"
+#include "cloud/maker_service_client.h"
 #include "scan/program_folder.h"
 #include "scan/scan_session.h"
 
@@ -298,7 +298,8 @@ void ScanPrograms(ScanEnvironment& scan) {
   p.guard = BuildFolderGuard(session.folders, session.users);
   WalkUninstallEntries(p);
   ResolveFlaggedUninstallers(p);
-  if (!scan.Cancelled()) session.foundProgramsReport = SendFoundPrograms(scan.definitionsServer, p.makerList);
+  if (!scan.Cancelled())
+    session.foundProgramsReport = MakerServiceClient(scan.definitionsServer).SendFoundPrograms(p.makerList);
 
   if (scan.Cancelled()) return;
   SetProgress(scan, 30);

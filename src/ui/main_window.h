@@ -57,6 +57,9 @@ struct MainWindowHost {
   // The reports of the last scan and removal; empty when there is none.
   std::function<std::wstring()> scanReportPath;
   std::function<std::wstring()> removalReportPath;
+  // Starts a false-positive report of a file (empty: none highlighted);
+  // 1 started, 3 one still running, 0 failed. May be empty.
+  std::function<int(const std::wstring&)> reportFalsePositive;
   // The end of the program: releases what the scans kept (users, hives).
   std::function<void()> releaseScanState;
 };

@@ -15,6 +15,7 @@
 #include "results/details_files.h"
 #include "results/result_tabs.h"
 #include "ui/detection_dialog.h"
+#include "ui/false_positive_command.h"
 #include "ui/main_menu.h"
 #include "ui/message_box.h"
 #include "ui/ui_ids.h"
@@ -120,6 +121,13 @@ void MainWindow::OnMenuCommand(int command) {
     case kCmdOnlineHelp:
       OpenDocument(kOnlineHelpUrl);
       break;
+    case kCmdReportFalsePositive: {
+      RECT area;
+      GetWindowRect(tabs_, &area);
+      balloon_.Show(window_, {area.left + 60, area.top + 40},
+                    ReportFalsePositive(host_.reportFalsePositive, list, views_.HighlightedRow(tab)), L"");
+      break;
+    }
   }
   views_.ApplyPending();
   // Whitelisting may have emptied the lists.

@@ -47,7 +47,11 @@ int RunProgramWindow(AppContext& app) {
     app.scanOptions.noMalware = choices.noMalware;
     app.scanOptions.detectionLevel = choices.detectionLevel;
     auto scan = std::make_shared<ScanEnvironment>(MakeScanEnvironment(app, progress));
-    return std::function<int()>([scan] { return RunScan(*scan); });
+    return std::function<int()>([scan, &app] {
+      const int exitCode = RunScan(*scan);
+      StartCloudSubmissions(app);
+      return exitCode;
+    });
   };
   // The removal works on what the last scan left: its users, folders and
   // rows. Its progress goes to the main window and to the progress window;
@@ -83,6 +87,7 @@ int RunProgramWindow(AppContext& app) {
   host.definitionsUpdating = [&app] { return app.definitions.state.load() == DefinitionsState::Updating; };
   host.scanReportPath = [&app] { return app.scan.reportPath; };
   host.releaseScanState = [&app] { app.scan.users.clear(); };
+  host.reportFalsePositive = [&app](const std::wstring& path) { return app.cloud.maker.StartFalsePositiveReport(path); };
   return RunMainWindow(host);
 }
 

@@ -18,7 +18,7 @@
 #include "results/details_files.h"
 #include "results/whitelist.h"
 #include "scan/folder_guard.h"
-#include "scan/found_programs_report.h"
+#include "cloud/maker_service_client.h"
 #include "scan/program_folder.h"
 #include "scan/scan_phases.h"
 #include "scan/scan_session.h"

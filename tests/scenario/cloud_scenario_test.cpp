@@ -1,0 +1,93 @@
+// A machine with a program whose uninstaller the definitions do not know.
+// The real program asks the file-report service (the loopback stand-in)
+// about it, lists it from the answer and removes it; planted again, a run
+// without an API key lists it from the cached answer alone, without asking
+// anyone.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/settings.h"
+#include "cloud/cloud_servers.h"
+#include "filetrust/file_hash.h"
+#include "platform/file_system.h"
+#include "platform/ini_document.h"
+#include "platform/registry.h"
+#include "platform/strings.h"
+#include "scenario/scenario_machine.h"
+#include "support/loopback.h"
+#include "support/scratch.h"
+
+namespace tavrin::scenario {
+namespace {
+
+constexpr wchar_t kUninstallKey[] =
+    L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\CloudScenarioSuite";
+const std::wstring kDropper = L"C:\\ProgramData\\Cloud Scenario\\uninstall.exe";
+
+void UseFileReports(const std::wstring& address, const std::wstring& key) {
+  IniDocument settings(SettingsFilePath(PrepareDataFolder()));
+  settings.SetString(L"Settings", L"VirusTotalServer", address);
+  settings.SetString(L"Settings", L"VirusTotalApiKey", key);
+  ASSERT_TRUE(settings.Save());
+}
+
+void Plant() {
+  ASSERT_TRUE(CreateFolderTree(L"C:\\ProgramData\\Cloud Scenario"));
+  ASSERT_TRUE(test::WriteBytes(kDropper, "MZ a dropper nobody has defined"));
+  ASSERT_TRUE(WriteStringAt(kUninstallKey, L"DisplayName", L"Cloud Scenario Suite"));
+  ASSERT_TRUE(WriteStringAt(kUninstallKey, L"UninstallString", L"\"" + kDropper + L"\" /remove"));
+}
+
+int FileReportRequests(const test::CloudServers& servers) {
+  int count = 0;
+  for (const test::ReceivedRequest& request : servers.Received())
+    count += request.Field("path").rfind("/partners/sysinternals/file-reports", 0) == 0;
+  return count;
+}
+
+TEST(CloudScenario, AnUnknownFileIsJudgedByTheServiceAndThenByTheCacheAlone) {
+  const test::CloudServers& servers = test::TheCloudServers();
+  ASSERT_TRUE(servers.running);
+  test::TrustedAuthority authority(test::TheLoopback().AuthorityCertificate());
+  ASSERT_TRUE(authority.Added());
+  ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4301\n[Adware]\n203.0.113.66\n[Malware]\n"
+                             L"44D88612FEA8A8F36DE82E1278ABB02F = EICAR-Test-File.8766.100\n"),
+            L"");
+  Plant();
+  std::wstring hash;
+  ASSERT_TRUE(Md5OfFile(kDropper, hash));
+  servers.ClearReceived();
+  servers.SetAnswers("{\"" + WideToUtf8(hash) + "\": {\"mode\": \"found\", \"positives\": 36, \"total\": 60}}");
+  UseFileReports(servers.VirusTotalAddress(), std::wstring(64, L'c'));
+
+  ASSERT_EQ(RunTavrin(L"/ScanRemove /Quiet /NoRP"), 0u);
+  std::wstring report = LatestScanReport();
+  EXPECT_NE(ReportSection(report, L"->Anti-Malware scan:").find(kDropper), std::wstring::npos) << report;
+  EXPECT_FALSE(FileExists(kDropper));
+  ASSERT_GE(FileReportRequests(servers), 1);
+  bool asked = false;
+  for (const test::ReceivedRequest& request : servers.Received()) {
+    for (int i = 0; !request.Field("item." + std::to_string(i) + ".hash").empty(); ++i)
+      asked = asked || (request.Field("item." + std::to_string(i) + ".hash") == WideToUtf8(hash) &&
+                        request.Field("item." + std::to_string(i) + ".image_path") == WideToUtf8(kDropper));
+  }
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(KeyExists(L"HKLM64\\SOFTWARE\\Halvoret\\VirusTotal reports\\" + hash));
+
+  // Again, with no key: nothing goes out, and the cache still decides.
+  Plant();
+  servers.ClearReceived();
+  UseFileReports(servers.VirusTotalAddress(), L"");
+  Sleep(1100);  // a report of its own name (and time)
+  ASSERT_EQ(RunTavrin(L"/ScanRemove /Quiet /NoRP"), 0u);
+  report = LatestScanReport();
+  EXPECT_NE(ReportSection(report, L"->Anti-Malware scan:").find(kDropper), std::wstring::npos) << report;
+  EXPECT_FALSE(FileExists(kDropper));
+  EXPECT_TRUE(servers.Received().empty());
+}
+
+}  // namespace
+}  // namespace tavrin::scenario
