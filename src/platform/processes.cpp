@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/loaded_modules.h"
 #include "platform/mapped_file.h"
 #include "platform/message_pump.h"
 #include "platform/privileges.h"
@@ -19,7 +20,6 @@ namespace tavrin {
 namespace {
 
 constexpr size_t kCommandLineCapacity = 32000;
-constexpr DWORD kMaxProcessIds = 2000;
 
 bool IsExistingFile(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
@@ -187,19 +187,11 @@ std::wstring SystemWindowsFolder() {
   return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
 }
 
-std::vector<DWORD> RunningProcessIds() {
-  std::vector<DWORD> ids(kMaxProcessIds);
-  DWORD bytes = 0;
-  if (!K32EnumProcesses(ids.data(), DWORD(ids.size() * sizeof(DWORD)), &bytes)) return {};
-  ids.resize(bytes / sizeof(DWORD));
-  return ids;
-}
-
 template <typename Match>
 int KillMatching(Match matches, DWORD minimumId) {
   const DWORD self = GetCurrentProcessId();
   int ended = 0;
-  for (DWORD pid : RunningProcessIds()) {
+  for (DWORD pid : ListProcessIds()) {
     if (pid < minimumId || pid == self) continue;
     const std::wstring image = ProcessImagePath(pid);
     if (!image.empty() && matches(image) && KillProcess(pid)) ++ended;
@@ -392,7 +384,7 @@ int KillProcessesByName(const std::wstring& exeName) {
 DWORD FindProcessByPath(const std::wstring& imagePath, DWORD except) {
   const std::wstring wanted = NormalizeImagePath(imagePath);
   if (wanted.empty()) return 0;
-  for (DWORD pid : RunningProcessIds()) {
+  for (DWORD pid : ListProcessIds()) {
     if (pid != 0 && pid != except && EqualsNoCase(ProcessImagePath(pid), wanted)) return pid;
   }
   return 0;

@@ -1,5 +1,6 @@
 #include "scan/scan_phases.h"
 
+#include "scan/anti_malware_phase.h"
 #include "scan/autostart_scan.h"
 #include "scan/chromium_scan.h"
 #include "scan/programs_phase.h"
@@ -18,6 +19,7 @@ std::span<const ScanPhase> ScanPhases() {
       {38, nullptr, ScanEdge},
       {45, nullptr, ScanChrome},
       {50, nullptr, ScanOtherChromium},
+      {55, AntiMalwareApplies, ScanAntiMalware},
   };
   return kPhases;
 }
