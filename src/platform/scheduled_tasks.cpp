@@ -579,6 +579,18 @@ bool DeleteRootTask(const std::wstring& name) {
   return SUCCEEDED(service->GetFolder(rootPath, root.Put())) && root && SUCCEEDED(root->DeleteTask(taskName, 0));
 }
 
+bool DeleteTaskAt(const std::wstring& taskPath) {
+  const size_t slash = taskPath.rfind(L'\\');
+  if (slash == std::wstring::npos || slash + 1 == taskPath.size()) return false;
+  ComScope com;
+  ComPtr<ITaskService> service;
+  if (OpenService(service) != ServiceState::Connected) return false;
+  ComPtr<ITaskFolder> folder;
+  Bstr folderPath(slash == 0 ? L"\\" : taskPath.substr(0, slash).c_str()), taskName(taskPath.substr(slash + 1).c_str());
+  return SUCCEEDED(service->GetFolder(folderPath, folder.Put())) && folder &&
+         SUCCEEDED(folder->DeleteTask(taskName, 0));
+}
+
 bool DeleteLegacyTask(const std::wstring& name) {
   if (name.empty()) return false;
   ComScope com;

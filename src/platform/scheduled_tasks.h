@@ -67,6 +67,10 @@ bool RootTaskExists(const std::wstring& name);
 // caller's to remove then.
 bool DeleteRootTask(const std::wstring& name);
 bool DeleteLegacyTask(const std::wstring& name);
+// Deletes the task of that path ("\\Folder\\Name") through the 2.0
+// service; false when the service could not, also when it does not know
+// the task.
+bool DeleteTaskAt(const std::wstring& taskPath);
 
 // A task in the root folder that starts a program at a local date and
 // time, once or every `repeatDays` days, under the current user with

@@ -382,6 +382,36 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 1);
 }
 
+// A task definition that starts malware lies in the system folder's task
+// store: it goes as a task, and nothing else of the system folder goes with
+// it, whatever path a row names.
+TEST_F(RemovalFixture, TaskFilesGoFromTheTaskStoreButNothingElseOfTheSystemFolder) {
+  const std::wstring tag = L"TavrinTest-" + pid;
+  const std::wstring store = SystemFolder() + L"\\Tasks";
+  const std::wstring folder = store + L"\\" + tag;
+  const std::wstring task = folder + L"\\Updater";
+  const std::wstring beside = SystemFolder() + L"\\" + tag + L".dll";
+  ASSERT_TRUE(Seed(task, "<?xml version=\"1.0\"?><Task/>"));
+  ASSERT_TRUE(Seed(beside, "MZ"));
+  paths.push_back(folder);
+  paths.push_back(beside);
+  ResultList malware = TabList(results, kMalwareTab);
+  const std::wstring outOfTheStore = store + L"\\..\\" + tag + L".dll";
+  for (const std::wstring& file : {task, folder, outOfTheStore, beside, store})
+    AddRow(malware, kGroupInfectedFiles, file, L"", L"", true);
+
+  EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
+  const std::wstring text = ReportText();
+  EXPECT_NE(text.find(L"\tSuccessfully removed infected file: " + task + L".\r\n"), std::wstring::npos) << text;
+  for (const std::wstring& file : {folder, outOfTheStore, beside, store})
+    EXPECT_NE(text.find(L"\tFailed to remove infected file: " + file + L".\r\n"), std::wstring::npos) << text;
+  EXPECT_FALSE(FileExists(task));
+  EXPECT_TRUE(FolderExists(folder));
+  EXPECT_TRUE(FileExists(beside));
+  EXPECT_TRUE(FolderExists(store));
+  EXPECT_EQ(RowCount(malware), 4);
+}
+
 TEST_F(RemovalFixture, ALockedFileIsScheduledOnlyWhereItsRowAllowsIt) {
   const std::wstring pending = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
   RegValueBuffer savedPending;
