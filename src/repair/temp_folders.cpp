@@ -1,5 +1,6 @@
 #include "repair/temp_folders.h"
 
+#include <windows.h>
 #include <shellapi.h>
 
 #include "platform/file_removal.h"
@@ -17,7 +18,16 @@ std::wstring RealTempFolder(const std::wstring& base, const std::wstring& part) 
   const std::wstring canonicalBase = CanonicalFilePath(base);
   const std::wstring folder = CanonicalFilePath(base + part);
   if (canonicalBase.empty() || !EqualsNoCase(folder, canonicalBase + part)) return {};
-  return FolderExists(folder) ? folder : std::wstring();
+  // A link anywhere on the way below the base would lead the emptying
+  // somewhere else.
+  for (size_t at = canonicalBase.size() + 1; at <= folder.size(); ++at) {
+    if (at < folder.size() && folder[at] != L'\\') continue;
+    const DWORD attributes = GetFileAttributesW(LongPath(folder.substr(0, at)).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return {};
+  }
+  return folder;
 }
 
 }  // namespace

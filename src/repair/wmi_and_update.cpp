@@ -29,7 +29,11 @@ namespace tavrin {
 
 namespace {
 
-// regsvr32 for each DLL that is there, each waited for with a limit.
+constexpr DWORD kRegistrationSeconds = 5;
+
+// regsvr32 for each DLL that is there, each waited for a few seconds: a
+// registration takes well under one, and one that hangs is left to end
+// on its own rather than cut off halfway.
 bool RegisterDlls(RepairContext& context, const std::wstring& folder, std::initializer_list<const wchar_t*> names) {
   for (const wchar_t* name : names) {
     if (CheckCancel(context)) return false;
@@ -38,7 +42,8 @@ bool RegisterDlls(RepairContext& context, const std::wstring& folder, std::initi
     const DWORD pid = RegisterComDll(path);
     if (!pid) continue;
     UniqueProcess process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
-    if (process && WaitForTool(context, process.get(), 60) == kConsoleCancelled) return false;
+    if (process && WaitForTool(context, process.get(), kRegistrationSeconds, false) == kConsoleCancelled)
+      return false;
   }
   return true;
 }

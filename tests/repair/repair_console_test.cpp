@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/processes.h"
 #include "support/child_process.h"
 
 namespace tavrin {

@@ -4,6 +4,7 @@
 // which services get their start type back, and the companion tool's
 // records.
 #include <windows.h>
+#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,63 @@ TEST(Immunisation, TheRecordListsWholeCategoryNumbers) {
   } cases[] = {{L"6|8|11", 8, true}, {L"11", 11, true}, {L"6|18", 8, false}, {L"16|81", 6, false},
                {L"", 6, false},      {L"1|11|3", 1, true}};
   for (const Case& c : cases) EXPECT_EQ(ListsCategory(c.immunized, c.category), c.listed) << c.immunized;
+}
+
+// Whether the object's access list is protected from inheritance, and
+// whether it refuses Everyone anything.
+struct LockState {
+  bool read = false;
+  bool protectedList = false;
+  bool deniesEveryone = false;
+};
+
+LockState ReadLock(const std::wstring& name, SE_OBJECT_TYPE type) {
+  LockState state;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(name.c_str(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return state;
+  state.read = true;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  state.protectedList = control & SE_DACL_PROTECTED;
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACE_HEADER* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+    if (ace->AceType == ACCESS_DENIED_ACE_TYPE &&
+        EqualSid(&reinterpret_cast<ACCESS_DENIED_ACE*>(ace)->SidStart, everyone))
+      state.deniesEveryone = true;
+  }
+  FreeSid(everyone);
+  LocalFree(descriptor);
+  return state;
+}
+
+// Wine keeps a key's access entries (not its protection flag, and nothing
+// of a folder's list), so the key shows what a lock does.
+TEST(Immunisation, ALockRefusesEveryoneAndIsLiftedAgain) {
+  const std::wstring key = ScratchKey() + L"\\Locked";
+  ASSERT_TRUE(CreateKey(key));
+  const std::wstring name =
+      L"CURRENT_USER\\Software\\TavrinTest-" + std::to_wstring(GetCurrentProcessId()) + L"\\Locked";
+  RepairContext context;
+  context.windowsVersion = 10.0;
+  ASSERT_TRUE(SetObjectLock(context, key, LockRegistryKey | LockProtect | LockTree));
+  const LockState locked = ReadLock(name, SE_REGISTRY_KEY);
+  EXPECT_TRUE(locked.read && locked.deniesEveryone);
+  ASSERT_TRUE(SetObjectLock(context, key, LockRegistryKey | LockTree));
+  const LockState lifted = ReadLock(name, SE_REGISTRY_KEY);
+  EXPECT_TRUE(lifted.read && !lifted.deniesEveryone && !lifted.protectedList);
+  // The key is usable again once lifted.
+  EXPECT_TRUE(WriteDwordAt(key, L"Probe", 1));
+  DeleteKeyTree(ScratchKey());
+  // A missing file or folder is not locked.
+  EXPECT_FALSE(SetObjectLock(context, L"C:\\NoSuchFolder-Tavrin\\etc", LockProtect));
 }
 
 TEST(SubSystems, TheRuntimeCommandFollowsVersionAndBitness) {
@@ -96,12 +154,14 @@ TEST(TempFolders, OnlyTheTemporaryFoldersOfProfilesAndWindows) {
   ASSERT_TRUE(CreateFolderTree(alice + kProfileTempPart));
   ASSERT_TRUE(CreateFolderTree(windows + L"\\Temp"));
   ASSERT_TRUE(CreateFolderTree(scratch / L"Bob"));  // no temporary folder
-  ASSERT_TRUE(CreateFolderTree(scratch / L"Documents\\AppData\\Local\\Temp"));
+  // A "temporary folder" that is a file.
+  ASSERT_TRUE(CreateFolderTree(scratch / L"Dave\\AppData\\Local"));
+  ASSERT_TRUE(test::WriteBytes(scratch / L"Dave\\AppData\\Local\\Temp", "not a folder"));
   UserList users = {{L"S-1-5-21-1", alice, L"Alice"},
                     {L"S-1-5-21-2", scratch / L"Bob", L"Bob"},
                     {L"S-1-5-21-3", L"Relative\\Carol", L"Carol"},
-                    // A profile path that climbs out of where it seems to be.
-                    {L"S-1-5-21-4", scratch / L"Dave\\..\\Documents", L"Dave"},
+                    {L"S-1-5-21-4", scratch / L"Dave", L"Dave"},
+                    {L"S-1-5-21-6", L"", L"NoProfile"},
                     {L"S-1-5-21-5", alice, L"Alice again"}};
   const std::vector<std::wstring> folders = TempFoldersToEmpty(users, windows);
   ASSERT_EQ(folders.size(), 2u);
@@ -225,7 +285,10 @@ TEST_F(StartTypes, OnlyWindowsOwnServicesThatDifferAreReset) {
   EXPECT_EQ(Start(L"TavrinTestSvcC"), DWORD(SERVICE_DISABLED));
   EXPECT_EQ(repaired, 2);
   // A second run finds nothing left to do.
-  EXPECT_EQ(ResetStartTypesWith(context, table, [](const std::wstring&) { return true; }, &failed), 0);
+  EXPECT_EQ(ResetStartTypesWith(
+                context, table, [](const std::wstring& file) { return file.find(L"svc.exe") != std::wstring::npos; },
+                &failed),
+            0);
   // Nothing is touched for services the test says are not Windows' own.
   ASSERT_TRUE(WriteTextFile(table, L"[WIN.100]\r\nTavrinTestSvcA.STT=4\r\n"));
   EXPECT_EQ(ResetStartTypesWith(context, table, [](const std::wstring&) { return false; }, &failed), 0);
