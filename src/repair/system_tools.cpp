@@ -59,7 +59,31 @@ bool CopyDismLog(RepairContext& context) {
 
 }  // namespace
 
+namespace {
+
+// The tool the console runs: found within its first seconds (or the
+// console is closed and the start reported as failed), then waited for,
+// then its log copied. 1, 0, or -1 when cancelled.
+int FollowVisibleTool(RepairContext& context, UniqueProcessInformation& console, const std::wstring& exeName,
+                      const std::wstring& started, const std::wstring& failed, bool (*copyLog)(RepairContext&)) {
+  bool cancelled = false;
+  const DWORD child = FindChildProcess(context, console.processId, exeName, kChildSeconds, &cancelled);
+  if (cancelled) return -1;
+  if (!child) {
+    CloseConsole(console);
+    RepairLog(context, failed);
+    return 0;
+  }
+  RepairLog(context, started);
+  if (!WaitForChild(context, child)) return -1;
+  copyLog(context);
+  return 1;
+}
+
+}  // namespace
+
 int RunSfcScan(RepairContext& context) {
+  const std::wstring started = L"Successfully started the System protected resources scan (Sfc /ScanNow).";
   const std::wstring failed = L"Failed to start the System protected resources scan.";
   if (FindProcessByPath(context.systemFolder + L"\\sfc.exe")) {
     RepairLog(context, failed);
@@ -78,21 +102,10 @@ int RunSfcScan(RepairContext& context) {
   if (!Pause(context, 1500)) return -1;
   if (context.windowsVersion < 6.0) {
     // The scan runs inside Winlogon there; the console only asked for it.
-    RepairLog(context, L"Successfully started the System protected resources scan (Sfc /ScanNow).");
+    RepairLog(context, started);
     return 1;
   }
-  bool cancelled = false;
-  const DWORD child = FindChildProcess(context, console.processId, L"sfc.exe", kChildSeconds, &cancelled);
-  if (cancelled) return -1;
-  if (!child) {
-    CloseConsole(console);
-    RepairLog(context, failed);
-    return 0;
-  }
-  RepairLog(context, L"Successfully started the System protected resources scan (Sfc /ScanNow).");
-  if (!WaitForChild(context, child)) return -1;
-  CopySfcLog(context);
-  return 1;
+  return FollowVisibleTool(context, console, L"sfc.exe", started, failed, CopySfcLog);
 }
 
 int RunDism(RepairContext& context) {
@@ -105,18 +118,8 @@ int RunDism(RepairContext& context) {
     RepairLog(context, failed);
     return 0;
   }
-  bool cancelled = false;
-  const DWORD child = FindChildProcess(context, console.processId, L"Dism.exe", kChildSeconds, &cancelled);
-  if (cancelled) return -1;
-  if (!child) {
-    CloseConsole(console);
-    RepairLog(context, failed);
-    return 0;
-  }
-  RepairLog(context, L"Successfully started the DISM.exe Windows image repair operation.");
-  if (!WaitForChild(context, child)) return -1;
-  CopyDismLog(context);
-  return 1;
+  return FollowVisibleTool(context, console, L"Dism.exe",
+                           L"Successfully started the DISM.exe Windows image repair operation.", failed, CopyDismLog);
 }
 
 int ResetStore(RepairContext& context) {

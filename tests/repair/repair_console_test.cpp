@@ -3,6 +3,7 @@
 #include "repair/repair_console.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -10,20 +11,15 @@
 #include <thread>
 
 #include "platform/processes.h"
+#include "platform/shell_folders.h"
 #include "support/child_process.h"
 
 namespace tavrin {
 namespace {
 
-std::wstring SystemFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetSystemDirectoryW(path, MAX_PATH);
-  return path;
-}
-
 RepairContext Context(CancelFlags& cancel) {
   RepairContext context;
-  context.systemFolder = SystemFolder();
+  context.systemFolder = ShellFolder(CSIDL_SYSTEM);
   context.cancel = &cancel;
   return context;
 }
