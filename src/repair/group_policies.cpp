@@ -105,7 +105,7 @@ int ResetGroupPolicies(RepairContext& context) {
   for (const wchar_t* part : {L"\\User", L"\\Machine", L"\\Adm\\conf.adm", L"\\Adm\\inetres.adm",
                               L"\\Adm\\system.adm", L"\\Adm\\wmplayer.adm", L"\\Adm\\wuau.adm"})
     done &= RemoveFileObject(groupPolicy + part, 0) != RemovalResult::Failed;
-  for (const std::wstring& key : present) done &= DeleteForced(key) || !KeyExists(key);
+  for (const std::wstring& key : present) done &= DeleteForRepair(key);
 
   if (!sid.empty())
     for (const PolicyDword& entry : kUserDefaults) done &= SetDword(L"HKU\\" + sid + entry.key, entry.value, entry.data, true);

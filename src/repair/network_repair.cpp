@@ -183,7 +183,7 @@ int ResetFirewall(RepairContext& context) {
     // The policies go only once they are saved.
     const std::wstring backup = BackupKeys(context, present, L"FirewallPolicies");
     if (!backup.empty()) {
-      for (const std::wstring& key : present) DeleteForced(key);
+      for (const std::wstring& key : present) DeleteForRepair(key);
       RepairLog(context, L"Removed the Windows Firewall policies, saved as ", backup, L".");
     }
   }

@@ -5,6 +5,7 @@
 #include "repair/immunisation.h"
 #include "repair/repair_actions.h"
 #include "repair/repair_backup.h"
+#include "repair/repair_values.h"
 
 namespace tavrin {
 
@@ -67,7 +68,8 @@ int ResetSubSystems(RepairContext& context) {
   }
   const std::optional<UserList> lifted = LiftProtection(context, kImmunizedSubSystems);
   int written = 0;
-  RegKey key = OpenKeyUnlocked(kSubSystemsKey, KEY_SET_VALUE);
+  RegKey key = OpenKey(kSubSystemsKey, KEY_SET_VALUE);
+  if (!key && RestoreKeyAccess(kSubSystemsKey, false)) key = OpenKey(kSubSystemsKey, KEY_SET_VALUE);
   if (key) {
     for (const SubSystemsValue& value : SubSystemsDefaults(context.windowsVersion, context.is64Bit))
       written += WriteValue(key, value.name, value.type, value.data.c_str(), 0) ? 1 : 0;

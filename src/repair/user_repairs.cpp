@@ -59,19 +59,19 @@ ProfileRepair RepairProfileEntry(const std::wstring& profileList, const std::wst
   const std::wstring bakPath = ExpandedPath(ReadStringAt(bakKey, L"ProfileImagePath").value_or(L""));
   const std::wstring currentPath = ExpandedPath(ReadStringAt(currentKey, L"ProfileImagePath").value_or(L""));
   if (bakPath.empty() || !IsAbsolutePath(bakPath) || !FolderExists(bakPath)) {
-    DeleteForced(bakKey);
+    DeleteForRepair(bakKey);
     return ProfileRepair::StaleRemoved;
   }
   const bool temporary = EndsWithNoCase(currentPath, L"\\TEMP") ||
                          (!computerName.empty() && FindNoCase(currentPath, L"\\TEMP." + computerName) != std::wstring::npos);
   if (!EqualsNoCase(bakPath, currentPath) && !temporary && FolderBytes(currentPath) > FolderBytes(bakPath)) {
     // The current profile holds more: it is the one the user works in.
-    DeleteForced(bakKey);
+    DeleteForRepair(bakKey);
     return ProfileRepair::StaleRemoved;
   }
   if (CopyKey(bakKey, currentKey) == 0) return ProfileRepair::Failed;
-  DeleteForced(bakKey);
-  const bool written = WriteDwordForced(currentKey, L"RefCount", 0) && WriteDwordForced(currentKey, L"State", 0);
+  DeleteForRepair(bakKey);
+  const bool written = SetDword(currentKey, L"RefCount", 0, true) && SetDword(currentKey, L"State", 0, true);
   // The profile's hive files belong to their user again.
   const std::wstring sid = subkey.substr(0, subkey.size() - 4);
   const std::vector<AccessEntry> entries = {
@@ -110,7 +110,7 @@ int RaiseHungAppTimeout(RepairContext& context) {
   int written = 0;
   for (const UserProfile& user : BuildUserList(UserListAllAccounts)) {
     if (user.sid.empty() || !EnsureUserHive(user.sid)) continue;
-    if (WriteStringForced(L"HKU\\" + user.sid + L"\\Control Panel\\Desktop", L"HungAppTimeout", L"12000"))
+    if (SetValueOf(L"HKU\\" + user.sid + L"\\Control Panel\\Desktop", L"HungAppTimeout", REG_SZ, L"12000", true))
       ++written;
   }
   if (written == 0) {

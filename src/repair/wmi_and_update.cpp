@@ -78,7 +78,7 @@ bool RepairRestore(RepairContext& context, int& result) {
   const std::wstring restore = L"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SystemRestore";
   for (const std::wstring& key : {std::wstring(L"HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows NT\\SystemRestore"),
                                   restore})
-    if (KeyExists(key, L"DisableSR")) DeleteForced(key, L"DisableSR");
+    DeleteForRepair(key, L"DisableSR");
   SetDword(restore, L"RPSessionInterval", 1, true);
   ChangeServiceStart(L"srservice", SERVICE_AUTO_START);
   ChangeServiceStart(L"RpcSs", SERVICE_AUTO_START);

@@ -14,11 +14,13 @@
 #include "platform/ini_document.h"
 #include "platform/registry.h"
 #include "platform/text_file.h"
+#include "platform/access_list.h"
 #include "repair/immunisation.h"
 #include "repair/repair_backup.h"
 #include "repair/service_start_types.h"
 #include "repair/subsystems.h"
 #include "repair/temp_folders.h"
+#include "repair/repair_values.h"
 #include "repair/user_repairs.h"
 #include "support/scratch.h"
 
@@ -92,6 +94,61 @@ TEST(Immunisation, ALockRefusesEveryoneAndIsLiftedAgain) {
   DeleteKeyTree(ScratchKey());
   // A missing file or folder is not locked.
   EXPECT_FALSE(SetObjectLock(context, L"C:\\NoSuchFolder-Tavrin\\etc", LockProtect));
+}
+
+// Everyone's entries in the key's list: refused or granted.
+struct EveryoneEntries {
+  bool denied = false, allowed = false;
+};
+
+EveryoneEntries EntriesForEveryone(const std::wstring& name) {
+  EveryoneEntries found;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(name.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS)
+    return found;
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACE_HEADER* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+    // Allowed and denied entries keep the SID at the same place.
+    if (!EqualSid(&reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, everyone)) continue;
+    if (ace->AceType == ACCESS_DENIED_ACE_TYPE) found.denied = true;
+    if (ace->AceType == ACCESS_ALLOWED_ACE_TYPE) found.allowed = true;
+  }
+  FreeSid(everyone);
+  LocalFree(descriptor);
+  return found;
+}
+
+TEST(RepairValues, ARefusedKeyIsWrittenWithoutOpeningItToEverybody) {
+  const std::wstring key = ScratchKey() + L"\\Refusing";
+  const std::wstring name =
+      L"CURRENT_USER\\Software\\TavrinTest-" + std::to_wstring(GetCurrentProcessId()) + L"\\Refusing";
+  ASSERT_TRUE(WriteDwordAt(key, L"Old", 1));
+  ASSERT_EQ(ApplyAccessList(name, SE_REGISTRY_KEY, {{kSidEveryone, KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE, true}},
+                            kSidAdministrators, ApplyProtected),
+            DWORD(ERROR_SUCCESS));
+  ASSERT_FALSE(SetDword(key, L"New", 5, false));  // the key refuses plain writes
+  EXPECT_TRUE(SetDword(key, L"New", 5, true));
+  DWORD data = 0;
+  EXPECT_TRUE(ReadDwordAt(key, L"New", data));
+  EXPECT_EQ(data, 5u);
+  const EveryoneEntries after = EntriesForEveryone(name);
+  EXPECT_FALSE(after.denied);
+  EXPECT_FALSE(after.allowed);
+  // A delete gets through the same way.
+  ASSERT_EQ(ApplyAccessList(name, SE_REGISTRY_KEY, {{kSidEveryone, KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE, true}},
+                            kSidAdministrators, ApplyProtected),
+            DWORD(ERROR_SUCCESS));
+  EXPECT_TRUE(DeleteForRepair(key, L"Old"));
+  EXPECT_FALSE(KeyExists(key, L"Old"));
+  EXPECT_FALSE(EntriesForEveryone(name).allowed);
+  EXPECT_TRUE(DeleteForRepair(key, L"NeverThere"));
+  DeleteKeyTree(ScratchKey());
 }
 
 TEST(SubSystems, TheRuntimeCommandFollowsVersionAndBitness) {
