@@ -57,11 +57,10 @@ int ResetHostsFile(RepairContext& context) {
 int ResetDnsCache(RepairContext& context) {
   ShowRepairStatus(context, L"Resetting the DNS cache...");
   if (CheckCancel(context)) return -1;
-  auto cancelled = [&context] { return CheckCancel(context); };
-  if (ControlServiceAndWait(L"dnscache", ServiceCommand::Stop, cancelled) < 0) return -1;
+  if (ControlNamedService(context, L"dnscache", ServiceCommand::Stop) < 0) return -1;
   const long long flushed = RunConsole(context, L" /c ipconfig /flushdns", 60);
   if (flushed == kConsoleCancelled) return -1;
-  if (ControlServiceAndWait(L"dnscache", ServiceCommand::Start, cancelled) < 0) return -1;
+  if (ControlNamedService(context, L"dnscache", ServiceCommand::Start) < 0) return -1;
   const std::wstring sid = InteractiveSid(context);
   if (!sid.empty())
     SetDword(L"HKU\\" + sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
@@ -148,7 +147,6 @@ int ResetIpWinsockProxy(RepairContext& context) {
 int ResetFirewall(RepairContext& context) {
   ShowRepairStatus(context, L"Fixing and reset the Windows Firewall...");
   if (CheckCancel(context)) return -1;
-  auto cancelled = [&context] { return CheckCancel(context); };
   int done = 0;
   InstallInf(context, context.windowsFolder + L"\\inf\\netrass.inf");
   DWORD exitCode = 1;
@@ -168,8 +166,8 @@ int ResetFirewall(RepairContext& context) {
   const std::wstring serviceKey = L"HKLM\\SYSTEM\\CurrentControlSet\\services\\" + service;
   if (KeyExists(serviceKey)) {
     if (SetDword(serviceKey, L"Start", SERVICE_AUTO_START, true)) ++done;
-    if (ChangeServiceStart(service, SERVICE_AUTO_START)) ++done;
-    const int started = ControlServiceAndWait(service, ServiceCommand::Start, cancelled);
+    if (SetServiceStartType(service, SERVICE_AUTO_START)) ++done;
+    const int started = ControlNamedService(context, service, ServiceCommand::Start);
     if (started < 0) return -1;
     if (started > 0) ++done;
   }

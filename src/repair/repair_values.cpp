@@ -106,4 +106,12 @@ bool UnblockTools(RepairContext& context, const std::wstring& tool) {
   return done;
 }
 
+int ControlNamedService(RepairContext& context, const std::wstring& service, ServiceCommand command) {
+  return ControlServiceAndWait(service, command, [&context] { return CheckCancel(context); });
+}
+
+bool SetServiceStartType(const std::wstring& service, DWORD startType, int delayed) {
+  return ChangeServiceStart(service, startType, delayed);
+}
+
 }  // namespace tavrin

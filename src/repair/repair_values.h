@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/service_control.h"
 #include "repair/repair_context.h"
 
 namespace tavrin {
@@ -35,5 +36,11 @@ bool RemovePolicyValue(RepairContext& context, const std::wstring& valueName);
 // value that disables the tool and the "Debugger" redirection of its
 // executable in both registry views. True when nothing is left blocking.
 bool UnblockTools(RepairContext& context, const std::wstring& tool = {});
+
+// Stops or starts the service and waits for it (every 22 ms, at most 200
+// times), testing Cancel: 1 done, 0 failed or timed out, -1 cancelled.
+int ControlNamedService(RepairContext& context, const std::wstring& service, ServiceCommand command);
+// Sets the start type (and, unless -1, the delayed automatic start).
+bool SetServiceStartType(const std::wstring& service, DWORD startType, int delayed = -1);
 
 }  // namespace tavrin

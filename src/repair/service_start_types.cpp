@@ -13,6 +13,7 @@
 #include "platform/service_control.h"
 #include "platform/text_file.h"
 #include "repair/repair_actions.h"
+#include "repair/repair_values.h"
 
 namespace tavrin {
 
@@ -94,7 +95,7 @@ int ResetStartTypesWith(RepairContext& context, const std::wstring& tablePath,
     const bool delayedDiffers = delayed != -1 && delayed != currentDelayed;
     if (!startDiffers && !delayedDiffers) continue;
     const DWORD wantedStart = start < 6 ? DWORD(start) : current;
-    if (ChangeServiceStart(name, wantedStart, delayedDiffers ? int(delayed) : -1))
+    if (SetServiceStartType(name, wantedStart, delayedDiffers ? int(delayed) : -1))
       ++repaired;
     else if (failed)
       ++*failed;

@@ -60,8 +60,8 @@ int RepairWmi(RepairContext& context) {
                     {L"wbemcons.dll", L"wbemcore.dll", L"wbemess.dll", L"wbemsvc.dll", L"wmiprvsd.dll", L"wmisvc.dll",
                      L"wmiutils.dll"}))
     return -1;
-  ChangeServiceStart(L"Winmgmt", SERVICE_AUTO_START);
-  ChangeServiceStart(L"wmiApSrv", SERVICE_DEMAND_START);
+  SetServiceStartType(L"Winmgmt", SERVICE_AUTO_START);
+  SetServiceStartType(L"wmiApSrv", SERVICE_DEMAND_START);
   if (CheckCancel(context)) return -1;
   const bool works = WmiQueryCount(L"ROOT\\CIMV2", L"SELECT * FROM Win32_OperatingSystem") > 0;
   RepairLog(context, works ? L"Successfully repaired" : L"Failed to repair",
@@ -80,11 +80,10 @@ bool RepairRestore(RepairContext& context, int& result) {
                                   restore})
     DeleteForRepair(key, L"DisableSR");
   SetDword(restore, L"RPSessionInterval", 1, true);
-  ChangeServiceStart(L"srservice", SERVICE_AUTO_START);
-  ChangeServiceStart(L"RpcSs", SERVICE_AUTO_START);
-  ChangeServiceStart(L"VSS", SERVICE_DEMAND_START);
-  auto cancelled = [&context] { return CheckCancel(context); };
-  if (ControlServiceAndWait(context.windowsVersion < 6.0 ? L"srservice" : L"VSS", ServiceCommand::Start, cancelled) <
+  SetServiceStartType(L"srservice", SERVICE_AUTO_START);
+  SetServiceStartType(L"RpcSs", SERVICE_AUTO_START);
+  SetServiceStartType(L"VSS", SERVICE_DEMAND_START);
+  if (ControlNamedService(context, context.windowsVersion < 6.0 ? L"srservice" : L"VSS", ServiceCommand::Start) <
       0)
     return false;
   const bool enabled = WmiCallStatic(L"root\\default", L"SystemRestore", L"Enable", L"Drive", L"");
@@ -123,9 +122,8 @@ int RepairWmiAndRestore(RepairContext& context) {
 int RepairWindowsUpdate(RepairContext& context) {
   ShowRepairStatus(context, L"Fixing and enabling Windows Update,\r\nRegistering files...");
   if (CheckCancel(context)) return -1;
-  auto cancelled = [&context] { return CheckCancel(context); };
-  if (ControlServiceAndWait(L"bits", ServiceCommand::Stop, cancelled) < 0) return -1;
-  if (ControlServiceAndWait(L"wuauserv", ServiceCommand::Stop, cancelled) < 0) return -1;
+  if (ControlNamedService(context, L"bits", ServiceCommand::Stop) < 0) return -1;
+  if (ControlNamedService(context, L"wuauserv", ServiceCommand::Stop) < 0) return -1;
   RemoveFileObject(ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Microsoft\\Network\\Downloader\\qmgr*.dat", RemovalKeepTopFolder);
   if (!RegisterDlls(context, context.systemFolder,
                     {L"atl.dll",      L"urlmon.dll",   L"mshtml.dll",   L"browseui.dll", L"shdocvw.dll",
@@ -143,8 +141,8 @@ int RepairWindowsUpdate(RepairContext& context) {
   commands.push_back(L" /c bitsadmin.exe /reset /allusers");
   for (const std::wstring& command : commands)
     if (RunConsole(context, command, 60) == kConsoleCancelled) return -1;
-  if (ControlServiceAndWait(L"bits", ServiceCommand::Start, cancelled) < 0) return -1;
-  const int started = ControlServiceAndWait(L"wuauserv", ServiceCommand::Start, cancelled);
+  if (ControlNamedService(context, L"bits", ServiceCommand::Start) < 0) return -1;
+  const int started = ControlNamedService(context, L"wuauserv", ServiceCommand::Start);
   if (started < 0) return -1;
   int count = started > 0 ? 1 : 0;
   ShowRepairStatus(context, L"Fixing and enabling Windows Update,\r\nEnabling Windows Update...");

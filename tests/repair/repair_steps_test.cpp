@@ -22,6 +22,7 @@
 #include "repair/temp_folders.h"
 #include "repair/repair_values.h"
 #include "repair/user_repairs.h"
+#include "repair/everyone_entries.h"
 #include "support/scratch.h"
 
 namespace tavrin {
@@ -39,41 +40,6 @@ TEST(Immunisation, TheRecordListsWholeCategoryNumbers) {
   for (const Case& c : cases) EXPECT_EQ(ListsCategory(c.immunized, c.category), c.listed) << c.immunized;
 }
 
-// Whether the object's access list is protected from inheritance, and
-// whether it refuses Everyone anything.
-struct LockState {
-  bool read = false;
-  bool protectedList = false;
-  bool deniesEveryone = false;
-};
-
-LockState ReadLock(const std::wstring& name, SE_OBJECT_TYPE type) {
-  LockState state;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PACL dacl = nullptr;
-  if (GetNamedSecurityInfoW(name.c_str(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                            &descriptor) != ERROR_SUCCESS)
-    return state;
-  state.read = true;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorControl(descriptor, &control, &revision);
-  state.protectedList = control & SE_DACL_PROTECTED;
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    ACE_HEADER* ace = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
-    if (ace->AceType == ACCESS_DENIED_ACE_TYPE &&
-        EqualSid(&reinterpret_cast<ACCESS_DENIED_ACE*>(ace)->SidStart, everyone))
-      state.deniesEveryone = true;
-  }
-  FreeSid(everyone);
-  LocalFree(descriptor);
-  return state;
-}
-
 // Wine keeps a key's access entries (not its protection flag, and nothing
 // of a folder's list), so the key shows what a lock does.
 TEST(Immunisation, ALockRefusesEveryoneAndIsLiftedAgain) {
@@ -84,44 +50,16 @@ TEST(Immunisation, ALockRefusesEveryoneAndIsLiftedAgain) {
   RepairContext context;
   context.windowsVersion = 10.0;
   ASSERT_TRUE(SetObjectLock(context, key, LockRegistryKey | LockProtect | LockTree));
-  const LockState locked = ReadLock(name, SE_REGISTRY_KEY);
-  EXPECT_TRUE(locked.read && locked.deniesEveryone);
+  const test::EveryoneEntries locked = test::EntriesForEveryone(name);
+  EXPECT_TRUE(locked.read && locked.denied);
   ASSERT_TRUE(SetObjectLock(context, key, LockRegistryKey | LockTree));
-  const LockState lifted = ReadLock(name, SE_REGISTRY_KEY);
-  EXPECT_TRUE(lifted.read && !lifted.deniesEveryone && !lifted.protectedList);
+  const test::EveryoneEntries lifted = test::EntriesForEveryone(name);
+  EXPECT_TRUE(lifted.read && !lifted.denied && !lifted.protectedList);
   // The key is usable again once lifted.
   EXPECT_TRUE(WriteDwordAt(key, L"Probe", 1));
   DeleteKeyTree(ScratchKey());
   // A missing file or folder is not locked.
   EXPECT_FALSE(SetObjectLock(context, L"C:\\NoSuchFolder-Tavrin\\etc", LockProtect));
-}
-
-// Everyone's entries in the key's list: refused or granted.
-struct EveryoneEntries {
-  bool denied = false, allowed = false;
-};
-
-EveryoneEntries EntriesForEveryone(const std::wstring& name) {
-  EveryoneEntries found;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PACL dacl = nullptr;
-  if (GetNamedSecurityInfoW(name.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                            nullptr, &descriptor) != ERROR_SUCCESS)
-    return found;
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    ACE_HEADER* ace = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
-    // Allowed and denied entries keep the SID at the same place.
-    if (!EqualSid(&reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, everyone)) continue;
-    if (ace->AceType == ACCESS_DENIED_ACE_TYPE) found.denied = true;
-    if (ace->AceType == ACCESS_ALLOWED_ACE_TYPE) found.allowed = true;
-  }
-  FreeSid(everyone);
-  LocalFree(descriptor);
-  return found;
 }
 
 TEST(RepairValues, ARefusedKeyIsWrittenWithoutOpeningItToEverybody) {
@@ -137,7 +75,7 @@ TEST(RepairValues, ARefusedKeyIsWrittenWithoutOpeningItToEverybody) {
   DWORD data = 0;
   EXPECT_TRUE(ReadDwordAt(key, L"New", data));
   EXPECT_EQ(data, 5u);
-  const EveryoneEntries after = EntriesForEveryone(name);
+  const test::EveryoneEntries after = test::EntriesForEveryone(name);
   EXPECT_FALSE(after.denied);
   EXPECT_FALSE(after.allowed);
   // A delete gets through the same way.
@@ -146,7 +84,7 @@ TEST(RepairValues, ARefusedKeyIsWrittenWithoutOpeningItToEverybody) {
             DWORD(ERROR_SUCCESS));
   EXPECT_TRUE(DeleteForRepair(key, L"Old"));
   EXPECT_FALSE(KeyExists(key, L"Old"));
-  EXPECT_FALSE(EntriesForEveryone(name).allowed);
+  EXPECT_FALSE(test::EntriesForEveryone(name).allowed);
   EXPECT_TRUE(DeleteForRepair(key, L"NeverThere"));
   DeleteKeyTree(ScratchKey());
 }

@@ -29,6 +29,7 @@
 #include "scan/known_folders.h"
 #include "scan/malware_section.h"
 #include "scan/scan_session.h"
+#include "repair/everyone_entries.h"
 #include "support/scratch.h"
 
 namespace tavrin::scenario {
@@ -83,27 +84,6 @@ DWORD ServiceStart(const wchar_t* name) {
   DWORD start = 99;
   ReadDwordAt(std::wstring(L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\") + name, L"Start", start);
   return start;
-}
-
-bool DeniesEveryone(const std::wstring& keyName) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PACL dacl = nullptr;
-  if (GetNamedSecurityInfoW(keyName.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                            nullptr, &descriptor) != ERROR_SUCCESS)
-    return false;
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-  bool denies = false;
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    ACE_HEADER* ace = nullptr;
-    if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE &&
-        EqualSid(&reinterpret_cast<ACCESS_DENIED_ACE*>(ace)->SidStart, everyone))
-      denies = true;
-  }
-  FreeSid(everyone);
-  LocalFree(descriptor);
-  return denies;
 }
 
 struct Machine {
@@ -256,7 +236,8 @@ TEST(RepairScenario, EveryCheckedFixRunsAndTheMachineShowsIt) {
   ASSERT_EQ(keyBackups.size(), 1u);
   // The protection was lifted for the writes and is back (Wine keeps a
   // key's entries, not a folder's, so the key shows it).
-  EXPECT_TRUE(DeniesEveryone(L"MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems"));
+  EXPECT_TRUE(
+      test::EntriesForEveryone(L"MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems").denied);
   // "C:\evil" at the start of the expandable text, as the export writes it.
   EXPECT_NE(Slurp(keyBackups[0]).find(L"\"Windows\"=hex(2):43,00,3a,00,5c,00,65,00,76,00,69,00,6c,00,5c,00"),
             std::wstring::npos);
