@@ -6,7 +6,6 @@
 
 #include "platform/file_removal.h"
 #include "platform/registry.h"
-#include "platform/registry_unlock.h"
 #include "repair/immunisation.h"
 #include "repair/repair_actions.h"
 #include "repair/repair_backup.h"

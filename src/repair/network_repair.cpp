@@ -6,7 +6,6 @@
 
 #include "platform/file_system.h"
 #include "platform/registry.h"
-#include "platform/registry_unlock.h"
 #include "platform/service_control.h"
 #include "repair/immunisation.h"
 #include "repair/repair_actions.h"

@@ -1,7 +1,6 @@
 #include "repair/subsystems.h"
 
 #include "platform/registry.h"
-#include "platform/registry_unlock.h"
 #include "repair/immunisation.h"
 #include "repair/repair_actions.h"
 #include "repair/repair_backup.h"

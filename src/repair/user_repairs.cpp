@@ -5,7 +5,6 @@
 #include "platform/access_list.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
-#include "platform/registry_unlock.h"
 #include "platform/strings.h"
 #include "repair/repair_actions.h"
 #include "repair/repair_values.h"

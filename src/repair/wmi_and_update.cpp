@@ -17,7 +17,6 @@
 #include "platform/file_system.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
-#include "platform/registry_unlock.h"
 #include "platform/service_control.h"
 #include "platform/shell_folders.h"
 #include "platform/wmi_query.h"
