@@ -253,6 +253,11 @@ long long RunProgram(const std::wstring& commandLine, const std::wstring& argume
   return FinishProcess(process, wait);
 }
 
+bool StartProgram(const std::wstring& commandLine, const std::wstring& arguments, int showCommand,
+                  UniqueProcessInformation& process, const RunOptions& options) {
+  return StartProcess(commandLine, arguments, showCommand, options, process);
+}
+
 DWORD OpenDocument(const std::wstring& path) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;

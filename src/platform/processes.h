@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace tavrin {
 
 struct RunOptions {
@@ -35,6 +37,12 @@ std::wstring ResolveProgram(const std::wstring& program);
 // it enabled its own set (OriginalPrivilegesScope).
 long long RunProgram(const std::wstring& commandLine, const std::wstring& arguments, int showCommand, bool wait,
                      const RunOptions& options = {});
+
+// Starts the command line as RunProgram does and hands over the process
+// and thread handles, for callers that wait on their own terms (a time
+// limit, a cancel test). False when nothing could be started.
+bool StartProgram(const std::wstring& commandLine, const std::wstring& arguments, int showCommand,
+                  UniqueProcessInformation& process, const RunOptions& options = {});
 
 // Shell-opens a file, folder or URL: the new process identifier, 1 when the
 // shell started no process, 0 on failure.

@@ -28,6 +28,9 @@ struct RemovalSession {
   ScanSession* scan = nullptr;
   ResultSet* results = nullptr;
   ProgressSink* progress = nullptr;  // may be null
+  // The progress window's Cancel, which ends a running repair action; may
+  // be null.
+  CancelFlags* cancel = nullptr;
   // The progress window's detail line; may be empty.
   std::function<void(const std::wstring&)> showDetail;
   std::wstring dataFolder;

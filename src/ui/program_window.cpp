@@ -66,6 +66,7 @@ int RunProgramWindow(AppContext& app) {
     session->results = &app.results;
     session->dataFolder = app.dataFolder;
     session->createRestorePoint = choices.createRestorePoint;
+    session->cancel = &app.cancel;
     session->showDetail = [&detail](const std::wstring& text) { detail.SetStatus(text); };
     return std::function<unsigned()>([session, removalReport, &status, &detail] {
       RemovalProgress progress(status, detail);
