@@ -119,18 +119,31 @@ bool PreferenceDocument::Save(const std::wstring& path) {
   return file.Write(text_) == EncodedBytes(text_, encoding_).size() - MarkLength(encoding_);
 }
 
-bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath) {
-  PreferenceDocument doc;
-  doc.Load(filePath);
-  if (!doc.DeletePath(jsonPath)) return false;
+bool SavePreferenceFile(PreferenceDocument& doc) {
   if (doc.Save()) return true;
   if (!doc.CanSave()) return false;
+  const std::wstring& filePath = doc.Path();
   SavedFileSecurity saved;
   bool haveSaved = SaveFileSecurity(filePath, saved);
   TakeOverFile(filePath);
   bool ok = doc.Save();
   if (haveSaved) RestoreFileSecurity(filePath, saved);
   return ok;
+}
+
+bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath) {
+  PreferenceDocument doc;
+  doc.Load(filePath);
+  return doc.DeletePath(jsonPath) && SavePreferenceFile(doc);
+}
+
+bool RemovePreferenceNodeKeepTimes(const std::wstring& filePath, const std::wstring& jsonPath) {
+  FileTimes times;
+  if (!ReadFileTimes(filePath, times)) return false;
+  if (!RemovePreferenceNode(filePath, jsonPath)) return false;
+  // The edit is made; times that cannot be put back do not undo it.
+  WriteFileTimes(filePath, times);
+  return true;
 }
 
 bool ReadFirefoxPref(const std::wstring& filePath, const std::wstring& name, std::wstring& value) {

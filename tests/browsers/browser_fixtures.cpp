@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/find_files.h"
+#include "support/scratch.h"
 
 namespace tavrin::test {
 
@@ -35,5 +36,21 @@ std::wstring BrowserFixture(const std::wstring& relative) {
 std::wstring BrowserEditsFolder() { return HostPath(TAVRIN_BROWSER_EDITS); }
 
 bool CopyFixtureTree(const std::wstring& relative, const std::wstring& to) { return CopyTree(BrowserFixture(relative), to); }
+
+bool SeedHijackedChromiumProfile(const std::wstring& userData, const std::string& extraSettings) {
+  if (!CopyFixtureTree(L"chrome-hijacked\\User Data", userData)) return false;
+  std::string text = ReadBytes(BrowserFixture(L"chrome-hijacked\\User Data\\Default\\Preferences"));
+  const std::string from = "\"path\":\"/tmp/fxA/Users/tester/AppData/Local/SearchHelperPlus/extension\"";
+  const size_t at = text.find(from);
+  if (at == std::string::npos) return false;
+  text.replace(at, from.size(),
+               "\"manifest\":{\"name\":\"Search Helper Plus\"},\"path\":\"mbjblcjnbcejffjjakcgcokenaddfdaf\\\\1.4.2_0\"");
+  const std::string settings = "\"settings\":{";
+  const size_t open = text.find(settings);
+  if (open == std::string::npos) return false;
+  text.insert(open + settings.size(), extraSettings);
+  return WriteBytes(userData + L"\\Default\\Preferences", text) &&
+         CreateFolderTree(userData + L"\\Default\\Extensions\\" + kPlantedExtensionId + L"\\1.4.2_0");
+}
 
 }  // namespace tavrin::test

@@ -11,4 +11,12 @@ std::wstring BrowserEditsFolder();
 // Copies a fixture folder tree to `to` (created); false on any failure.
 bool CopyFixtureTree(const std::wstring& relative, const std::wstring& to);
 
+// The planted extension of the hijacked Chromium profile.
+inline constexpr wchar_t kPlantedExtensionId[] = L"mbjblcjnbcejffjjakcgcokenaddfdaf";
+// The hijacked Chromium profile as "User Data" at `userData`, its unpacked
+// extension turned into one the browser keeps in the profile's
+// "Extensions" folder ("<id>\1.4.2_0", created). `extraSettings` (JSON
+// members with a trailing comma) is put first into "extensions->settings".
+bool SeedHijackedChromiumProfile(const std::wstring& userData, const std::string& extraSettings = {});
+
 }  // namespace tavrin::test
