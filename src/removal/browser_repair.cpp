@@ -9,6 +9,9 @@
 #include "platform/strings.h"
 #include "removal/browser_repair_row.h"
 #include "removal/chromium_repair.h"
+#include "removal/edge_uwp_repair.h"
+#include "removal/firefox_repair.h"
+#include "removal/ie_repair.h"
 #include "removal/removal_safety.h"
 #include "removal/removal_session.h"
 #include "results/details_files.h"
@@ -34,6 +37,7 @@ BrowserRow ReadRow(ResultList list, int position) {
   row.path = GetDetail(list, key, L"Path");
   row.user = GetDetail(list, key, L"User name");
   row.valueName = GetDetail(list, key, L"Value name");
+  row.valueData = GetDetail(list, key, L"Value data");
   row.clsid = GetDetail(list, key, L"CLSID");
   row.extensionPath = GetDetail(list, key, L"Extension path");
   row.jsonPath = GetDetail(list, key, L"JSONPath");
@@ -76,6 +80,9 @@ void CloseBrowsers(const RemovalSession& session, const std::vector<BrowserRow>&
 
 RowRepair RepairRow(RemovalSession& session, const BrowserRow& row) {
   if (IsChromiumGroup(row.group)) return RepairChromiumRow(session, row);
+  if (IsFirefoxGroup(row.group)) return RepairFirefoxRow(session, row);
+  if (row.group >= kGroupIeStartPages && row.group <= kGroupIePolicies) return RepairIeRow(session, row);
+  if (row.group >= kGroupEdgeUwpStartPages && row.group <= kGroupEdgeUwpPolicies) return RepairEdgeUwpRow(session, row);
   return {};
 }
 

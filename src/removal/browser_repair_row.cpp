@@ -92,13 +92,16 @@ bool RemoveStartMenuArgument(const ScanSession& scan, const std::wstring& key, c
   size_t from = FindNoCase(text, L".exe");
   from = from == std::wstring::npos ? 0 : from + 4;
   if (from < text.size() && text[from] == L'"') ++from;
+  std::wstring program = text.substr(0, from), tail = text.substr(from);
+  // The scans file some arguments with their quotes taken out.
+  if (FindNoCase(tail, argument) == std::wstring::npos) std::erase(tail, L'"');
   bool cut = false;
-  for (size_t at = FindNoCase(text, argument, from); at != std::wstring::npos; at = FindNoCase(text, argument, at)) {
-    text.erase(at, argument.size());
+  for (size_t at = FindNoCase(tail, argument); at != std::wstring::npos; at = FindNoCase(tail, argument, at)) {
+    tail.erase(at, argument.size());
     cut = true;
   }
   if (!cut) return true;
-  return WriteString(command, L"", Trim(text));
+  return WriteString(command, L"", Trim(program + tail));
 }
 
 bool DeleteValueIfPresent(const std::wstring& key, const std::wstring& valueName) {

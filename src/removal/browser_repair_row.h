@@ -16,7 +16,7 @@ struct BrowserRow {
   std::wstring name;     // column 0
   std::wstring column2;  // the URL, path or argument shown
   std::wstring iconFile;  // the browser's executable when the scan knew it
-  std::wstring key, path, user, valueName, clsid, extensionPath, jsonPath, url;
+  std::wstring key, path, user, valueName, valueData, clsid, extensionPath, jsonPath, url;
 };
 
 struct RowRepair {

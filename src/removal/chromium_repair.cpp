@@ -70,12 +70,23 @@ enum class Edit { Gone, Done, Failed };
 
 bool Succeeded(Edit edit) { return edit != Edit::Failed; }
 
-// The profile's "Preferences" or "Secure Preferences", where the scans
-// found the hijack.
+// A file directly in a Chromium profile folder ("User Data\Default",
+// "User Data\Profile 2", "Opera Software\Opera Stable") of a scanned
+// account, where the scans read the hijacks.
+bool IsInChromiumProfile(const Context& c, const std::wstring& path) {
+  const std::wstring profile = LastPartOf(ParentOf(path));
+  const std::wstring userData = LastPartOf(ParentOf(ParentOf(path)));
+  const bool shaped = EqualsNoCase(userData, L"User Data")
+                          ? EqualsNoCase(profile, L"Default") || StartsWithNoCase(profile, L"Profile ")
+                          : EqualsNoCase(userData, L"Opera Software") && StartsWithNoCase(profile, L"Op");
+  return shaped && LiesInScannedProfile(c.scan(), path);
+}
+
+// The profile's "Preferences" or "Secure Preferences".
 bool IsProfilePreferenceFile(const Context& c, const std::wstring& path) {
   const std::wstring name = LastPartOf(path);
   return (EqualsNoCase(name, L"Preferences") || EqualsNoCase(name, L"Secure Preferences")) &&
-         LiesInScannedProfile(c.scan(), path);
+         IsInChromiumProfile(c, path);
 }
 
 // Loads the file for an edit. A missing file holds no hijack; one that
@@ -256,8 +267,8 @@ ResetKind ResetKindOf(const Context& c) {
 
 bool IsResetFile(const Context& c, ResetKind kind, const std::wstring& path) {
   const std::wstring name = LastPartOf(path);
-  if (kind == ResetKind::SecurePreferences) return EqualsNoCase(name, L"Secure Preferences") && LiesInScannedProfile(c.scan(), path);
-  if (kind == ResetKind::Preferences) return EqualsNoCase(name, L"Preferences") && LiesInScannedProfile(c.scan(), path);
+  if (kind == ResetKind::SecurePreferences) return EqualsNoCase(name, L"Secure Preferences") && IsInChromiumProfile(c, path);
+  if (kind == ResetKind::Preferences) return EqualsNoCase(name, L"Preferences") && IsInChromiumProfile(c, path);
   // The defaults beside the browser's executable: in a profile (a per-user
   // install) or in a Program Files folder.
   if (!EqualsNoCase(name, L"master_preferences")) return false;

