@@ -85,9 +85,10 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   const std::wstring user = console.AccountName();
   ASSERT_FALSE(user.empty());
   const std::wstring local = ShellFolder(CSIDL_LOCAL_APPDATA);
-  const std::wstring desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+  // The Start menu rather than the desktop, which Wine links to the host's.
+  const std::wstring programs = ShellFolder(CSIDL_PROGRAMS);
   ASSERT_FALSE(local.empty());
-  ASSERT_TRUE(CreateFolderTree(desktop));
+  ASSERT_TRUE(CreateFolderTree(programs));
 
   // Google Chrome: the hijacked profile, its defaults file and a running
   // chrome.exe (the test helper under that name) in its folder.
@@ -113,14 +114,14 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   const std::wstring edge = local + L"\\Microsoft\\Edge\\User Data";
   ASSERT_TRUE(test::CopyFixtureTree(L"chrome-clean\\User Data", edge));
 
-  // Chrome's policies, one of them the user's own; a hijacked desktop
+  // Chrome's policies, one of them the user's own; a hijacked Start menu
   // shortcut and Start Menu Internet command.
   ASSERT_TRUE(WriteStringAt(kChromePolicies, L"HomepageLocation", std::wstring(kHijack) + L"/policy"));
   ASSERT_TRUE(WriteDwordAt(kChromePolicies, L"BookmarkBarEnabled", 1));
   ASSERT_TRUE(WriteDwordAt(kChromePolicies, L"RestoreOnStartup", 4));
   ASSERT_TRUE(WriteStringAt(std::wstring(kChromePolicies) + L"\\RestoreOnStartupURLs", L"1",
                             std::wstring(kHijack) + L"/policy-start"));
-  ASSERT_TRUE(test::MakeShortcut(desktop + L"\\Chrome.lnk", chromeExe, std::wstring(kHijack) + L"/shortcut"));
+  ASSERT_TRUE(test::MakeShortcut(programs + L"\\Chrome.lnk", chromeExe, std::wstring(kHijack) + L"/shortcut"));
   ASSERT_TRUE(WriteStringAt(kChromeCommand, L"", Quoted(chromeExe) + L" " + kHijack + L"/menu"));
 
   std::map<std::wstring, std::string> before;
@@ -179,7 +180,7 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   EXPECT_FALSE(KeyExists(std::wstring(kChromePolicies) + L"\\RestoreOnStartupURLs", L"1"));
   EXPECT_TRUE(KeyExists(kChromePolicies, L"BookmarkBarEnabled"));
   Shortcut link;
-  ASSERT_TRUE(ReadShortcut(desktop + L"\\Chrome.lnk", link));
+  ASSERT_TRUE(ReadShortcut(programs + L"\\Chrome.lnk", link));
   EXPECT_EQ(link.arguments, L"");
   EXPECT_EQ(ReadStringAt(kChromeCommand, L""), Quoted(chromeExe));
 
