@@ -197,7 +197,8 @@ TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactl
   ASSERT_TRUE(WriteStringAt(bobMain, L"Search Page", L"about:blank"));
   // Google's name only from the 18th character on.
   ASSERT_TRUE(WriteStringAt(bobMain, L"Default_Search_URL", L"http://hijack.test/www.google.com"));
-  const std::wstring pages = LinesToMultiString(L"https://duckduckgo.com/\n\nhttp://second.example-hijack.test/");
+  // Written in the line form, one entry a line.
+  const std::wstring pages = L"https://duckduckgo.com/\nhttp://second.example-hijack.test/";
   RegKey main = OpenKey(bobMain, kRegWrite);
   ASSERT_TRUE(main);
   ASSERT_TRUE(WriteValue(main, L"Secondary Start Pages", REG_MULTI_SZ, pages.data(),
