@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "browsers/firefox_addons.h"
 #include "browsers/firefox_pref_line.h"
 #include "browsers/preference_document.h"
 #include "browsers/preference_elements.h"
@@ -194,6 +195,9 @@ void ExerciseDocument(const std::wstring& text) {
   PreferenceDocument doc(text);
   const size_t size = doc.Text().size();
   Queries(doc);
+  const std::vector<tavrin::FirefoxAddon> addons = tavrin::ReadFirefoxAddons(doc);
+  Check(addons.size() <= tavrin::kMaxFirefoxAddons);
+  for (const tavrin::FirefoxAddon& addon : addons) tavrin::IsBuiltInFirefoxAddon(addon);
 
   std::vector<Found> all;
   PreferenceNode root;

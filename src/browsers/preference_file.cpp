@@ -119,6 +119,20 @@ bool PreferenceDocument::Save(const std::wstring& path) {
   return file.Write(text_) == EncodedBytes(text_, encoding_).size() - MarkLength(encoding_);
 }
 
+namespace {
+
+bool ReadSearchPlugin(const std::wstring& filePath, std::wstring& name, bool mustBePlugin) {
+  name.clear();
+  if (FileSize(filePath) > PreferenceDocument::kMaxText) return false;
+  std::wstring text;
+  if (!ReadTextFile(filePath, text, TextEncoding::Utf8)) return false;
+  if (mustBePlugin && !LooksLikeSearchPlugin(text)) return false;
+  name = SearchPluginName(text);
+  return true;
+}
+
+}  // namespace
+
 bool SavePreferenceFile(PreferenceDocument& doc) {
   if (doc.Save()) return true;
   if (!doc.CanSave()) return false;
@@ -166,10 +180,13 @@ bool RemoveFirefoxPref(const std::wstring& filePath, const std::wstring& name) {
 }
 
 std::wstring ReadSearchPluginName(const std::wstring& filePath) {
-  if (FileSize(filePath) > PreferenceDocument::kMaxText) return {};
-  std::wstring text;
-  if (!ReadTextFile(filePath, text, TextEncoding::Utf8)) return {};
-  return SearchPluginName(text);
+  std::wstring name;
+  ReadSearchPlugin(filePath, name, false);
+  return name;
+}
+
+bool ReadSearchPlugin(const std::wstring& filePath, std::wstring& name) {
+  return ReadSearchPlugin(filePath, name, true);
 }
 
 }  // namespace tavrin

@@ -33,5 +33,8 @@ bool RemoveFirefoxPref(const std::wstring& filePath, const std::wstring& name);
 // The "<ShortName>" of a search plug-in file read as UTF-8; empty when the
 // file cannot be read or has none.
 std::wstring ReadSearchPluginName(const std::wstring& filePath);
+// The same for a file that must be a search plug-in: false when it cannot
+// be read or holds no plug-in element (LooksLikeSearchPlugin).
+bool ReadSearchPlugin(const std::wstring& filePath, std::wstring& name);
 
 }  // namespace tavrin

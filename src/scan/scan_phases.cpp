@@ -2,6 +2,9 @@
 
 #include "scan/autostart_scan.h"
 #include "scan/chromium_scan.h"
+#include "scan/edge_uwp_scan.h"
+#include "scan/firefox_scan.h"
+#include "scan/ie_scan.h"
 #include "scan/programs_phase.h"
 #include "scan/scan_session.h"
 
@@ -15,9 +18,13 @@ std::span<const ScanPhase> ScanPhases() {
   static constexpr ScanPhase kPhases[] = {
       {6, nullptr, ScanPrograms},
       {35, nullptr, ScanAutostart},
+      {38, EdgeUwpApplies, ScanEdgeUwp},
       {38, nullptr, ScanEdge},
+      {40, nullptr, ScanInternetExplorer},
       {45, nullptr, ScanChrome},
+      {47, nullptr, ScanFirefox},
       {50, nullptr, ScanOtherChromium},
+      {52, nullptr, ScanOtherFirefox},
   };
   return kPhases;
 }
