@@ -1,8 +1,9 @@
-// A machine whose console user has hijacked Chromium browsers (Google
-// Chrome and one found on the fly, both running) beside a clean Microsoft
-// Edge, scanned and cleaned by the real program in one quiet run: every
-// checked browser row is undone, the browsers were ended first, and
-// nothing that no row names has changed.
+// A machine whose console user has hijacked browsers (Google Chrome, one
+// Chromium browser found on the fly and Firefox, all running, and Internet
+// Explorer's settings) beside a clean Microsoft Edge, scanned and cleaned
+// by the real program in one quiet run: every checked browser row is
+// undone, the browsers were ended first, and nothing that no row names has
+// changed.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -34,6 +35,15 @@ namespace {
 
 constexpr wchar_t kHijack[] = L"http://search.example-hijack.test";
 constexpr wchar_t kChromePolicies[] = L"HKCU\\Software\\Policies\\Google\\Chrome";
+constexpr wchar_t kIeMain[] = L"HKCU\\Software\\Microsoft\\Internet Explorer\\Main";
+constexpr wchar_t kIeScopes[] = L"HKLM32\\SOFTWARE\\Microsoft\\Internet Explorer\\SearchScopes";
+constexpr wchar_t kIeScope[] =
+    L"HKLM32\\SOFTWARE\\Microsoft\\Internet Explorer\\SearchScopes\\{A0000000-0000-0000-0000-000000000001}";
+constexpr wchar_t kIePolicyMain[] = L"HKLM64\\SOFTWARE\\Policies\\Microsoft\\Internet Explorer\\Main";
+constexpr wchar_t kHelperClass[] = L"HKCU\\Software\\Classes\\CLSID\\{11111111-2222-3333-4444-555555555555}";
+constexpr wchar_t kHelperObject[] =
+    L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\"
+    L"{11111111-2222-3333-4444-555555555555}";
 constexpr wchar_t kChromeCommand[] = L"HKCU\\Software\\Clients\\StartMenuInternet\\Google Chrome\\shell\\open\\command";
 // An unpacked extension whose planted path leads out of the profile, to a
 // folder beside the browsers: its settings go, the folder stays.
@@ -114,6 +124,29 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   const std::wstring edge = local + L"\\Microsoft\\Edge\\User Data";
   ASSERT_TRUE(test::CopyFixtureTree(L"chrome-clean\\User Data", edge));
 
+  // Firefox with the hijacked profile, running from its install folder.
+  const std::wstring firefoxData = ShellFolder(CSIDL_APPDATA) + L"\\Mozilla\\Firefox";
+  const std::wstring firefox = firefoxData + L"\\" + test::kFirefoxHijackedProfile;
+  const std::wstring firefoxExe = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Mozilla Firefox\\firefox.exe";
+  ASSERT_TRUE(test::SeedFirefoxData(L"firefox-hijacked", test::kFirefoxHijackedProfile, firefoxData,
+                                    ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Mozilla Firefox"));
+  ASSERT_TRUE(CopyFileW(test::HelperPath().c_str(), firefoxExe.c_str(), FALSE));
+  const std::wstring xpi = firefox + L"\\extensions\\" + test::kPlantedAddonId + L".xpi";
+
+  // Internet Explorer: the user's start page, a search scope of the
+  // machine, a helper object of the user's and a start page policy.
+  ASSERT_TRUE(WriteStringAt(kIeMain, L"Start Page", L"http://portal.example-hijack.test/"));
+  ASSERT_TRUE(WriteStringAt(kIeScope, L"DisplayName", L"Hijack Search"));
+  ASSERT_TRUE(WriteStringAt(kIeScope, L"URL", std::wstring(kHijack) + L"/?q={searchTerms}"));
+  const std::wstring helper = ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Hijack\\helper.dll";
+  ASSERT_TRUE(CreateFolderTree(ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Hijack"));
+  ASSERT_TRUE(test::WriteBytes(helper, "MZ unsigned helper"));
+  ASSERT_TRUE(WriteStringAt(std::wstring(kHelperClass), L"", L"Hijack Helper"));
+  ASSERT_TRUE(WriteStringAt(std::wstring(kHelperClass) + L"\\InprocServer32", L"", helper));
+  ASSERT_TRUE(CreateKey(kHelperObject));
+  ASSERT_TRUE(WriteStringAt(kIePolicyMain, L"Start Page", L"http://policy.example-hijack.test/"));
+  ASSERT_TRUE(WriteDwordAt(L"HKLM64\\SOFTWARE\\Policies\\Microsoft\\Internet Explorer\\Control Panel", L"HomePage", 1));
+
   // Chrome's policies, one of them the user's own; a hijacked Start menu
   // shortcut and Start Menu Internet command.
   ASSERT_TRUE(WriteStringAt(kChromePolicies, L"HomepageLocation", std::wstring(kHijack) + L"/policy"));
@@ -125,19 +158,21 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   ASSERT_TRUE(WriteStringAt(kChromeCommand, L"", Quoted(chromeExe) + L" " + kHijack + L"/menu"));
 
   std::map<std::wstring, std::string> before;
-  for (const std::wstring& folder : {local + L"\\Google", local + L"\\Vendor", local + L"\\Microsoft\\Edge", outside})
-    Snapshot(folder, before);
+  const std::vector<std::wstring> watched = {local + L"\\Google", local + L"\\Vendor", local + L"\\Microsoft\\Edge",
+                                             outside, firefoxData, ShellFolder(CSIDL_COMMON_APPDATA) + L"\\Hijack"};
+  for (const std::wstring& folder : watched) Snapshot(folder, before);
 
-  test::ChildProcess chromeRunning, otherRunning;
+  test::ChildProcess chromeRunning, otherRunning, firefoxRunning;
   ASSERT_TRUE(chromeRunning.Start(Quoted(chromeExe) + L" wait 120000"));
   ASSERT_TRUE(otherRunning.Start(Quoted(otherExe) + L" wait 120000"));
+  ASSERT_TRUE(firefoxRunning.Start(Quoted(firefoxExe) + L" wait 120000"));
 
   ASSERT_EQ(RunTavrin(L"/ScanRemove /Quiet /NoRP"), 0u);
   // Both browsers were ended by the removal, long before their own end.
-  chromeRunning.Wait(5000);
-  otherRunning.Wait(5000);
-  EXPECT_FALSE(chromeRunning.Running());
-  EXPECT_FALSE(otherRunning.Running());
+  for (test::ChildProcess* browser : {&chromeRunning, &otherRunning, &firefoxRunning}) {
+    browser->Wait(5000);
+    EXPECT_FALSE(browser->Running());
+  }
 
   const std::wstring report = LatestRemovalReport();
   const std::wstring forUser = L" for " + user + L".";
@@ -158,6 +193,18 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
       L"\tSuccessfully fixed \"Startup page (Vendor Browser)\"" + forUser,
       L"\tSuccessfully fixed Vendor Browser's default search provider" + forUser,
       L"\tSuccessfully removed Vendor Browser's extension \"Search Helper Plus\"" + forUser,
+      L"\tSuccessfully reset Firefox Home page" + forUser,
+      L"\tSuccessfully removed Firefox Default Search Provider \"Firefox default search provider\"" + forUser,
+      L"\tSuccessfully deleted Firefox Extension \"Search Helper Plus\"" + forUser,
+      L"\tSuccessfully changed \"Start Page\" to \"https://www.google.com/\"" + forUser,
+      // Wine's own default page.
+      L"\tSuccessfully changed \"Default_Page_URL\" to \"https://www.google.com/\" for (All users).",
+      L"\tSuccessfully deleted IE search provider Hijack Search for (All users).",
+      L"\tSuccessfully deleted IE Ad-on \"Hijack Helper\"" + forUser,
+      // Both registry views share the policies key, and the scan lists it
+      // for each; the second row finds the value gone.
+      L"\tSuccessfully removed IE's GP Start Page \"http://policy.example-hijack.test/\" for (All users).",
+      L"\tSuccessfully removed IE's GP Start Page \"http://policy.example-hijack.test/\" for (All users).",
   };
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(BrowserLines(report), expected) << report;
@@ -183,12 +230,20 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   ASSERT_TRUE(ReadShortcut(programs + L"\\Chrome.lnk", link));
   EXPECT_EQ(link.arguments, L"");
   EXPECT_EQ(ReadStringAt(kChromeCommand, L""), Quoted(chromeExe));
+  EXPECT_FALSE(FileExists(xpi));
+  EXPECT_EQ(ReadStringAt(kIeMain, L"Start Page"), L"https://www.google.com/");
+  EXPECT_FALSE(KeyExists(kIeScope));
+  const std::wstring google = std::wstring(kIeScopes) + L"\\{3CB12E97-BDDF-4488-8C61-217335DD319F}";
+  EXPECT_EQ(ReadStringAt(kIeScopes, L"DefaultScope"), L"{3CB12E97-BDDF-4488-8C61-217335DD319F}");
+  EXPECT_EQ(ReadStringAt(google, L"URL"), L"https://www.google.com/search?q={searchTerms}");
+  EXPECT_FALSE(KeyExists(kHelperObject));
+  EXPECT_TRUE(KeyExists(kHelperClass)) << "the class registration is not the add-on's row";
+  EXPECT_FALSE(KeyExists(kIePolicyMain, L"Start Page"));
 
   // Every file no row named is as it was; the edited documents are the
   // originals less what was removed (checked by check_edits.py).
   std::map<std::wstring, std::string> after;
-  for (const std::wstring& folder : {local + L"\\Google", local + L"\\Vendor", local + L"\\Microsoft\\Edge", outside})
-    Snapshot(folder, after);
+  for (const std::wstring& folder : watched) Snapshot(folder, after);
   const std::wstring edits = test::BrowserEditsFolder();
   test::RemoveTreeForTest(edits);
   ASSERT_TRUE(CreateFolderTree(edits));
@@ -197,9 +252,21 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   for (const auto& [path, bytes] : before) {
     const bool edited = EndsWithNoCase(path, L"\\Default\\Preferences") &&
                         path.find(L"\\Microsoft\\Edge\\") == std::wstring::npos;
-    if (EqualsNoCase(path, chromeApp + L"\\master_preferences")) continue;
+    if (EqualsNoCase(path, chromeApp + L"\\master_preferences") || EqualsNoCase(path, xpi)) continue;
     ASSERT_EQ(after.count(path), 1u) << path;
-    if (!edited) {
+    if (EqualsNoCase(path, firefox + L"\\prefs.js")) {
+      // The two hijacked lines lose their text, their line breaks stay.
+      std::string expectedPrefs = bytes;
+      for (const char* name : {"user_pref(\"browser.startup.homepage\"", "user_pref(\"browser.search.defaultenginename\""}) {
+        const size_t at = expectedPrefs.find(name);
+        ASSERT_NE(at, std::string::npos) << name;
+        expectedPrefs.erase(at, expectedPrefs.find('\n', at) - at);
+      }
+      EXPECT_EQ(after[path], expectedPrefs);
+      continue;
+    }
+    const bool addons = EqualsNoCase(path, firefox + L"\\extensions.json");
+    if (!edited && !addons) {
       EXPECT_EQ(after[path], bytes) << path;
       continue;
     }
@@ -207,15 +274,20 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
     const std::wstring repaired = edits + L"\\repaired-" + std::to_wstring(n++) + L".json";
     ASSERT_TRUE(test::WriteBytes(original, bytes));
     ASSERT_TRUE(test::WriteBytes(repaired, after[path]));
-    manifest += LinuxPath(original) + "\t" + LinuxPath(repaired) +
-                "\thomepage\t+\tsession\tstartup_urls\t#0\t+\tsession\tstartup_urls\t#0\t+\t"
+    manifest += LinuxPath(original) + "\t" + LinuxPath(repaired);
+    if (addons) {
+      // The planted add-on is the list's first element.
+      manifest += "\taddons\t#0\n";
+      continue;
+    }
+    manifest += "\thomepage\t+\tsession\tstartup_urls\t#0\t+\tsession\tstartup_urls\t#0\t+\t"
                 "default_search_provider_data\t+\textensions\tsettings\tmbjblcjnbcejffjjakcgcokenaddfdaf";
     if (path.find(L"\\Google\\") != std::wstring::npos)
       manifest += "\t+\textensions\tsettings\tpppppppppppppppppppppppppppppppp";
     manifest += "\n";
   }
-  EXPECT_EQ(n, 2);
-  EXPECT_EQ(after.size(), before.size() - 1);
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(after.size(), before.size() - 2);
   ASSERT_TRUE(test::WriteBytes(edits + L"\\manifest.txt", manifest));
   CoUninitialize();
 }
