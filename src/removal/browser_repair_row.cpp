@@ -41,6 +41,22 @@ RowRepair Repaired(bool succeeded, std::wstring line) {
 
 std::wstring ForUser(const BrowserRow& row) { return L" for " + row.user + L".\r\n"; }
 
+std::wstring Lead(bool ok, const wchar_t* done, const wchar_t* todo) {
+  return ok ? std::wstring(L"\tSuccessfully ") + done : std::wstring(L"\tFailed to ") + todo;
+}
+
+RowRepair RepairShortcutRow(const ScanSession& scan, const BrowserRow& row, const std::wstring& browser, bool others) {
+  if (EqualsNoCase(row.name, L"Start Menu Internet shortcut")) {
+    if (row.key.empty()) return {};
+    const bool ok = RemoveStartMenuArgument(scan, row.key, row.valueData.empty() ? row.column2 : row.valueData);
+    return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + browser + (others && ok ? L"'s" : L"") +
+                            L" Start Menu Internet shortcut" + ForUser(row));
+  }
+  if (row.path.size() < 10) return {};
+  const bool ok = ClearShortcutArguments(scan, row.path);
+  return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + browser + L" shortcut \"" + row.name + L"\"" + ForUser(row));
+}
+
 bool SplitScannedRoot(const ScanSession& scan, const std::wstring& key, std::wstring& rest) {
   auto split = [&](const std::wstring& root) {
     if (root.empty() || key.size() <= root.size() + 1 || !StartsWithNoCase(key, root) || key[root.size()] != L'\\')

@@ -31,6 +31,8 @@ RowRepair Repaired(bool succeeded, std::wstring line);
 
 // " for " + user + ".\r\n", the tail of most lines.
 std::wstring ForUser(const BrowserRow& row);
+// "\tSuccessfully " + done, or "\tFailed to " + todo.
+std::wstring Lead(bool ok, const wchar_t* done, const wchar_t* todo);
 
 // The key begins with the root of a scanned account ("HKU\" + SID) or of
 // a machine view ("HKLM64", "HKLM32") and a backslash; `rest` gets what
@@ -56,6 +58,14 @@ bool ClearShortcutArguments(const ScanSession& scan, const std::wstring& path);
 // \open\command" is cut and the trimmed rest written back. Success when
 // the argument is gone afterwards (also when it already was).
 bool RemoveStartMenuArgument(const ScanSession& scan, const std::wstring& key, const std::wstring& argument);
+
+// The shortcut rows of the Chromium and Firefox families and of Internet
+// Explorer: a Start Menu Internet command ("Registry Key", the argument in
+// "Value data" or column 2) or a shortcut file ("Path"). The lines name
+// `browser` ("Chrome", "MS Edge", "Firefox", "IE"); for a browser found on
+// the fly (`others`) they take its own name and the Start Menu line its
+// possessive on success.
+RowRepair RepairShortcutRow(const ScanSession& scan, const BrowserRow& row, const std::wstring& browser, bool others);
 
 // Deletes the value when it is there; success when it is gone.
 bool DeleteValueIfPresent(const std::wstring& key, const std::wstring& valueName);

@@ -25,7 +25,6 @@ constexpr wchar_t kSearchProvider[] = L"default_search_provider_data";
 constexpr wchar_t kSearchUrl[] = L"default_search_provider_data->template_url_data->url";
 constexpr wchar_t kExtensionSettings[] = L"extensions->settings->";
 constexpr wchar_t kPolicies[] = L"Software\\Policies\\";
-constexpr wchar_t kStartMenuRow[] = L"Start Menu Internet shortcut";
 
 struct Family {
   int start, search, extension, shortcut, reset, policy;
@@ -62,10 +61,6 @@ struct Context {
 };
 
 // "\tSuccessfully fixed " / "\tFailed to fix " and the like.
-std::wstring Lead(bool ok, const wchar_t* done, const wchar_t* todo) {
-  return ok ? std::wstring(L"\tSuccessfully ") + done : std::wstring(L"\tFailed to ") + todo;
-}
-
 enum class Edit { Gone, Done, Failed };
 
 bool Succeeded(Edit edit) { return edit != Edit::Failed; }
@@ -99,15 +94,16 @@ Edit LoadForEdit(const std::wstring& path, PreferenceDocument& document) {
 
 Edit SaveEdit(PreferenceDocument& document) { return SavePreferenceFile(document) ? Edit::Done : Edit::Failed; }
 
-// The home page goes only while it is still the address the scan found:
-// one the user set since is theirs.
-Edit RemoveHomePage(const Context& c) {
+// The setting goes only while `urlPath` still holds the address the scan
+// found: one the user set since is theirs. `node` is what is cut (the
+// home page itself, or the whole search provider).
+Edit RemoveWhileItHolds(const Context& c, const wchar_t* urlPath, const wchar_t* node) {
   PreferenceDocument document;
   const Edit loaded = LoadForEdit(c.row.path, document);
   if (loaded != Edit::Done) return loaded;
   std::wstring url;
-  if (document.GetString(kHomePage, url) != PreferenceKind::String || url != c.row.url) return Edit::Gone;
-  if (!document.DeletePath(kHomePage)) return Edit::Failed;
+  if (document.GetString(urlPath, url) != PreferenceKind::String || url != c.row.url) return Edit::Gone;
+  if (!document.DeletePath(node)) return Edit::Failed;
   return SaveEdit(document);
 }
 
@@ -134,22 +130,12 @@ Edit RemoveStartupUrl(const Context& c) {
   return SaveEdit(document);
 }
 
-Edit RemoveSearchProvider(const Context& c) {
-  PreferenceDocument document;
-  const Edit loaded = LoadForEdit(c.row.path, document);
-  if (loaded != Edit::Done) return loaded;
-  std::wstring url;
-  if (document.GetString(kSearchUrl, url) != PreferenceKind::String || url != c.row.url) return Edit::Gone;
-  if (!document.DeletePath(kSearchProvider)) return Edit::Failed;
-  return SaveEdit(document);
-}
-
 RowRepair RepairPage(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.empty() || row.key.empty()) return {};
   Edit edit = Edit::Failed;
   if (IsProfilePreferenceFile(c, row.path) && !row.url.empty()) {
-    if (EqualsNoCase(row.key, kHomePage)) edit = RemoveHomePage(c);
+    if (EqualsNoCase(row.key, kHomePage)) edit = RemoveWhileItHolds(c, kHomePage, kHomePage);
     else if (EqualsNoCase(row.key, kStartupUrls)) edit = RemoveStartupUrl(c);
   }
   const bool ok = Succeeded(edit);
@@ -160,7 +146,7 @@ RowRepair RepairPage(const Context& c) {
 RowRepair RepairSearch(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.empty()) return {};
-  const bool ok = IsProfilePreferenceFile(c, row.path) && !row.url.empty() && Succeeded(RemoveSearchProvider(c));
+  const bool ok = IsProfilePreferenceFile(c, row.path) && !row.url.empty() && Succeeded(RemoveWhileItHolds(c, kSearchUrl, kSearchProvider));
   return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + L"'s default search provider" + ForUser(row));
 }
 
@@ -208,21 +194,6 @@ RowRepair RepairExtension(const Context& c) {
   if (ok && folder) ok = RemoveExtensionFolder(c);
   return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() + L"'s extension \"" + row.name + L"\"" +
                           ForUser(row));
-}
-
-RowRepair RepairShortcut(const Context& c) {
-  const BrowserRow& row = c.row;
-  if (EqualsNoCase(row.name, kStartMenuRow)) {
-    if (row.key.empty()) return {};
-    const bool ok = RemoveStartMenuArgument(c.scan(), row.key, row.column2);
-    if (!c.family.others)
-      return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + L" Start Menu Internet shortcut" + ForUser(row));
-    return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + (ok ? L"'s" : L"") +
-                            L" Start Menu Internet shortcut" + ForUser(row));
-  }
-  if (row.path.size() < 10) return {};
-  const bool ok = ClearShortcutArguments(c.scan(), row.path);
-  return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + L" shortcut \"" + row.name + L"\"" + ForUser(row));
 }
 
 // A policy key of the row's browser below a scanned root.
@@ -342,7 +313,7 @@ RowRepair RepairChromiumRow(RemovalSession& session, const BrowserRow& row) {
     case 0: return RepairPage(c);
     case 1: return RepairSearch(c);
     case 2: return RepairExtension(c);
-    case 3: return RepairShortcut(c);
+    case 3: return RepairShortcutRow(c.scan(), row, c.Browser(), c.family.others);
     case 4: return RepairReset(c);
     case 5: return RepairPolicy(c);
   }

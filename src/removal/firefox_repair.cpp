@@ -48,10 +48,6 @@ struct Context {
   std::wstring Browser() const { return family.others ? row.clsid : std::wstring(L"Firefox"); }
 };
 
-std::wstring Lead(bool ok, const wchar_t* done, const wchar_t* todo) {
-  return ok ? std::wstring(L"\tSuccessfully ") + done : std::wstring(L"\tFailed to ") + todo;
-}
-
 // A file of a profile folder, by its name, where the scans found it.
 bool IsProfileFile(const Context& c, const std::wstring& path, const wchar_t* name) {
   return EqualsNoCase(LastPartOf(path), name) && LiesInScannedProfile(c.scan(), path);
@@ -173,22 +169,6 @@ RowRepair RepairExtension(const Context& c) {
   return repair;
 }
 
-RowRepair RepairShortcut(const Context& c) {
-  const BrowserRow& row = c.row;
-  if (EqualsNoCase(row.name, L"Start Menu Internet shortcut")) {
-    if (row.key.empty()) return {};
-    const std::wstring argument = row.valueData.empty() ? row.column2 : row.valueData;
-    const bool ok = RemoveStartMenuArgument(c.scan(), row.key, argument);
-    if (!c.family.others)
-      return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + L"Firefox Start Menu Internet shortcut" + ForUser(row));
-    return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + (ok ? L"'s" : L"") +
-                            L" Start Menu Internet shortcut" + ForUser(row));
-  }
-  if (row.path.size() < 10) return {};
-  const bool ok = ClearShortcutArguments(c.scan(), row.path);
-  return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + L" shortcut \"" + row.name + L"\"" + ForUser(row));
-}
-
 enum class Reset { None, SearchProviders, AddOns, Extensions, Settings, UserPreferences };
 
 Reset ResetOf(const Context& c) {
@@ -284,7 +264,7 @@ RowRepair RepairFirefoxRow(RemovalSession& session, const BrowserRow& row) {
     return RepairSearchPlugin(c);
   }
   if (row.group == family->extension) return RepairExtension(c);
-  if (row.group == family->shortcut) return RepairShortcut(c);
+  if (row.group == family->shortcut) return RepairShortcutRow(c.scan(), row, c.Browser(), c.family.others);
   if (row.group == family->reset) return RepairReset(c);
   return {};
 }

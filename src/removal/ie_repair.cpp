@@ -150,21 +150,6 @@ RowRepair RepairAddOn(const Context& c) {
                           L"\"" + ForUser(row));
 }
 
-RowRepair RepairShortcut(const Context& c) {
-  const BrowserRow& row = c.row;
-  if (EqualsNoCase(row.name, L"Start Menu Internet shortcut")) {
-    if (row.key.empty()) return {};
-    const bool ok = RemoveStartMenuArgument(c.scan(), row.key, row.valueData.empty() ? row.column2 : row.valueData);
-    return Repaired(ok, (ok ? L"\tSuccessfully fixed IE Start Menu Internet shortcut"
-                            : L"\tFailed to fix IE Start Menu Internet shortcut") +
-                            ForUser(row));
-  }
-  if (row.path.size() < 10) return {};
-  const bool ok = ClearShortcutArguments(c.scan(), row.path);
-  return Repaired(ok, (ok ? L"\tSuccessfully fixed IE shortcut \"" : L"\tFailed to fix IE shortcut \"") + row.name +
-                          L"\"" + ForUser(row));
-}
-
 RowRepair RepairPolicy(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.key.empty()) return {};
@@ -230,7 +215,7 @@ RowRepair RepairIeRow(RemovalSession& session, const BrowserRow& row) {
     case kGroupIeStartPages: return RepairPage(c);
     case kGroupIeSearchProviders: return RepairSearchProvider(c);
     case kGroupIeAddOns: return RepairAddOn(c);
-    case kGroupIeShortcuts: return RepairShortcut(c);
+    case kGroupIeShortcuts: return RepairShortcutRow(*session.scan, row, L"IE", false);
     case kGroupIeResetOptions: return RepairReset(c);
     case kGroupIePolicies: return RepairPolicy(c);
   }

@@ -51,12 +51,6 @@ constexpr char kOutsideExtension[] =
     "\"pppppppppppppppppppppppppppppppp\":{\"manifest\":{\"name\":\"Outside Helper\"},"
     "\"path\":\"..\\\\..\\\\..\\\\..\\\\..\\\\Outside Helper\"},";
 
-std::wstring SourceFile(const char* relative) {
-  std::wstring path = L"Z:";
-  for (char c : std::string(TAVRIN_SOURCE_DIR) + "/" + relative) path += c == '/' ? L'\\' : wchar_t(c);
-  return path;
-}
-
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 // Every file below the folders with its bytes.
@@ -89,7 +83,7 @@ std::string LinuxPath(const std::wstring& windowsPath) {
 TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   std::wstring definitions;
-  ASSERT_TRUE(ReadTextFile(SourceFile("data/definitions/browsers.txt"), definitions));
+  ASSERT_TRUE(ReadTextFile(ProjectFile("data/definitions/browsers.txt"), definitions));
   ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4251\n" + definitions), L"");
   InteractiveUser console;
   const std::wstring user = console.AccountName();

@@ -24,12 +24,6 @@ namespace {
 
 using test::kPlantedExtensionId;
 
-std::wstring SourceFile(const char* relative) {
-  std::wstring path = L"Z:";
-  for (char c : std::string(TAVRIN_SOURCE_DIR) + "/" + relative) path += c == '/' ? L'\\' : wchar_t(c);
-  return path;
-}
-
 // One subsection: its title line and the entry lines up to the next title.
 std::wstring Subsection(const std::wstring& section, const std::wstring& title) {
   const std::wstring head = L"\r\n\t" + title + L":\r\n";
@@ -45,7 +39,7 @@ std::wstring Subsection(const std::wstring& section, const std::wstring& title) 
 
 TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
   std::wstring definitions;
-  ASSERT_TRUE(ReadTextFile(SourceFile("data/definitions/browsers.txt"), definitions));
+  ASSERT_TRUE(ReadTextFile(ProjectFile("data/definitions/browsers.txt"), definitions));
   ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4250\n" + definitions), L"");
   InteractiveUser console;
   const std::wstring user = console.AccountName();
