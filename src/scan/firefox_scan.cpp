@@ -402,7 +402,8 @@ void AddStartMenuInternetRow(FirefoxScan& c, const std::wstring& key, const std:
 void ScanStartMenuRoot(FirefoxScan& c, const std::wstring& clientsKey, const std::wstring& executable,
                        const std::wstring& profileFolder, const Where& where) {
   RegKey clients = OpenKey(clientsKey, kRegRead);
-  if (!clients) return;
+  // A key the two machine views share is read once, in the 64-bit view.
+  if (!clients || !HasOwnKeyInView(clientsKey)) return;
   for (const std::wstring& client : SubKeyNames(clients)) {
     if (c.Cancelled()) return;
     if (!where.other && !StartsWithNoCase(client, L"Firefox")) continue;

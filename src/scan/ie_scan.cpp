@@ -54,6 +54,8 @@ struct IeScan {
 };
 
 // Every scanned account, then both machine views: no account is left out.
+// A key the two views share (HasOwnKeyInView) is read in the 64-bit view
+// only, so that it gives one row.
 std::vector<Root> RootsOf(const ScanEnvironment& scan) {
   std::vector<Root> roots;
   const UserList& users = scan.session->users;
@@ -93,7 +95,7 @@ void ScanPages(IeScan& c) {
     if (c.Cancelled()) return;
     const std::wstring mainKey = root.software + L"\\Microsoft\\Internet Explorer\\Main";
     RegKey main = OpenKey(mainKey, kRegRead);
-    if (!main) continue;
+    if (!main || !HasOwnKeyInView(mainKey)) continue;
     for (const wchar_t* value : kPageValues) {
       std::wstring url;
       if (!ReadText(main, value, url)) continue;
@@ -141,7 +143,7 @@ std::wstring ScopeDisplayName(const RegKey& scope, const std::wstring& scopeName
 template <typename Visit>
 void ForEachHijackedScope(IeScan& c, const std::wstring& scopesKey, const wchar_t* section, Visit visit) {
   RegKey scopes = OpenKey(scopesKey, kRegRead);
-  if (!scopes) return;
+  if (!scopes || !HasOwnKeyInView(scopesKey)) return;
   for (const std::wstring& scopeName : SubKeyNames(scopes)) {
     if (c.Cancelled()) return;
     DispatchPendingMessages();
@@ -224,7 +226,7 @@ void ScanAddOns(IeScan& c) {
     if (c.Cancelled()) return;
     AddOnScan a{c, root, {}};
     const std::wstring toolbarKey = root.software + L"\\Microsoft\\Internet Explorer\\Toolbar";
-    if (RegKey toolbar = OpenKey(toolbarKey, kRegRead)) {
+    if (RegKey toolbar = OpenKey(toolbarKey, kRegRead); toolbar && HasOwnKeyInView(toolbarKey)) {
       std::wstring name;
       DWORD type = 0, length = 0;
       for (DWORD index = 0; !c.Cancelled() && EnumValue(toolbar, index, name, type, length); ++index)
@@ -234,7 +236,7 @@ void ScanAddOns(IeScan& c) {
                                  L"Ext\\Settings", L"Ext\\Stats"}) {
       const std::wstring placeKey = root.software + L"\\Microsoft\\Windows\\CurrentVersion\\" + place;
       RegKey key = OpenKey(placeKey, kRegRead);
-      if (!key) continue;
+      if (!key || !HasOwnKeyInView(placeKey)) continue;
       for (const std::wstring& clsid : SubKeyNames(key)) {
         if (c.Cancelled()) return;
         DispatchPendingMessages();
@@ -278,7 +280,7 @@ void ScanShortcuts(IeScan& c) {
     if (c.Cancelled()) return;
     const std::wstring key = root.software + L"\\Clients\\StartMenuInternet\\IEXPLORE.EXE\\shell\\open\\command";
     std::wstring command;
-    if (!ReadStringAt(key, L"", command)) continue;
+    if (!ReadStringAt(key, L"", command) || !HasOwnKeyInView(key)) continue;
     const size_t tail = FindNoCase(command, L"\\iexplore.exe");
     if (tail == std::wstring::npos) continue;
     std::wstring argument = command.substr(tail + 13);
@@ -311,6 +313,7 @@ void ScanPolicies(IeScan& c) {
   for (const Root& root : c.roots) {
     if (c.Cancelled()) return;
     const std::wstring policy = root.software + L"\\Policies\\Microsoft\\Internet Explorer";
+    if (!HasOwnKeyInView(policy)) continue;
     if (DwordSet(policy + L"\\Control Panel", L"HomePage")) {
       const std::wstring mainKey = policy + L"\\Main";
       std::wstring url;
@@ -368,18 +371,18 @@ void ScanResetOptions(IeScan& c) {
     if (c.Cancelled()) return;
     const std::wstring internet = root.software + L"\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
     std::wstring proxy;
-    if (ReadStringAt(internet, L"ProxyServer", proxy) && !Trim(proxy).empty() && DwordSet(internet, L"ProxyEnable"))
+    if (HasOwnKeyInView(internet) && ReadStringAt(internet, L"ProxyServer", proxy) && !Trim(proxy).empty() && DwordSet(internet, L"ProxyEnable"))
       AddResetOption(c, root, L"Reset Proxy", kOptionLabel,
                      L"This option is present because a proxy was found for this user.", internet);
 
     const std::wstring winlogon = root.software + L"\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
     std::wstring shell;
-    if (ReadStringAt(winlogon, L"Shell", shell) && !IsDefaultShell(shell, c.scan.session->systemFolders.windows))
+    if (HasOwnKeyInView(winlogon) && ReadStringAt(winlogon, L"Shell", shell) && !IsDefaultShell(shell, c.scan.session->systemFolders.windows))
       AddResetOption(c, root, L"Reset Shell", kOptionLabel,
                      L"This option is present because a Shell hijack was found for this user.", winlogon, L"Shell");
 
     const std::wstring policy = root.software + L"\\Policies\\Microsoft\\Internet Explorer";
-    if (KeyExists(policy + L"\\Control Panel", L"HomePage") || KeyExists(policy + L"\\Main"))
+    if (HasOwnKeyInView(policy) && (KeyExists(policy + L"\\Control Panel", L"HomePage") || KeyExists(policy + L"\\Main")))
       AddResetOption(c, root, L"Reset Internet Explorer Policies", kOptionLabel,
                      L"This option is listed because a possibly hijacked policy was found for this user.", policy);
   }
@@ -387,7 +390,7 @@ void ScanResetOptions(IeScan& c) {
     if (c.Cancelled()) return;
     const std::wstring storageKey = root.key + L"\\SOFTWARE\\Microsoft\\Internet Explorer\\DomStorage";
     RegKey storage = OpenKey(storageKey, kRegRead);
-    if (!storage || SubKeyCount(storage) <= 1) continue;
+    if (!storage || SubKeyCount(storage) <= 1 || !HasOwnKeyInView(storageKey)) continue;
     AddResetOption(c, root, L"Reset IE's DOM Storage", L"\r\n\t\tReset option: ",
                    L"Check this item if you want to reset IE's DOM Storage", storageKey);
   }

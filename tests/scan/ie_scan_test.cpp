@@ -249,6 +249,10 @@ TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactl
   ASSERT_TRUE(WriteDwordAt(policy + L"\\Infodelivery\\Restrictions", L"UsePolicySearchProvidersOnly", 1));
   ASSERT_TRUE(WriteStringAt(policy + L"\\SearchScopes\\{C1}", L"DisplayName", L"Policy Search"));
   ASSERT_TRUE(WriteStringAt(policy + L"\\SearchScopes\\{C1}", L"URL", L"http://policy.example-hijack.test/?q="));
+  // The machine's policy key is one key for both views: one row.
+  const std::wstring machinePolicy = MachineKey(L"HKLM64\\SOFTWARE\\Policies\\Microsoft\\Internet Explorer");
+  ASSERT_TRUE(WriteDwordAt(machinePolicy + L"\\Control Panel", L"HomePage", 1));
+  ASSERT_TRUE(WriteStringAt(machinePolicy + L"\\Main", L"Start Page", L"http://machine-policy.example-hijack.test/"));
   // Carol's policy pages are not in force: no "HomePage" switch.
   ASSERT_TRUE(WriteStringAt(carolSoftware + L"\\Policies\\Microsoft\\Internet Explorer\\Main\\SecondaryStartPages", L"1",
                             L"http://carol-policy.example-hijack.test/"));
@@ -294,6 +298,7 @@ TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactl
                    L"\r\n\t\tName: SecondaryStartPages" + b + L"\r\n\t\tURL: http://policy2.example-hijack.test/" + kChecked +
                    L"\r\n\t\tSearch provider name: Policy Search" + b + L"\r\n\t\tURL: http://policy.example-hijack.test/?q=" +
                    kChecked +
+                   L"\r\n\t\tName: Start Page" + all + L"\r\n\t\tURL: http://machine-policy.example-hijack.test/" + kChecked +
                    L"\r\n\tInternet Explorer and Shell reset options:\r\n"
                    L"\r\n\t\tOption name: Reset Proxy" + b +
                    L"\r\n\t\tInfo: This option is present because a proxy was found for this user." + kUnchecked +
@@ -302,6 +307,8 @@ TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactl
                    L"\r\n\t\tOption name: Reset Internet Explorer Policies" + b +
                    L"\r\n\t\tInfo: This option is listed because a possibly hijacked policy was found for this user." +
                    kUnchecked + L"\r\n\t\tOption name: Reset Internet Explorer Policies\r\n\t\tUser name: carol" +
+                   L"\r\n\t\tInfo: This option is listed because a possibly hijacked policy was found for this user." +
+                   kUnchecked + L"\r\n\t\tOption name: Reset Internet Explorer Policies" + all +
                    L"\r\n\t\tInfo: This option is listed because a possibly hijacked policy was found for this user." +
                    kUnchecked + L"\r\n\t\tReset option: Reset IE's DOM Storage" + b +
                    L"\r\n\t\tInfo: Check this item if you want to reset IE's DOM Storage" + kUnchecked));
@@ -334,17 +341,18 @@ TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactl
   for (const Seen& row : addOns) EXPECT_TRUE(row.checked);
 
   const std::vector<Seen> policies = RowsOf(kGroupIePolicies);
-  ASSERT_EQ(policies.size(), 3u);
+  ASSERT_EQ(policies.size(), 4u);
   EXPECT_EQ(Detail(policies[1], L"Registry Key"), policy + L"\\Main\\SecondaryStartPages");
   EXPECT_EQ(Detail(policies[1], L"Value name"), L"1");
   EXPECT_EQ(policies[2].name, L"Policy Search (search provider)");
 
   const std::vector<Seen> resets = RowsOf(kGroupIeResetOptions);
-  ASSERT_EQ(resets.size(), 5u);
+  ASSERT_EQ(resets.size(), 6u);
   for (const Seen& row : resets) EXPECT_FALSE(row.checked);
   EXPECT_EQ(Detail(resets[1], L"Registry Key"), bobWinlogon);
   EXPECT_EQ(Detail(resets[1], L"Value name"), L"Shell");
-  EXPECT_EQ(Detail(resets[4], L"Registry Key"), bobDom);
+  EXPECT_EQ(Detail(resets[4], L"Registry Key"), machinePolicy);
+  EXPECT_EQ(Detail(resets[5], L"Registry Key"), bobDom);
   const std::vector<Seen> shortcuts = RowsOf(kGroupIeShortcuts);
   ASSERT_EQ(shortcuts.size(), 2u);
   EXPECT_EQ(Detail(shortcuts[0], L"CLSID"), L"Internet Explorer");
