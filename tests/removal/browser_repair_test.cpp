@@ -220,6 +220,9 @@ TEST_F(BrowserRepairFixture, FilesAndKeysOutsideTheirPlacesAreLeftAlone) {
 
 TEST_F(BrowserRepairFixture, PolicyAndStartMenuRowsRemoveOnlyTheirPart) {
   const std::wstring key = scan.users[0].RegistryRoot() + kPolicySuffix;
+  // The browser's real policy key: left as the test found it, so that the
+  // scan tests sharing the prefix do not find it.
+  const bool keyExisted = KeyExists(key);
   const std::wstring command =
       scan.users[0].RegistryRoot() + L"\\Software\\Clients\\StartMenuInternet\\TavrinTest-" + pid + L"\\shell\\open\\command";
   ASSERT_TRUE(WriteStringAt(key, L"DefaultSearchProviderSearchURL", L"http://s.test/?q={searchTerms}"));
@@ -239,6 +242,7 @@ TEST_F(BrowserRepairFixture, PolicyAndStartMenuRowsRemoveOnlyTheirPart) {
   EXPECT_FALSE(KeyExists(key, L"DefaultSearchProviderSearchURL"));
   EXPECT_FALSE(KeyExists(key, L"DefaultSearchProviderName"));
   EXPECT_EQ(ReadStringAt(command, L""), L"\"C:\\Apps\\chrome.exe\"  --x");
+  if (!keyExisted) DeleteKeyTree(key);
   EXPECT_EQ(Lines(), L"\tSuccessfully fixed Chrome Start Menu Internet shortcut for tester.\r\n\r\n"
                      L"\tSuccessfully removed Chrome's Default Search Provider policy for tester.\r\n\r\n"
                      L"\tSuccessfully removed Chrome's Default Homepage policy for tester.\r\n");
