@@ -135,7 +135,7 @@ TEST_F(BrowserRepairFixture, EachStartupRowTakesItsOwnAddressAndLeavesTheRest) {
 TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsideItsExtensionsFolder) {
   const std::wstring prefs = profile + L"\\Secure Preferences";
   const std::string text =
-      R"({"extensions":{"settings":{"aaaa":{"path":"aaaa\\1_0"},"bbbb":{"path":"x"},"cccc":{"path":"y"},"dddd":{"path":"z"}}}})";
+      R"({"extensions":{"settings":{"aaaa":{"path":"aaaa\\1_0"},"bbbb":{"path":"x"},"cccc":{"path":"y"},"dddd":{"path":"z"},"eeee":{}}}})";
   ASSERT_TRUE(test::WriteBytes(prefs, text));
   FileTimes old;
   ASSERT_TRUE(ReadFileTimes(prefs, old));
@@ -160,6 +160,10 @@ TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsid
     details.extensionPath = folder;
     Add(44, id, folder, details);
   }
+  // A folder the user already deleted: the entry goes, and the row with it.
+  details = PreferenceRow(prefs, L"extensions->settings->eeee", L"");
+  details.extensionPath = profile + L"\\Extensions\\eeee\\2_0";
+  Add(44, L"Deleted by hand", details.extensionPath, details);
 
   RepairBrowserItems(session);
   EXPECT_FALSE(FolderExists(own));
@@ -174,10 +178,12 @@ TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsid
   edited.Load(prefs);
   PreferenceNode node;
   EXPECT_FALSE(edited.FindNode(L"extensions->settings->aaaa", node));
+  EXPECT_FALSE(edited.FindNode(L"extensions->settings->eeee", node));
   for (const wchar_t* kept : {L"bbbb", L"cccc", L"dddd"})
     EXPECT_TRUE(edited.FindNode(std::wstring(L"extensions->settings->") + kept, node)) << kept;
   const std::wstring failed = L"\tFailed to remove Chrome's extension \"";
-  EXPECT_EQ(Lines(), failed + L"dddd\" for tester.\r\n\r\n" + failed + L"cccc\" for tester.\r\n\r\n" + failed +
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed Chrome's extension \"Deleted by hand\" for tester.\r\n\r\n" + failed +
+                         L"dddd\" for tester.\r\n\r\n" + failed + L"cccc\" for tester.\r\n\r\n" + failed +
                          L"bbbb\" for tester.\r\n\r\n\tSuccessfully removed Chrome's extension \"Own\" for tester.\r\n");
   EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 3);
 }
