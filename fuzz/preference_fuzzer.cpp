@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "browsers/firefox_addons.h"
 #include "browsers/firefox_pref_line.h"
 #include "browsers/preference_document.h"
+#include "browsers/preference_elements.h"
 
 namespace {
 
@@ -193,6 +195,9 @@ void ExerciseDocument(const std::wstring& text) {
   PreferenceDocument doc(text);
   const size_t size = doc.Text().size();
   Queries(doc);
+  const std::vector<tavrin::FirefoxAddon> addons = tavrin::ReadFirefoxAddons(doc);
+  Check(addons.size() <= tavrin::kMaxFirefoxAddons);
+  for (const tavrin::FirefoxAddon& addon : addons) tavrin::IsBuiltInFirefoxAddon(addon);
 
   std::vector<Found> all;
   PreferenceNode root;
@@ -301,12 +306,45 @@ void ExercisePrefs(const std::wstring& text) {
 
 }  // namespace
 
+// The repairs' element walk on every list of the root: all strings equal
+// to the first one go, none of them stays, and a well-formed document
+// stays well formed.
+void ExerciseElements(const std::wstring& text) {
+  PreferenceDocument doc(text);
+  const bool wellFormed = StrictJson(text).Valid();
+  std::vector<std::wstring> lists;
+  MemberCursor member{};
+  std::wstring key;
+  while (doc.NextMember(member, nullptr) && lists.size() < 4)
+    if (member.kind == PreferenceKind::Array && doc.KeyOf(member, key) && !key.empty() &&
+        key.find(L"->") == std::wstring::npos)
+      lists.push_back(key);
+  for (const std::wstring& list : lists) {
+    PreferenceNode node;
+    if (!doc.FindNode(list, node) || node.kind != PreferenceKind::Array) continue;
+    ElementCursor cursor{};
+    std::wstring first;
+    if (!doc.NextElement(cursor, node) || doc.ValueText(cursor, first) != PreferenceKind::String) continue;
+    auto same = [&](const PreferenceDocument& d, const PreferenceNode& e) { return tavrin::ElementIsString(d, e, first); };
+    const int cut = tavrin::DeleteMatchingElements(doc, list, same);
+    Check(cut >= 0);
+    if (!wellFormed) continue;
+    Check(StrictJson(doc.Text()).Valid());
+    Check(cut >= 1);
+    if (doc.FindNode(list, node)) {
+      ElementCursor after{};
+      while (doc.NextElement(after, node)) Check(!same(doc, doc.NodeOf(after)));
+    }
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   // Bytes as Latin-1 characters, and pairs as UTF-16 units: the two ways a
   // browser file reaches the walker after decoding.
   std::wstring narrow(data, data + size);
   ExerciseDocument(narrow);
   ExercisePrefs(narrow);
+  ExerciseElements(narrow);
   if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
     std::wstring wide;
     for (size_t i = 2; i + 1 < size; i += 2) wide.push_back(wchar_t(data[i] | (data[i + 1] << 8)));

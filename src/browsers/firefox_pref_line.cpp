@@ -84,4 +84,33 @@ std::wstring SearchPluginName(std::wstring_view xml) {
   return std::wstring(xml.substr(from, close - from));
 }
 
+namespace {
+
+bool IsXmlNameCharacter(wchar_t c) {
+  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_' || c == L'-' ||
+         c == L'.';
+}
+
+}  // namespace
+
+bool LooksLikeSearchPlugin(std::wstring_view xml) {
+  for (std::wstring_view element : {std::wstring_view(L"SearchPlugin"), std::wstring_view(L"OpenSearchDescription")}) {
+    for (size_t at = xml.find(element); at != std::wstring_view::npos; at = xml.find(element, at + 1)) {
+      // "<SearchPlugin" or "<os:SearchPlugin", then a blank or ">".
+      size_t open = at;
+      if (open > 0 && xml[open - 1] == L':') {
+        --open;
+        while (open > 0 && IsXmlNameCharacter(xml[open - 1])) --open;
+        if (open + 1 == at) continue;
+      }
+      if (open == 0 || xml[open - 1] != L'<') continue;
+      const size_t end = at + element.size();
+      if (end < xml.size() && (xml[end] == L'>' || xml[end] == L' ' || xml[end] == L'\t' || xml[end] == L'\r' ||
+                               xml[end] == L'\n'))
+        return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace tavrin

@@ -29,4 +29,9 @@ std::wstring WithoutFirefoxPrefLine(std::wstring_view text, const FirefoxPrefLin
 // "<ShortName>" and the "</ShortName>" after it; empty when either is missing.
 std::wstring SearchPluginName(std::wstring_view xml);
 
+// True when the text holds the root element of a search plug-in
+// ("<SearchPlugin" or "<OpenSearchDescription", with or without a namespace
+// prefix): anything else in a plug-in folder is not one the browser loads.
+bool LooksLikeSearchPlugin(std::wstring_view xml);
+
 }  // namespace tavrin

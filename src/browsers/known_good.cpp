@@ -53,6 +53,23 @@ bool HostIsSite(std::wstring_view host, std::wstring_view site, bool anySubdomai
   return false;
 }
 
+// The domain itself or any name below it.
+bool HostIsInDomain(std::wstring_view host, std::wstring_view domain) {
+  if (host == domain) return true;
+  return host.size() > domain.size() && host.substr(host.size() - domain.size()) == domain &&
+         host[host.size() - domain.size() - 1] == L'.';
+}
+
+bool IsKnownGoodIeUrl(std::wstring_view url, bool page) {
+  if (page && (EqualsNoCase(url, L"about:blank") || EqualsNoCase(url, L"about:Tabs"))) return true;
+  std::wstring host;
+  if (!ParseHttpHost(url, host)) return false;
+  if (HostIsSite(host, L"google", true) || HostIsSite(host, L"yahoo", true) || HostIsSite(host, L"microsoft", true) ||
+      HostIsInDomain(host, L"msn.com") || HostIsInDomain(host, L"bing.com"))
+    return true;
+  return page && HostIsSite(host, L"duckduckgo", true);
+}
+
 }  // namespace
 
 bool ParseHttpHost(std::wstring_view url, std::wstring& host) {
@@ -95,6 +112,7 @@ bool ParseHttpHost(std::wstring_view url, std::wstring& host) {
 }
 
 bool IsKnownGoodUrl(std::wstring_view url, UrlTest test) {
+  if (test == UrlTest::IePage || test == UrlTest::IeOther) return IsKnownGoodIeUrl(url, test == UrlTest::IePage);
   if (test == UrlTest::StartPage && EqualsNoCase(url, L"about:blank")) return true;
   // Chromium's own search engine templates start with the placeholder for
   // the Google base address, which the browser fills in itself.

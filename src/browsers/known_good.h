@@ -13,6 +13,13 @@ enum class UrlTest {
   StartPage,  // home and startup pages: Google, Bing, DuckDuckGo, Yahoo, "about:blank"
   Search,     // search providers: Google, Bing, DuckDuckGo, Yahoo search, Chromium's "{google:baseURL}"
   Policy,     // policy pages: Google, Bing, DuckDuckGo, Yahoo
+  // Internet Explorer's home and search page values: Google, Yahoo,
+  // Microsoft, MSN and Bing (any name below their domains), DuckDuckGo,
+  // "about:Tabs" and "about:blank".
+  IePage,
+  // Internet Explorer's secondary start pages, search providers and
+  // policies: the same sites without DuckDuckGo and the "about:" pages.
+  IeOther,
 };
 
 // The lower-case host of an http or https URL as a browser parses it:

@@ -119,18 +119,45 @@ bool PreferenceDocument::Save(const std::wstring& path) {
   return file.Write(text_) == EncodedBytes(text_, encoding_).size() - MarkLength(encoding_);
 }
 
-bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath) {
-  PreferenceDocument doc;
-  doc.Load(filePath);
-  if (!doc.DeletePath(jsonPath)) return false;
+namespace {
+
+bool ReadSearchPlugin(const std::wstring& filePath, std::wstring& name, bool mustBePlugin) {
+  name.clear();
+  if (FileSize(filePath) > PreferenceDocument::kMaxText) return false;
+  std::wstring text;
+  if (!ReadTextFile(filePath, text, TextEncoding::Utf8)) return false;
+  if (mustBePlugin && !LooksLikeSearchPlugin(text)) return false;
+  name = SearchPluginName(text);
+  return true;
+}
+
+}  // namespace
+
+bool SavePreferenceFile(PreferenceDocument& doc) {
   if (doc.Save()) return true;
   if (!doc.CanSave()) return false;
+  const std::wstring& filePath = doc.Path();
   SavedFileSecurity saved;
   bool haveSaved = SaveFileSecurity(filePath, saved);
   TakeOverFile(filePath);
   bool ok = doc.Save();
   if (haveSaved) RestoreFileSecurity(filePath, saved);
   return ok;
+}
+
+bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath) {
+  PreferenceDocument doc;
+  doc.Load(filePath);
+  return doc.DeletePath(jsonPath) && SavePreferenceFile(doc);
+}
+
+bool RemovePreferenceNodeKeepTimes(const std::wstring& filePath, const std::wstring& jsonPath) {
+  FileTimes times;
+  if (!ReadFileTimes(filePath, times)) return false;
+  if (!RemovePreferenceNode(filePath, jsonPath)) return false;
+  // The edit is made; times that cannot be put back do not undo it.
+  WriteFileTimes(filePath, times);
+  return true;
 }
 
 bool ReadFirefoxPref(const std::wstring& filePath, const std::wstring& name, std::wstring& value) {
@@ -153,10 +180,13 @@ bool RemoveFirefoxPref(const std::wstring& filePath, const std::wstring& name) {
 }
 
 std::wstring ReadSearchPluginName(const std::wstring& filePath) {
-  if (FileSize(filePath) > PreferenceDocument::kMaxText) return {};
-  std::wstring text;
-  if (!ReadTextFile(filePath, text, TextEncoding::Utf8)) return {};
-  return SearchPluginName(text);
+  std::wstring name;
+  ReadSearchPlugin(filePath, name, false);
+  return name;
+}
+
+bool ReadSearchPlugin(const std::wstring& filePath, std::wstring& name) {
+  return ReadSearchPlugin(filePath, name, true);
 }
 
 }  // namespace tavrin

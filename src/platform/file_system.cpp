@@ -144,6 +144,22 @@ unsigned long long FileLastWriteTime(const std::wstring& path) {
          data.ftLastWriteTime.dwLowDateTime;
 }
 
+bool ReadFileTimes(const std::wstring& path, FileTimes& times) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() || !GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
+  times.creation = data.ftCreationTime;
+  times.lastAccess = data.ftLastAccessTime;
+  times.lastWrite = data.ftLastWriteTime;
+  return true;
+}
+
+bool WriteFileTimes(const std::wstring& path, const FileTimes& times) {
+  UniqueFile file(CreateFileW(LongPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file && SetFileTime(file.get(), &times.creation, &times.lastAccess, &times.lastWrite);
+}
+
 std::wstring LongPathName(const std::wstring& path) {
   std::vector<wchar_t> buffer(4096);
   const DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), DWORD(buffer.size()));

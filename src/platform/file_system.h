@@ -56,6 +56,14 @@ unsigned long long FileSize(const std::wstring& path);
 // The last-write time as the file system keeps it (UTC), in FILETIME
 // units; 0 when the file cannot be reached.
 unsigned long long FileLastWriteTime(const std::wstring& path);
+// The three times of a file, so that an edit can leave them as they were.
+struct FileTimes {
+  FILETIME creation{};
+  FILETIME lastAccess{};
+  FILETIME lastWrite{};
+};
+bool ReadFileTimes(const std::wstring& path, FileTimes& times);
+bool WriteFileTimes(const std::wstring& path, const FileTimes& times);
 // GetLongPathNameW with a 4,096-character buffer: short (8.3) components
 // spelled out. The path as given when the platform cannot expand it.
 std::wstring LongPathName(const std::wstring& path);

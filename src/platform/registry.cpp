@@ -240,6 +240,41 @@ std::wstring SubkeyInNativeView(const RegPathParts& parts, std::wstring_view nod
   return parts.subkey;
 }
 
+namespace {
+
+// The name the kernel gives an open key ("\REGISTRY\MACHINE\SOFTWARE\...",
+// after any redirection or link); empty when it cannot tell.
+std::wstring KernelKeyName(HKEY key) {
+  using QueryKey = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  static const auto query =
+      reinterpret_cast<QueryKey>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  constexpr int kKeyNameInformation = 3;
+  if (!query) return {};
+  std::vector<ULONG> buffer(2048);
+  ULONG length = 0;
+  if (query(key, kKeyNameInformation, buffer.data(), ULONG(buffer.size() * sizeof(ULONG)), &length) != 0) return {};
+  const ULONG bytes = buffer[0];
+  if (bytes > (buffer.size() - 1) * sizeof(ULONG)) return {};
+  return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + 1), bytes / sizeof(wchar_t));
+}
+
+}  // namespace
+
+bool HasOwnKeyInView(const std::wstring& path) {
+  const RegPathParts parts = ParseRegPath(path);
+  if (!parts || parts.view != RegView::Bits32) return true;
+  HKEY key32 = nullptr, key64 = nullptr;
+  bool own = true;
+  if (RegOpenKeyExW(parts.root, parts.subkey.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key32) == ERROR_SUCCESS &&
+      RegOpenKeyExW(parts.root, parts.subkey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key64) == ERROR_SUCCESS) {
+    const std::wstring name = KernelKeyName(key32);
+    own = name.empty() || !EqualsNoCase(name, KernelKeyName(key64));
+  }
+  if (key32) RegCloseKey(key32);
+  if (key64) RegCloseKey(key64);
+  return own;
+}
+
 void RegKey::Close() {
   if (!key_) return;
   const DWORD lastError = GetLastError();

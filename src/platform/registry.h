@@ -75,6 +75,12 @@ inline constexpr wchar_t kWow64Node[] = L"WOW6432Node";
 // goes through this, so that the rule has one home.
 std::wstring SubkeyInNativeView(const RegPathParts& parts, std::wstring_view node = kWow64Node);
 
+// False for a 32-bit view path that opens the very key the same path opens
+// in the 64-bit view (a key the platform shares between the views), true
+// otherwise, also when that cannot be told. A scan of both machine views
+// reads such a key once.
+bool HasOwnKeyInView(const std::wstring& path);
+
 // Owning handle to an open key; empty when the open failed. Remembers the
 // platform status of the open that filled it, and the view it was opened
 // in: keys opened below it must be opened in the same view, since a root

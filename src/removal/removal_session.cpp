@@ -6,6 +6,7 @@
 #include "platform/product.h"
 #include "platform/strings.h"
 #include "removal/autostart_removal.h"
+#include "removal/browser_repair.h"
 #include "removal/malware_removal.h"
 #include "removal/program_removal.h"
 #include "removal/restore_point.h"
@@ -26,30 +27,6 @@ uint64_t LocalFileTimeNow() {
 
 void Show(RemovalSession& session, const std::wstring& text) {
   if (session.showDetail) session.showDetail(text);
-}
-
-bool AnyChecked(ResultList list) {
-  for (int row = RowCount(list) - 1; row >= 0; --row)
-    if (IsChecked(list, row)) return true;
-  return false;
-}
-
-// Browser rows are repaired by the browser repair, which does not exist
-// yet: every checked row stays, counts as failed and says so.
-void RepairBrowserRows(RemovalSession& session) {
-  session.report.Write(L"\r\n->Begin repair of the selected Internet Browser items...\r\n\r\n");
-  if (session.progress) session.progress->SetProgress(80);
-  ResultList list = TabList(*session.results, kBrowsersTab);
-  LoadDetails(*session.results, kBrowsersTab);
-  if (!AnyChecked(list)) {
-    session.report.Write(L"\tNo items selected in this tab.\r\n\r\n");
-    return;
-  }
-  for (int row = RowCount(list) - 1; row >= 0; --row) {
-    if (!IsChecked(list, row)) continue;
-    CountRow(session, false);
-    ReportLine(session, L"\tFailed to repair Internet browser item: " + GetColumnText(list, row, 0) + L".\r\n");
-  }
 }
 
 }  // namespace
@@ -92,7 +69,7 @@ unsigned RunRemoval(RemovalSession& session) {
 
   RemoveProgramRows(session);
   RemoveAutostartRows(session);
-  RepairBrowserRows(session);
+  RepairBrowserItems(session);
   RemoveMalwareRows(session);
 
   if (session.succeededCount < session.processedCount) session.resultFlags |= kRemovalSomeFailed;

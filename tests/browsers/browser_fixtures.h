@@ -11,4 +11,22 @@ std::wstring BrowserEditsFolder();
 // Copies a fixture folder tree to `to` (created); false on any failure.
 bool CopyFixtureTree(const std::wstring& relative, const std::wstring& to);
 
+// The planted extension of the hijacked Chromium profile.
+inline constexpr wchar_t kPlantedExtensionId[] = L"mbjblcjnbcejffjjakcgcokenaddfdaf";
+// The hijacked Chromium profile as "User Data" at `userData`, its unpacked
+// extension turned into one the browser keeps in the profile's
+// "Extensions" folder ("<id>\1.4.2_0", created). `extraSettings` (JSON
+// members with a trailing comma) is put first into "extensions->settings".
+bool SeedHijackedChromiumProfile(const std::wstring& userData, const std::string& extraSettings = {});
+
+// The profiles of the hijacked Firefox fixture.
+inline constexpr wchar_t kFirefoxHijackedProfile[] = L"Profiles\\zba2o41x.default-release";
+inline constexpr wchar_t kPlantedAddonId[] = L"searchhelperplus@example-hijack.test";
+// A copy of a fixture's Firefox data folder ("firefox-hijacked") at `data`
+// whose profile `profileName` remembers `install` (created) as the
+// browser's folder; in the hijacked profile the planted add-on lies in the
+// profile's "extensions" folder, as on Windows.
+bool SeedFirefoxData(const wchar_t* fixture, const wchar_t* profileName, const std::wstring& data,
+                     const std::wstring& install);
+
 }  // namespace tavrin::test

@@ -2,7 +2,9 @@
 """Checks the edits the browser tests made to real preference files: each
 edited file must parse as JSON and equal its original with exactly the one
 member or element removed. Each manifest line: original, edited, then the
-steps (object keys, or #N for an array element) to the removed item."""
+steps (object keys, or #N for an array element) to the removed item; a
+repair that removed several items lists each one's steps, the lists
+separated by a "+" field, in the order they were removed."""
 import json, os, sys
 
 folder = sys.argv[1]
@@ -17,15 +19,24 @@ for line in lines:
     with open(edited, "rb") as f:
         raw = f.read()
     got = json.loads(raw.decode("utf-8-sig"))
-    parent = expected
-    for step in steps[:-1]:
-        parent = parent[int(step[1:])] if step.startswith("#") else parent[step]
-    last = steps[-1]
-    if last.startswith("#"):
-        del parent[int(last[1:])]
-    else:
-        key = next(k for k in parent if k.lower() == last.lower())
-        del parent[key]
+    removals, current = [], []
+    for step in steps:
+        if step == "+":
+            removals.append(current)
+            current = []
+        else:
+            current.append(step)
+    removals.append(current)
+    for removal in removals:
+        parent = expected
+        for step in removal[:-1]:
+            parent = parent[int(step[1:])] if step.startswith("#") else parent[step]
+        last = removal[-1]
+        if last.startswith("#"):
+            del parent[int(last[1:])]
+        else:
+            key = next(k for k in parent if k.lower() == last.lower())
+            del parent[key]
     if got != expected:
         sys.exit(f"{edited}: differs from {original} by more than {'/'.join(steps)}")
     print(f"ok {os.path.basename(edited)} ({'/'.join(steps)})")

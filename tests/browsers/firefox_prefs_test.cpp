@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "browser_fixtures.h"
@@ -110,6 +111,29 @@ TEST(FirefoxPrefsTest, SearchPluginNames) {
       {L"no tags at all", L""},
   };
   for (const Case& c : cases) EXPECT_EQ(SearchPluginName(c.xml), c.name) << c.xml;
+}
+
+// Only a file whose root element is a search plug-in counts as one.
+TEST(FirefoxPrefsTest, SearchPluginElements) {
+  const struct {
+    const char* xml;
+    bool plugin;
+  } cases[] = {
+      {"<?xml version=\"1.0\"?>\n<SearchPlugin xmlns=\"http://www.mozilla.org/2006/browser/search/\">", true},
+      {"<OpenSearchDescription>", true},
+      {"<os:OpenSearchDescription xmlns:os=\"http://a9.com/-/spec/opensearch/1.1/\">", true},
+      {"<SearchPlugin\r\n  xmlns=\"x\">", true},
+      {"<ShortName>x</ShortName>", false},
+      {"SearchPlugin", false},
+      {"<SearchPluginList>", false},
+      {"<:SearchPlugin>", false},
+      {"<Application><VisualElements/></Application>", false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    const std::wstring xml(c.xml, c.xml + std::strlen(c.xml));
+    EXPECT_EQ(LooksLikeSearchPlugin(xml), c.plugin) << c.xml;
+  }
 }
 
 }  // namespace

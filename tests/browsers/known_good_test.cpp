@@ -71,6 +71,37 @@ TEST(KnownGoodUrls, JudgedByTheHostABrowserWouldConnectTo) {
   }
 }
 
+// Internet Explorer's pages against its two tests: home and search page
+// values, and the rest (secondary pages, search providers, policies).
+TEST(KnownGoodUrls, InternetExplorerSitesByHost) {
+  const struct {
+    const wchar_t* url;
+    bool page, other;
+  } cases[] = {
+      {L"https://www.google.com/", true, true},
+      {L"http://google.de/", true, true},
+      {L"https://de.search.yahoo.com/", true, true},
+      {L"https://go.microsoft.com/fwlink/p/?LinkId=255141", true, true},
+      {L"http://www.msn.com/", true, true},
+      {L"https://www.bing.com/search?q={searchTerms}", true, true},
+      {L"https://duckduckgo.com/", true, false},
+      {L"about:blank", true, false},
+      {L"About:Tabs", true, false},
+      // The sites' names elsewhere in the URL, or as a prefix of another name.
+      {L"http://portal.example-hijack.test/?www.google.com", false, false},
+      {L"http://microsoft.com.example-hijack.test/", false, false},
+      {L"http://evilmsn.com/", false, false},
+      {L"http://www.bing.com.example-hijack.test/", false, false},
+      {L"about:blank http://portal.example-hijack.test/", false, false},
+      {L"res://ieframe.dll/", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.url));
+    EXPECT_EQ(IsKnownGoodUrl(c.url, UrlTest::IePage), c.page);
+    EXPECT_EQ(IsKnownGoodUrl(c.url, UrlTest::IeOther), c.other);
+  }
+}
+
 TEST(KnownGoodUrls, HostParsing) {
   struct Case {
     const wchar_t* url;

@@ -339,15 +339,20 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
                                     std::wstring(L"HKLM64\\SOFTWARE\\Microsoft"), valueKey + L"\\Gone / Missing"})
     AddRow(malware, kGroupInfectedRegistry, entry, L"", L"", true);
   AddRow(malware, kGroupMalwareFixes, L"Reset hosts file", L"", L"", true);
-  // Browser rows wait for the browser repair: they stay and say so.
-  AddRow(TabList(results, kBrowsersTab), kGroupChromeExtensions, L"Coupon Helper", L"", L"", true);
+  // A browser row whose file lies in no scanned profile fails and stays.
+  ScanItemDetails coupon;
+  coupon.group = kGroupChromeExtensions;
+  coupon.registryKey = L"extensions->settings->abcdefghijklmnopabcdefghijklmnop";
+  coupon.path = L"C:\\Elsewhere\\Default\\Preferences";
+  coupon.userName = L"tester";
+  AddWithDetails(kBrowsersTab, kGroupChromeExtensions, L"Coupon Helper", L"tester", coupon);
 
   EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
   EXPECT_EQ(ReportText(),
             Header() + L"\tFailed to remove program: Installer Thing.\r\n" + L"\tMs Thing: Successfully removed.\r\n" +
                 L"\tFailed to remove program: Short.\r\n" + L"\tAcme Tools: Successfully removed.\r\n\r\n" +
                 kAutostartHeading + kNoneInGroup + kBrowsersHeading +
-                L"\tFailed to repair Internet browser item: Coupon Helper.\r\n" + kMalwareHeading +
+                L"\tFailed to remove Chrome's extension \"Coupon Helper\" for tester.\r\n" + kMalwareHeading +
                 L"\tSuccessfully repaired infected registry entry: " + valueKey +
                 L"\\Gone / Missing.\r\n" + L"\tFailed to repair infected registry entry: HKLM64\\SOFTWARE\\Microsoft.\r\n" +
                 L"\tFailed to repair infected registry entry: HKLM\\SOFTWARE.\r\n" +

@@ -22,27 +22,7 @@
 namespace tavrin::scenario {
 namespace {
 
-constexpr wchar_t kPlantedId[] = L"mbjblcjnbcejffjjakcgcokenaddfdaf";
-
-std::wstring SourceFile(const char* relative) {
-  std::wstring path = L"Z:";
-  for (char c : std::string(TAVRIN_SOURCE_DIR) + "/" + relative) path += c == '/' ? L'\\' : wchar_t(c);
-  return path;
-}
-
-// The hijacked Preferences with its unpacked extension turned into one the
-// browser keeps in the profile's "Extensions" folder.
-bool SeedProfile(const std::wstring& userData) {
-  if (!test::CopyFixtureTree(L"chrome-hijacked\\User Data", userData)) return false;
-  std::string text = test::ReadBytes(test::BrowserFixture(L"chrome-hijacked\\User Data\\Default\\Preferences"));
-  const std::string from = "\"path\":\"/tmp/fxA/Users/tester/AppData/Local/SearchHelperPlus/extension\"";
-  const size_t at = text.find(from);
-  if (at == std::string::npos) return false;
-  text.replace(at, from.size(),
-               "\"manifest\":{\"name\":\"Search Helper Plus\"},\"path\":\"mbjblcjnbcejffjjakcgcokenaddfdaf\\\\1.4.2_0\"");
-  return test::WriteBytes(userData + L"\\Default\\Preferences", text) &&
-         CreateFolderTree(userData + L"\\Default\\Extensions\\" + kPlantedId + L"\\1.4.2_0");
-}
+using test::kPlantedExtensionId;
 
 // One subsection: its title line and the entry lines up to the next title.
 std::wstring Subsection(const std::wstring& section, const std::wstring& title) {
@@ -59,7 +39,7 @@ std::wstring Subsection(const std::wstring& section, const std::wstring& title) 
 
 TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
   std::wstring definitions;
-  ASSERT_TRUE(ReadTextFile(SourceFile("data/definitions/browsers.txt"), definitions));
+  ASSERT_TRUE(ReadTextFile(ProjectFile("data/definitions/browsers.txt"), definitions));
   ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4250\n" + definitions), L"");
   InteractiveUser console;
   const std::wstring user = console.AccountName();
@@ -70,9 +50,9 @@ TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
   const std::wstring chrome = local + L"\\Google\\Chrome\\User Data";
   const std::wstring edge = local + L"\\Microsoft\\Edge\\User Data";
   const std::wstring other = local + L"\\Vendor\\Browser\\User Data";
-  ASSERT_TRUE(SeedProfile(chrome));
-  ASSERT_TRUE(SeedProfile(edge));
-  ASSERT_TRUE(SeedProfile(other));
+  ASSERT_TRUE(test::SeedHijackedChromiumProfile(chrome));
+  ASSERT_TRUE(test::SeedHijackedChromiumProfile(edge));
+  ASSERT_TRUE(test::SeedHijackedChromiumProfile(other));
   ASSERT_TRUE(CreateFolderTree(other + L"\\GrShaderCache"));
   ASSERT_TRUE(CreateFolderTree(local + L"\\Google\\Chrome\\Application"));
   ASSERT_TRUE(test::WriteBytes(local + L"\\Google\\Chrome\\Application\\chrome.exe", "MZ chrome"));
@@ -122,7 +102,7 @@ TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
         << section;
     EXPECT_EQ(Subsection(section, b.extensions),
               L"\r\n\t" + std::wstring(b.extensions) + L":\r\n\r\n\t\t" + b.extensionLabel + L"Search Helper Plus (" +
-                  kPlantedId + L")" + who + L"\r\n\t\tPath: " + b.userData + L"\\Default\\Extensions\\" + kPlantedId +
+                  kPlantedExtensionId + L")" + who + L"\r\n\t\tPath: " + b.userData + L"\\Default\\Extensions\\" + kPlantedExtensionId +
                   L"\\1.4.2_0\r\n\t\tItem state: Checked\r\n")
         << section;
   }

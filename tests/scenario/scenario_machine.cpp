@@ -57,6 +57,12 @@ std::wstring LatestReport(const std::wstring& pattern) {
   return text;
 }
 
+std::wstring ProjectFile(const char* relative) {
+  std::wstring path = L"Z:";
+  for (char c : std::string(TAVRIN_SOURCE_DIR) + "/" + relative) path += c == '/' ? L'\\' : wchar_t(c);
+  return path;
+}
+
 std::wstring ReportSection(const std::wstring& report, const std::wstring& title) {
   const size_t start = report.find(L"\r\n" + title);
   if (start == std::wstring::npos) return {};

@@ -27,6 +27,10 @@ std::wstring LatestScanReport();
 std::wstring LatestRemovalReport();
 std::wstring LatestReport(const std::wstring& pattern);
 
+// A file of the project's source tree ("data/definitions/browsers.txt")
+// as the Windows programs see it.
+std::wstring ProjectFile(const char* relative);
+
 // The lines of one report section: from the line that starts with `title`
 // (for example "->Programs scan:") up to the next section title or the end.
 std::wstring ReportSection(const std::wstring& report, const std::wstring& title);

@@ -1,0 +1,119 @@
+#include "removal/browser_repair.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/processes.h"
+#include "platform/strings.h"
+#include "removal/browser_repair_row.h"
+#include "removal/chromium_repair.h"
+#include "removal/edge_uwp_repair.h"
+#include "removal/firefox_repair.h"
+#include "removal/ie_repair.h"
+#include "removal/removal_safety.h"
+#include "removal/removal_session.h"
+#include "results/details_files.h"
+#include "results/result_set.h"
+#include "results/result_tabs.h"
+#include "scan/scan_session.h"
+
+namespace tavrin {
+
+namespace {
+
+BrowserRow ReadRow(ResultList list, int position) {
+  BrowserRow row;
+  row.position = position;
+  row.group = GetGroup(list, position);
+  if (std::optional<ScanItem> item = GetRow(list, position)) {
+    row.name = item->columns[0];
+    row.column2 = item->columns[2];
+    row.iconFile = item->iconFile;
+  }
+  const int key = GetRowKey(list, position);
+  row.key = GetDetail(list, key, L"Registry Key");
+  row.path = GetDetail(list, key, L"Path");
+  row.user = GetDetail(list, key, L"User name");
+  row.valueName = GetDetail(list, key, L"Value name");
+  row.valueData = GetDetail(list, key, L"Value data");
+  row.clsid = GetDetail(list, key, L"CLSID");
+  row.extensionPath = GetDetail(list, key, L"Extension path");
+  row.jsonPath = GetDetail(list, key, L"JSONPath");
+  row.url = GetDetail(list, key, L"URL");
+  return row;
+}
+
+// The executable names of the browsers whose files the rows touch.
+const wchar_t* BrowserImageOf(int group) {
+  if (group >= kGroupChromeStartPages && group <= kGroupChromePolicies) return L"chrome.exe";
+  if (group >= kGroupEdgeStartPages && group <= kGroupEdgePolicies) return L"msedge.exe";
+  if (group >= kGroupFirefoxStartPages && group <= kGroupFirefoxResetOptions) return L"firefox.exe";
+  return nullptr;
+}
+
+bool IsOtherBrowserGroup(int group) {
+  return (group >= kGroupOtherChromiumStartPages && group <= kGroupOtherChromiumPolicies) ||
+         (group >= kGroupOtherFirefoxStartPages && group <= kGroupOtherFirefoxResetOptions);
+}
+
+// A running browser keeps its settings in memory and writes them back when
+// it ends, which would undo a repair reported as done: every browser the
+// rows touch is ended first. The others are known by the executable the
+// scan found for them, which comes from a file of the user's; a system
+// image named there is never ended.
+void CloseBrowsers(const RemovalSession& session, const std::vector<BrowserRow>& rows) {
+  std::set<std::wstring> names = {L"microsoftedge.exe", L"iexplore.exe"};
+  std::set<std::wstring> paths;
+  for (const BrowserRow& row : rows) {
+    if (const wchar_t* image = BrowserImageOf(row.group)) names.insert(image);
+    if (!IsOtherBrowserGroup(row.group) || !EndsWithNoCase(row.iconFile, L".exe")) continue;
+    const std::wstring image = CanonicalFilePath(row.iconFile);
+    if (!image.empty() && EqualsNoCase(image, row.iconFile) &&
+        !IsCriticalSystemImage(image, session.scan->folders.windows))
+      paths.insert(ToLower(image));
+  }
+  for (const std::wstring& name : names) KillProcessesByName(name);
+  for (const std::wstring& path : paths) KillProcessesByPath(path);
+}
+
+RowRepair RepairRow(RemovalSession& session, const BrowserRow& row) {
+  if (IsChromiumGroup(row.group)) return RepairChromiumRow(session, row);
+  if (IsFirefoxGroup(row.group)) return RepairFirefoxRow(session, row);
+  if (row.group >= kGroupIeStartPages && row.group <= kGroupIePolicies) return RepairIeRow(session, row);
+  if (row.group >= kGroupEdgeUwpStartPages && row.group <= kGroupEdgeUwpPolicies) return RepairEdgeUwpRow(session, row);
+  return {};
+}
+
+}  // namespace
+
+void RepairBrowserItems(RemovalSession& session) {
+  session.report.Write(L"\r\n->Begin repair of the selected Internet Browser items...\r\n\r\n");
+  if (session.progress) {
+    session.progress->SetProgress(80);
+    session.progress->SetStatus(L"Fixing selected Microsoft Edge items...");
+  }
+  ResultList list = TabList(*session.results, kBrowsersTab);
+  LoadDetails(*session.results, kBrowsersTab);
+  std::vector<BrowserRow> rows;
+  for (int position = RowCount(list) - 1; position >= 0; --position)
+    if (IsChecked(list, position)) rows.push_back(ReadRow(list, position));
+  if (rows.empty()) {
+    session.report.Write(L"\tNo items selected in this tab.\r\n\r\n");
+    return;
+  }
+  CloseBrowsers(session, rows);
+  bool first = true;
+  for (const BrowserRow& row : rows) {
+    const RowRepair repair = RepairRow(session, row);
+    if (!repair.attempted) continue;
+    if (!first) session.report.Write(L"\r\n");
+    first = false;
+    ReportLine(session, repair.line);
+    CountRow(session, repair.succeeded, repair.scheduled);
+    if (repair.removeRow) DeleteRow(list, row.position);
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,10 @@
+#pragma once
+// The repairs of Firefox's and the other Firefox-based browsers' rows.
+#include "removal/browser_repair_row.h"
+
+namespace tavrin {
+
+bool IsFirefoxGroup(int group);
+RowRepair RepairFirefoxRow(RemovalSession& session, const BrowserRow& row);
+
+}  // namespace tavrin

@@ -1,0 +1,10 @@
+#pragma once
+// The repairs of Internet Explorer's rows: pages, search scopes, add-ons,
+// shortcuts, policies and the reset options.
+#include "removal/browser_repair_row.h"
+
+namespace tavrin {
+
+RowRepair RepairIeRow(RemovalSession& session, const BrowserRow& row);
+
+}  // namespace tavrin

@@ -1,0 +1,389 @@
+// The browser repair in-process on rows the test files itself: the walk
+// that cuts list elements, the edge cases of the Chromium rows, and the
+// rows whose details point where nothing may be deleted.
+#include "removal/browser_repair.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "browsers/preference_document.h"
+#include "browsers/preference_elements.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/registry_unlock.h"
+#include "platform/users.h"
+#include "removal/removal_session.h"
+#include "results/details_files.h"
+#include "results/result_set.h"
+#include "scan/known_folders.h"
+#include "scan/scan_session.h"
+#include "support/scratch.h"
+
+namespace tavrin {
+namespace {
+
+TEST(PreferenceElements, EveryPickedElementGoesAndNoNeighbourIsPassedOver) {
+  struct Case {
+    const wchar_t* text;
+    int cut;
+    const wchar_t* after;
+  } const cases[] = {
+      {LR"({"l":["x","x","a","x","x","b","x"]})", 5, LR"({"l":["a","b"]})"},
+      {LR"({"l":["x"]})", 1, LR"({"l":[]})"},
+      {LR"({"l":[ "a" , "x" ]})", 1, LR"({"l":[ "a" ]})"},
+      {LR"({"l":["a",{"x":1},"b"]})", 0, LR"({"l":["a",{"x":1},"b"]})"},
+      {LR"({"l":"x"})", 0, LR"({"l":"x"})"},
+      {LR"({"l":["\u0078","y"]})", 1, LR"({"l":["y"]})"},
+  };
+  for (const Case& c : cases) {
+    PreferenceDocument document{std::wstring(c.text)};
+    EXPECT_EQ(DeleteMatchingElements(document, L"l",
+                                     [](const PreferenceDocument& d, const PreferenceNode& e) {
+                                       return ElementIsString(d, e, L"x");
+                                     }),
+              c.cut)
+        << c.text;
+    EXPECT_EQ(document.Text(), c.after);
+  }
+}
+
+constexpr wchar_t kPolicySuffix[] = L"\\Software\\Policies\\Google\\Chrome";
+
+class BrowserRepairFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartNewResults(results, scratch.Path(), 4242));
+    scan.folders = ResolveKnownFolders(nullptr, L"");
+    InteractiveUser console;
+    ASSERT_FALSE(scan.folders.profile.empty());
+    scan.users.push_back({console.Sid(), scan.folders.profile, console.AccountName()});
+    session.scan = &scan;
+    session.results = &results;
+    ASSERT_TRUE(session.report.Open(scratch / L"report.txt"));
+    // A profile inside the account's profile folder, where the scans find them.
+    base = scan.folders.profile + L"\\AppData\\Local\\TavrinTest-" + pid;
+    profile = base + L"\\User Data\\Default";
+    ASSERT_TRUE(CreateFolderTree(profile + L"\\Extensions"));
+  }
+
+  void TearDown() override {
+    test::RemoveTreeForTest(base);
+    DeleteKeyTree(scan.users[0].RegistryRoot() + L"\\Software\\Clients\\StartMenuInternet\\TavrinTest-" + pid);
+    for (const wchar_t* value : {L"DefaultSearchProviderSearchURL", L"DefaultSearchProviderName"})
+      DeleteValueAt(scan.users[0].RegistryRoot() + kPolicySuffix, value);
+  }
+
+  void Add(int group, const std::wstring& name, const std::wstring& column2, ScanItemDetails details) {
+    ResultList list = TabList(results, kBrowsersTab);
+    const int row = AddRow(list, group, name, L"tester", column2, true);
+    ASSERT_GE(row, 0);
+    details.group = group;
+    details.userName = L"tester";
+    ASSERT_GT(StoreDetails(list, GetRowKey(list, row), details), 0);
+  }
+
+  ScanItemDetails PreferenceRow(const std::wstring& file, const std::wstring& jsonPath, const std::wstring& url) {
+    ScanItemDetails details;
+    details.path = file;
+    details.registryKey = jsonPath;
+    details.jsonPath = jsonPath;
+    details.url = url;
+    return details;
+  }
+
+  // The report lines after the step's heading.
+  std::wstring Lines() {
+    session.report.Finish(0);
+    std::string bytes = test::ReadBytes(session.report.Path());
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    const std::wstring heading = L"\r\n->Begin repair of the selected Internet Browser items...\r\n\r\n";
+    const size_t at = text.find(heading);
+    const size_t end = text.find(L"\r\n->End of the removal process.");
+    if (at == std::wstring::npos || end == std::wstring::npos) return text;
+    return text.substr(at + heading.size(), end - at - heading.size());
+  }
+
+  const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+  test::ScratchFolder scratch;
+  ResultSet results;
+  ScanSession scan;
+  RemovalSession session;
+  std::wstring base, profile;
+};
+
+TEST_F(BrowserRepairFixture, EachStartupRowTakesItsOwnAddressAndLeavesTheRest) {
+  const std::wstring prefs = profile + L"\\Preferences";
+  ASSERT_TRUE(test::WriteBytes(
+      prefs, R"({"session":{"restore_on_startup":4,"startup_urls":["http://a.test/","http://mine.test/","http://b.test/","http://a.test/"]}})"));
+  Add(42, L"Startup page", L"http://a.test/", PreferenceRow(prefs, L"session->startup_urls", L"http://a.test/"));
+  Add(42, L"Startup page", L"http://b.test/", PreferenceRow(prefs, L"session->startup_urls", L"http://b.test/"));
+  // A row whose address the user already took out counts as repaired.
+  Add(42, L"Startup page", L"http://gone.test/", PreferenceRow(prefs, L"session->startup_urls", L"http://gone.test/"));
+
+  RepairBrowserItems(session);
+  EXPECT_EQ(test::ReadBytes(prefs), R"({"session":{"restore_on_startup":4,"startup_urls":["http://mine.test/"]}})");
+  const std::wstring line = L"\tSuccessfully fixed Chrome's \"Startup page\" for tester.\r\n";
+  EXPECT_EQ(Lines(), line + L"\r\n" + line + L"\r\n" + line);
+  EXPECT_EQ(session.succeededCount, 3);
+  EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 0);
+}
+
+TEST_F(BrowserRepairFixture, AnExtensionEditKeepsTheFileTimesAndDeletesOnlyInsideItsExtensionsFolder) {
+  const std::wstring prefs = profile + L"\\Secure Preferences";
+  const std::string text =
+      R"({"extensions":{"settings":{"aaaa":{"path":"aaaa\\1_0"},"bbbb":{"path":"x"},"cccc":{"path":"y"},"dddd":{"path":"z"},"eeee":{}}}})";
+  ASSERT_TRUE(test::WriteBytes(prefs, text));
+  FileTimes old;
+  ASSERT_TRUE(ReadFileTimes(prefs, old));
+  old.lastWrite.dwHighDateTime -= 0x100;  // a day or so earlier
+  ASSERT_TRUE(WriteFileTimes(prefs, old));
+  const std::wstring own = profile + L"\\Extensions\\aaaa\\1_0";
+  const std::wstring sibling = base + L"\\User Data\\Default\\Sibling";
+  ASSERT_TRUE(CreateFolderTree(own));
+  ASSERT_TRUE(test::WriteBytes(own + L"\\manifest.json", "{}"));
+  ASSERT_TRUE(CreateFolderTree(sibling));
+
+  ScanItemDetails details = PreferenceRow(prefs, L"extensions->settings->aaaa", L"");
+  details.extensionPath = own;
+  Add(44, L"Own", own, details);
+  // Rows whose folder is not inside the profile's own extension folder:
+  // beside it, reached through "..", or the extensions folder itself.
+  // They fail as a whole: settings and folders stay.
+  for (const auto& [id, folder] : {std::pair<std::wstring, std::wstring>{L"bbbb", sibling},
+                                   {L"cccc", profile + L"\\Extensions\\..\\Sibling"},
+                                   {L"dddd", profile + L"\\Extensions"}}) {
+    details = PreferenceRow(prefs, L"extensions->settings->" + id, L"");
+    details.extensionPath = folder;
+    Add(44, id, folder, details);
+  }
+  // A folder the user already deleted: the entry goes, and the row with it.
+  details = PreferenceRow(prefs, L"extensions->settings->eeee", L"");
+  details.extensionPath = profile + L"\\Extensions\\eeee\\2_0";
+  Add(44, L"Deleted by hand", details.extensionPath, details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(FolderExists(own));
+  EXPECT_TRUE(FolderExists(sibling));
+  EXPECT_TRUE(FolderExists(profile + L"\\Extensions"));
+  FileTimes now;
+  ASSERT_TRUE(ReadFileTimes(prefs, now));
+  // Wine keeps no creation time of its own to put back; the write time
+  // is what the browser looks at.
+  EXPECT_EQ(CompareFileTime(&now.lastWrite, &old.lastWrite), 0);
+  PreferenceDocument edited;
+  edited.Load(prefs);
+  PreferenceNode node;
+  EXPECT_FALSE(edited.FindNode(L"extensions->settings->aaaa", node));
+  EXPECT_FALSE(edited.FindNode(L"extensions->settings->eeee", node));
+  for (const wchar_t* kept : {L"bbbb", L"cccc", L"dddd"})
+    EXPECT_TRUE(edited.FindNode(std::wstring(L"extensions->settings->") + kept, node)) << kept;
+  const std::wstring failed = L"\tFailed to remove Chrome's extension \"";
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed Chrome's extension \"Deleted by hand\" for tester.\r\n\r\n" + failed +
+                         L"dddd\" for tester.\r\n\r\n" + failed + L"cccc\" for tester.\r\n\r\n" + failed +
+                         L"bbbb\" for tester.\r\n\r\n\tSuccessfully removed Chrome's extension \"Own\" for tester.\r\n");
+  EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 3);
+}
+
+TEST_F(BrowserRepairFixture, FilesAndKeysOutsideTheirPlacesAreLeftAlone) {
+  // A reset of a "Preferences" reached through "..", one in a folder that
+  // is no browser profile, and a policy reset of a key that is not the
+  // browser's.
+  const std::wstring prefs = profile + L"\\Preferences";
+  ASSERT_TRUE(test::WriteBytes(prefs, R"({"homepage":"http://h.test/"})"));
+  const std::wstring outside = scratch / L"Preferences";
+  ASSERT_TRUE(test::WriteBytes(outside, "{}"));
+  const std::wstring foreign = scan.users[0].RegistryRoot() + L"\\Software\\Policies\\Microsoft\\Windows\\TavrinTest-" + pid;
+  ASSERT_TRUE(WriteDwordAt(foreign, L"Keep", 1));
+  ScanItemDetails details;
+  details.path = profile + L"\\..\\Default\\Preferences";
+  Add(46, L"Reset Preferences", details.path, details);
+  details.path = outside;
+  Add(46, L"Reset Preferences", details.path, details);
+  details = {};
+  details.registryKey = foreign;
+  Add(46, L"Reset Chrome Policies", foreign, details);
+  // The home page row through "..": not edited either.
+  Add(42, L"Home page", L"http://h.test/",
+      PreferenceRow(profile + L"\\..\\Default\\Preferences", L"homepage", L"http://h.test/"));
+
+  RepairBrowserItems(session);
+  EXPECT_TRUE(FileExists(prefs));
+  EXPECT_EQ(test::ReadBytes(prefs), R"({"homepage":"http://h.test/"})");
+  EXPECT_TRUE(FileExists(outside));
+  EXPECT_TRUE(KeyExists(foreign, L"Keep"));
+  DeleteKeyTree(foreign);
+  EXPECT_EQ(session.succeededCount, 0);
+  EXPECT_EQ(session.processedCount, 4);
+  EXPECT_EQ(Lines(), L"\tFailed to fix Chrome's \"Home page\" for tester.\r\n\r\n"
+                     L"\tFailed to reset Chrome's Policies  for tester.\r\n\r\n"
+                     L"\tFailed to reset Chrome's Preferences  for tester.\r\n\r\n"
+                     L"\tFailed to reset Chrome's Preferences  for tester.\r\n");
+}
+
+TEST_F(BrowserRepairFixture, PolicyAndStartMenuRowsRemoveOnlyTheirPart) {
+  const std::wstring key = scan.users[0].RegistryRoot() + kPolicySuffix;
+  // The browser's real policy key: left as the test found it, so that the
+  // scan tests sharing the prefix do not find it.
+  const bool keyExisted = KeyExists(key);
+  const std::wstring command =
+      scan.users[0].RegistryRoot() + L"\\Software\\Clients\\StartMenuInternet\\TavrinTest-" + pid + L"\\shell\\open\\command";
+  ASSERT_TRUE(WriteStringAt(key, L"DefaultSearchProviderSearchURL", L"http://s.test/?q={searchTerms}"));
+  ASSERT_TRUE(WriteStringAt(key, L"DefaultSearchProviderName", L"S"));
+  ASSERT_TRUE(WriteStringAt(command, L"", L"\"C:\\Apps\\chrome.exe\" http://m.test/ --x http://m.test/"));
+  ScanItemDetails details;
+  details.registryKey = key;
+  details.valueName = L"HomepageLocation";  // already gone: repaired
+  Add(47, L"HomepageLocation", L"http://h.test/", details);
+  details.valueName = L"DefaultSearchProviderSearchURL";
+  Add(47, L"S (search provider)", L"http://s.test/?q={searchTerms}", details);
+  details = {};
+  details.registryKey = command;
+  Add(45, L"Start Menu Internet shortcut", L"http://m.test/", details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(KeyExists(key, L"DefaultSearchProviderSearchURL"));
+  EXPECT_FALSE(KeyExists(key, L"DefaultSearchProviderName"));
+  EXPECT_EQ(ReadStringAt(command, L""), L"\"C:\\Apps\\chrome.exe\"  --x");
+  if (!keyExisted) DeleteKeyTree(key);
+  EXPECT_EQ(Lines(), L"\tSuccessfully fixed Chrome Start Menu Internet shortcut for tester.\r\n\r\n"
+                     L"\tSuccessfully removed Chrome's Default Search Provider policy for tester.\r\n\r\n"
+                     L"\tSuccessfully removed Chrome's Default Homepage policy for tester.\r\n");
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+TEST_F(BrowserRepairFixture, FirefoxResetsDeleteTheirFilesAndANoOpIsNoSuccess) {
+  const std::wstring forced = base + L"\\Forced";
+  const std::wstring plain = base + L"\\Plain";
+  for (const std::wstring& folder : {forced, plain}) {
+    ASSERT_TRUE(CreateFolderTree(folder));
+    ASSERT_TRUE(test::WriteBytes(folder + L"\\prefs.js", "user_pref(\"browser.startup.homepage\", \"http://h.test/\");\n"));
+  }
+  ASSERT_TRUE(test::WriteBytes(forced + L"\\user.js", "user_pref(\"browser.startup.homepage\", \"http://h.test/\");\n"));
+  ScanItemDetails details;
+  details.path = forced + L"\\user.js";
+  Add(56, L"Reset Firefox User Preferences", details.path, details);
+  details.path = plain + L"\\user.js";  // never there
+  Add(56, L"Reset Firefox User Preferences", details.path, details);
+  details.path = forced + L"\\..\\Plain\\prefs.js";
+  Add(56, L"Reset Firefox Settings", details.path, details);
+  details.path = plain + L"\\prefs.js";
+  details.valueName = L"browser.startup.homepage";
+  details.url = L"http://h.test/";
+  Add(51, L"Startup homepage", L"http://h.test/", details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(FileExists(forced + L"\\user.js"));
+  EXPECT_EQ(test::ReadBytes(plain + L"\\prefs.js"), "\n");
+  EXPECT_EQ(Lines(), L"\tSuccessfully reset Firefox Home page for tester.\r\n\r\n"
+                     L"\tFailed to Reset Firefox Settings for tester.\r\n\r\n"
+                     L"\tFailed to Reset Firefox User Preferences for tester.\r\n\r\n"
+                     L"\tSuccessfully Reset Firefox User Preferences for tester.\r\n");
+}
+
+TEST_F(BrowserRepairFixture, AFirefoxExtensionGoesFromItsProfileOnlyAndFromBothDocuments) {
+  const std::wstring firefox = base + L"\\Firefox";
+  ASSERT_TRUE(CreateFolderTree(firefox + L"\\extensions"));
+  const std::wstring own = firefox + L"\\extensions\\own@test.xpi";
+  const std::wstring elsewhere = base + L"\\elsewhere@test.xpi";
+  ASSERT_TRUE(test::WriteBytes(own, "PK"));
+  ASSERT_TRUE(test::WriteBytes(elsewhere, "PK"));
+  const std::string extensions =
+      R"({"schemaVersion":36,"addons":[{"id":"own@test","path":"x"},{"id":"mine@test"},{"id":"elsewhere@test"},{"id":"own@test"}]})";
+  const std::string addons = R"({"schema":6,"addons":[{"id":"mine@test"},{"id":"own@test"}]})";
+  ASSERT_TRUE(test::WriteBytes(firefox + L"\\extensions.json", extensions));
+  ASSERT_TRUE(test::WriteBytes(firefox + L"\\addons.json", addons));
+  ScanItemDetails details;
+  details.jsonPath = firefox + L"\\extensions.json";
+  details.registryKey = L"addons";
+  details.valueName = L"elsewhere@test";
+  details.path = elsewhere;  // not the profile's: the row fails as a whole
+  Add(53, L"Elsewhere", elsewhere, details);
+  details.valueName = L"own@test";
+  details.path = own;
+  Add(53, L"Own", own, details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(FileExists(own));
+  EXPECT_TRUE(FileExists(elsewhere));
+  EXPECT_EQ(test::ReadBytes(firefox + L"\\extensions.json"),
+            R"({"schemaVersion":36,"addons":[{"id":"mine@test"},{"id":"elsewhere@test"}]})");
+  EXPECT_EQ(test::ReadBytes(firefox + L"\\addons.json"), R"({"schema":6,"addons":[{"id":"mine@test"}]})");
+  EXPECT_EQ(Lines(), L"\tSuccessfully deleted Firefox Extension \"Own\" for tester.\r\n\r\n"
+                     L"\tFailed to delete Firefox Extension \"Elsewhere\" for tester.\r\n");
+}
+
+TEST_F(BrowserRepairFixture, InternetExplorerRowsTakeOutOnlyTheirEntries) {
+  const std::wstring root = scan.users[0].RegistryRoot();
+  const std::wstring settings = root + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  const std::wstring main = root + L"\\Software\\Microsoft\\Internet Explorer\\Main";
+  RegValueBuffer oldEnable, oldPages;
+  const bool hadEnable = ReadRawAt(settings, L"ProxyEnable", oldEnable);
+  const bool hadPages = ReadRawAt(main, L"Secondary Start Pages", oldPages);
+  ASSERT_TRUE(WriteStringAt(settings, L"ProxyServer", L"127.0.0.1:8080"));
+  ASSERT_TRUE(WriteDwordAt(settings, L"ProxyEnable", 1));
+  ASSERT_TRUE(WriteStringAt(settings, L"ProxyOverride", L"<local>"));
+  ASSERT_TRUE(WriteStringAt(main, L"Secondary Start Pages", L"http://a.test/\nhttp://b.test/\nhttp://c.test/\n\n",
+                            REG_MULTI_SZ));
+  ScanItemDetails details;
+  details.registryKey = settings;
+  Add(36, L"Reset Proxy", settings, details);
+  details.registryKey = main;
+  details.valueName = L"Secondary Start Pages";
+  details.url = details.valueData = L"http://c.test/";
+  Add(31, L"Secondary Start Pages", L"http://c.test/", details);
+  // A page row for a key that is not Internet Explorer's.
+  details.registryKey = root + L"\\Software\\TavrinTest-" + pid;
+  details.valueName = L"Start Page";
+  Add(31, L"Start Page", L"http://s.test/", details);
+
+  RepairBrowserItems(session);
+  for (const wchar_t* value : {L"ProxyServer", L"ProxyEnable", L"ProxyOverride"})
+    EXPECT_FALSE(KeyExists(settings, value)) << value;
+  EXPECT_EQ(ReadStringAt(main, L"Secondary Start Pages"), L"http://a.test/\nhttp://b.test/");
+  EXPECT_EQ(Lines(), L"\tFailed to change \"Start Page\" to \"https://www.google.com/\" for tester.\r\n\r\n"
+                     L"\tSuccessfully removed \"http://c.test/\" from the IE's Secondary Start Pages for tester.\r\n\r\n"
+                     L"\tSuccessfully deleted Proxy entries for tester.\r\n");
+  if (hadEnable) WriteValueForced(settings, L"ProxyEnable", oldEnable.type, oldEnable.Data(), oldEnable.length);
+  if (hadPages) WriteValueForced(main, L"Secondary Start Pages", oldPages.type, oldPages.Data(), oldPages.length);
+  else DeleteValueAt(main, L"Secondary Start Pages");
+}
+
+TEST_F(BrowserRepairFixture, AnEdgeAppExtensionLeavesEveryStoreOfIt) {
+  const std::wstring container = scan.users[0].RegistryRoot() +
+                                 L"\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion"
+                                 L"\\AppContainer\\Storage\\microsoft.microsoftedge_8wekyb3d8bbwe";
+  const bool existed = KeyExists(container);
+  const std::wstring edge = container + L"\\MicrosoftEdge";
+  const std::wstring name = L"Coupons_abc_" + pid;
+  const std::wstring protectedKey =
+      edge + L"\\Protected - It is a violation of Windows Policy to modify. See aka.ms/browserpolicy\\Extensions";
+  ASSERT_TRUE(WriteStringAt(edge + L"\\Extensions\\" + name, L"Path", L"C:\\x"));
+  ASSERT_TRUE(WriteStringAt(edge + L"\\ExtensionsStore\\datastore\\Config\\" + name, L"a", L"1"));
+  ASSERT_TRUE(WriteStringAt(edge + L"\\ExtensionsStore\\keyvaluestore\\keyvaluestore\\" + name, L"a", L"1"));
+  ASSERT_TRUE(WriteStringAt(protectedKey, name.c_str(), L"1"));
+  ASSERT_TRUE(WriteStringAt(protectedKey, L"Other", L"1"));
+  ScanItemDetails details;
+  details.registryKey = edge + L"\\Extensions\\" + name;
+  Add(24, L"abc", details.registryKey, details);
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(KeyExists(edge + L"\\Extensions\\" + name));
+  EXPECT_FALSE(KeyExists(edge + L"\\ExtensionsStore\\datastore\\Config\\" + name));
+  EXPECT_FALSE(KeyExists(edge + L"\\ExtensionsStore\\keyvaluestore\\keyvaluestore\\" + name));
+  EXPECT_FALSE(KeyExists(protectedKey, name.c_str()));
+  EXPECT_TRUE(KeyExists(protectedKey, L"Other"));
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed  MS Edge (UWP) extension: " + name + L"\r\n");
+  if (!existed) DeleteKeyTree(container);
+}
+
+}  // namespace
+}  // namespace tavrin
