@@ -54,9 +54,9 @@ ReportHeader BuildHeader(const ScanEnvironment& scan) {
   return h;
 }
 
-// Definitions: updated on this thread when no update ran yet, awaited when
-// the start-up update is still busy, then mounted under the scan's name.
-int LoadDefinitions(ScanEnvironment& scan) {
+}  // namespace
+
+int LoadScanDefinitions(ScanEnvironment& scan) {
   DefinitionsDb& db = *scan.definitions;
   Report(scan, 3, L"Updating definitions...");
   if (db.state.load() == DefinitionsState::Idle) {
@@ -78,8 +78,6 @@ void DeleteHiveLogs(const std::wstring& dataFolder) {
   for (const wchar_t* pattern : {L"\\*.LOG*", L"\\*.blf", L"\\*.regtrans-ms"})
     RemoveFileObject(dataFolder + pattern, 0);
 }
-
-}  // namespace
 
 DbStamp CurrentDbStamp() {
   SYSTEMTIME now;
@@ -145,7 +143,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   s.systemFolders = FindSystemFolders();
 
   // 7-8. Definitions.
-  if (int failed = LoadDefinitions(scan); failed != kScanRan) return failed;
+  if (int failed = LoadScanDefinitions(scan); failed != kScanRan) return failed;
 
   // 9. The report.
   if (s.report.Open(ScanReportPath(scan.dataFolder, s.startTime))) {

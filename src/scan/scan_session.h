@@ -93,6 +93,14 @@ std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp);
 // hash list and cloud.
 DetectionContext DetectionContextOf(const ScanEnvironment& scan);
 
+// The definitions of a scan: updated on the scan thread when no update ran
+// yet, awaited when one is busy, then mounted under "TVN DB " + the stamp
+// (progress 3 and 6). kScanRan, or kScanNoDefinitions.
+int LoadScanDefinitions(ScanEnvironment& scan);
+// What mounting a hive leaves in the data folder ("*.LOG*", "*.blf",
+// "*.regtrans-ms").
+void DeleteHiveLogs(const std::wstring& dataFolder);
+
 // The scan thread's body; returns a ScanExitCode.
 int RunScan(ScanEnvironment& scan);
 

@@ -62,8 +62,8 @@ constexpr ACCEL kAccelerators[] = {
 }  // namespace
 
 bool IsCommandAvailable(int command) {
-  // Custom scans, submissions and the schedule page come with their features.
-  return command != kCmdCustomScan && command != kCmdReportFalsePositive && command != kCmdSettings;
+  // Submissions come with their feature.
+  return command != kCmdReportFalsePositive;
 }
 
 HMENU CreateMainMenu(const CommandContext& context) {
