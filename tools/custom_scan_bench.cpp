@@ -1,0 +1,169 @@
+// The custom scan of a large tree against a large hash database.
+//   custom_scan_bench WORK [files] [hashes] [planted]
+// Writes WORK\tree with `files` files (default 20,000) of mixed sizes in
+// nested folders, `planted` of them (default 200) named by the
+// definitions, builds definitions with `hashes` MD5 hashes (default
+// 100,000) into WORK\data and the same hashes as a ClamAV hash database
+// WORK\bench.hdb, then runs the custom scan of the tree and prints:
+//   files: N
+//   found: N (of P planted)
+//   custom scan s: S
+//   custom scan files/s: R
+// (scripts/custom-scan-bench runs clamscan on the same tree and database.)
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "definitions_builder.h"
+#include "definitions_source.h"
+#include "filetrust/file_hash.h"
+#include "platform/file_system.h"
+#include "platform/text_file.h"
+#include "platform/unique_handle.h"
+#include "results/result_set.h"
+#include "results/result_tabs.h"
+#include "results/whitelist.h"
+#include "scan/custom_scan.h"
+
+using namespace tavrin;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+struct Random {
+  unsigned long long state = 0x9E3779B97F4A7C15ull;
+  unsigned long long Next() {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  }
+};
+
+// Mostly small files, some larger, a few of a few hundred KiB.
+size_t SizeOf(Random& random) {
+  const unsigned roll = unsigned(random.Next() % 100);
+  if (roll < 60) return 1024 + random.Next() % 3072;
+  if (roll < 90) return 8192 + random.Next() % 24576;
+  if (roll < 99) return 32768 + random.Next() % 32768;
+  return 262144 + random.Next() % 262144;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class NoProgress : public ProgressSink {
+ public:
+  void SetProgress(int) override {}
+  void SetStatus(const std::wstring&) override {}
+};
+
+const wchar_t* const kExtensions[] = {L".exe", L".dll", L".sys", L".scr", L".js", L".ocx"};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: custom_scan_bench WORK [files] [hashes] [planted]\n");
+    return 2;
+  }
+  const std::wstring work = argv[1];
+  const int files = argc > 2 ? int(wcstoul(argv[2], nullptr, 10)) : 20000;
+  const int hashes = argc > 3 ? int(wcstoul(argv[3], nullptr, 10)) : 100000;
+  const int planted = argc > 4 ? int(wcstoul(argv[4], nullptr, 10)) : 200;
+  if (files <= 0 || planted <= 0 || planted > files || hashes < planted) return 2;
+
+  // The tree: 20 top folders of 10 subfolders each, files spread over all.
+  auto start = Clock::now();
+  Random random;
+  const std::wstring tree = work + L"\\tree";
+  std::vector<std::pair<std::wstring, size_t>> plantedFiles;
+  const int every = files / planted;
+  for (int i = 0; i < files; ++i) {
+    const std::wstring folder = tree + L"\\top" + std::to_wstring(i % 20) + L"\\sub" + std::to_wstring((i / 20) % 10);
+    if (i < 200 && !CreateFolderTree(folder)) return 1;
+    std::string bytes(SizeOf(random), '\0');
+    for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
+      const unsigned long long value = random.Next();
+      std::memcpy(&bytes[at], &value, 8);
+    }
+    const std::wstring path =
+        folder + L"\\file" + std::to_wstring(i) + kExtensions[i % (sizeof kExtensions / sizeof kExtensions[0])];
+    if (!WriteFileBytes(path, bytes)) return 1;
+    if (i % every == 0 && int(plantedFiles.size()) < planted) plantedFiles.emplace_back(path, bytes.size());
+  }
+  std::printf("tree written in %.1f s\n", Seconds(start));
+
+  // The hashes: the planted files', then made-up ones.
+  start = Clock::now();
+  definitions_tool::DefinitionsSource source;
+  source.number = 7000;
+  std::string hdb;
+  for (size_t i = 0; i < plantedFiles.size(); ++i) {
+    std::wstring hash;
+    if (!Md5OfFile(plantedFiles[i].first, hash)) return 1;
+    source.malware.push_back({hash, L"Bench.Planted" + std::to_wstring(i) + L".8766.100"});
+    hdb += Narrow(hash) + ":" + std::to_string(plantedFiles[i].second) + ":Bench.Planted" + std::to_string(i) + "\n";
+  }
+  while (int(source.malware.size()) < hashes) {
+    wchar_t hex[33];
+    std::swprintf(hex, 33, L"%016llX%016llX", random.Next(), random.Next());
+    const size_t size = SizeOf(random);
+    source.malware.push_back({hex, L"Bench.Made" + std::to_wstring(source.malware.size()) + L".8766.100"});
+    hdb += Narrow(hex) + ":" + std::to_string(size) + ":Bench.Made" + std::to_string(source.malware.size()) + "\n";
+  }
+  const std::wstring data = work + L"\\data";
+  CreateFolderTree(data);
+  std::wstring error;
+  if (!definitions_tool::BuildDefinitionsHive(source, definitions_tool::DefaultScratchKey(), data + L"\\TVNdb2.dat",
+                                              error)) {
+    std::fprintf(stderr, "definitions: %s\n", Narrow(error).c_str());
+    return 1;
+  }
+  WriteTextFile(data + L"\\TVNdb.txt", L"7000", TextEncoding::Ansi);
+  if (!WriteFileBytes(work + L"\\bench.hdb", hdb)) return 1;
+  std::printf("definitions built in %.1f s\n", Seconds(start));
+
+  ScanSession session;
+  ResultSet results;
+  WhiteList whitelist;
+  LoadWhiteList(whitelist, data + L"\\Settings\\WhiteList.ini");
+  InteractiveUser interactiveUser;
+  DefinitionsDb definitions;
+  CancelFlags cancel;
+  NoProgress progress;
+  ScanEnvironment scan;
+  scan.session = &session;
+  scan.results = &results;
+  scan.whitelist = &whitelist;
+  scan.interactiveUser = &interactiveUser;
+  scan.definitions = &definitions;
+  scan.cancel = &cancel;
+  scan.progress = &progress;
+  scan.dataFolder = data;
+  scan.definitionsServer = L"http://127.0.0.1:9";  // nothing listens: the hive in place is used
+
+  start = Clock::now();
+  const int code = RunCustomScan(scan, {tree, true});
+  const double took = Seconds(start);
+  const int found = RowCount(TabList(results, kMalwareTab));
+  std::printf("files: %d\n", files);
+  std::printf("found: %d (of %zu planted)\n", found, plantedFiles.size());
+  std::printf("custom scan s: %.2f\n", took);
+  std::printf("custom scan files/s: %.0f\n", files / took);
+  DiscardResults(results);
+  return code == kScanRan && found == int(plantedFiles.size()) ? 0 : 1;
+}
