@@ -12,6 +12,7 @@
 #include "results/result_tabs.h"
 #include "scan/custom_scan_files.h"
 #include "scan/custom_scan_target.h"
+#include "scan/malware_section.h"
 #include "scan/report_text.h"
 
 namespace tavrin {
@@ -67,17 +68,8 @@ void CheckEntries(ScanEnvironment& scan, const std::vector<std::wstring>& entrie
 }
 
 std::wstring InfectedFilesText(const std::vector<ScanItem>& rows) {
-  std::wstring text = L"\tInfected file objects:\r\n";
-  bool any = false;
-  for (const ScanItem& row : rows) {
-    if (row.group != kGroupInfectedFiles) continue;
-    any = true;
-    text += L"\r\n\t\tPath: " + row.columns[0] + L"\r\n\t\tThreat level: " + row.columns[1] +
-            L"\r\n\t\tMalware type: " + row.columns[2] + L"\r\n\t\tModified in: " + row.columns[3] +
-            L"\r\n\t\tItem state: Checked\r\n";
-  }
-  if (!any) text += L"\r\n\t\tNo threats found";
-  return text;
+  const std::wstring entries = InfectedFileEntries(rows);
+  return L"\tInfected file objects:\r\n" + (entries.empty() ? std::wstring(L"\r\n\t\tNo threats found") : entries);
 }
 
 }  // namespace

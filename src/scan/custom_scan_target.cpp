@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 #include "platform/file_system.h"
 #include "platform/strings.h"
 

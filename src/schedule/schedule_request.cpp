@@ -28,6 +28,11 @@ bool ParseMoment(const std::wstring& date, const std::wstring& time, SYSTEMTIME&
   if (!ReadNumber(date, 0, 4, year) || !ReadNumber(date, 5, 2, month) || !ReadNumber(date, 8, 2, day) ||
       !ReadNumber(time, 0, 2, hour) || !ReadNumber(time, 3, 2, minute) || !ReadNumber(time, 6, 2, second))
     return false;
+  static const unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (year < 1601 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] ||
+      (month == 2 && day == 29 && !leap) || hour > 23 || minute > 59 || second > 59)
+    return false;
   SYSTEMTIME t{};
   t.wYear = WORD(year);
   t.wMonth = WORD(month);
@@ -35,9 +40,6 @@ bool ParseMoment(const std::wstring& date, const std::wstring& time, SYSTEMTIME&
   t.wHour = WORD(hour);
   t.wMinute = WORD(minute);
   t.wSecond = WORD(second);
-  // The platform's own calendar decides (30 February is no day).
-  FILETIME check;
-  if (!SystemTimeToFileTime(&t, &check)) return false;
   moment = t;
   return true;
 }

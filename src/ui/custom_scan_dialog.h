@@ -2,9 +2,11 @@
 // The custom scan dialog: a target typed, pasted, dropped or picked, and
 // whether a folder's subfolders are scanned too.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scan/custom_scan.h"
 

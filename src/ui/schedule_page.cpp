@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <memory>
+#include <iterator>
 
 #include "platform/file_system.h"
 #include "platform/processes.h"

@@ -200,7 +200,9 @@ TEST_F(ScheduleFiles, FailedRegistrationKeepsTheOldTask) {
   ASSERT_TRUE(ScheduleExists());
   const bool replaced = CreateSchedule(Request(), exe);
   EXPECT_TRUE(ScheduleExists());
-  if (!replaced) EXPECT_EQ(ReadWhole(ServiceTaskFile()), L"\xFEFF" + xml);
+  if (!replaced) {
+    EXPECT_EQ(ReadWhole(ServiceTaskFile()), L"\xFEFF" + xml);
+  }
 }
 
 TEST_F(ScheduleFiles, DeleteScheduleRemovesTheTaskAndFailsWithoutOne) {
