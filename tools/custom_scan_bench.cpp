@@ -21,10 +21,12 @@
 
 #include "definitions_builder.h"
 #include "definitions_source.h"
+#include "definitions/definitions_db.h"
 #include "filetrust/file_hash.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
 #include "platform/unique_handle.h"
+#include "results/details_files.h"
 #include "results/result_set.h"
 #include "results/result_tabs.h"
 #include "results/whitelist.h"

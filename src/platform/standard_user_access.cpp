@@ -41,6 +41,24 @@ DWORD WithGenericRights(DWORD mask) {
 
 }  // namespace
 
+bool StandardUsersMayChange(PSID owner, const ACL* dacl, DWORD rights) {
+  const std::vector<unsigned char> running = RunningAccountSid();
+  if (!dacl || IsStandardAccount(owner, running)) return true;
+  // The specific rights asked for; an entry's generic rights are mapped to
+  // specific ones before they are compared.
+  const DWORD wanted = rights & ~DWORD(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(const_cast<ACL*>(dacl), i, reinterpret_cast<void**>(&header)) ||
+        header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+      continue;
+    const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
+    const PSID sid = PSID(const_cast<DWORD*>(&allowed->SidStart));
+    if ((WithGenericRights(allowed->Mask) & wanted) && IsStandardAccount(sid, running)) return true;
+  }
+  return false;
+}
+
 bool StandardUsersMayChange(const std::wstring& path, DWORD rights) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
@@ -48,19 +66,7 @@ bool StandardUsersMayChange(const std::wstring& path, DWORD rights) {
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                             &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
     return true;
-  const std::vector<unsigned char> running = RunningAccountSid();
-  bool changeable = !dacl || IsStandardAccount(owner, running);
-  // The specific rights asked for; an entry's generic rights are mapped to
-  // specific ones before they are compared.
-  const DWORD wanted = rights & ~DWORD(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
-  for (DWORD i = 0; !changeable && dacl && i < dacl->AceCount; ++i) {
-    ACE_HEADER* header = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)) || header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-    if (header->AceFlags & INHERIT_ONLY_ACE) continue;
-    const auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-    const PSID sid = PSID(const_cast<DWORD*>(&allowed->SidStart));
-    if ((WithGenericRights(allowed->Mask) & wanted) && IsStandardAccount(sid, running)) changeable = true;
-  }
+  const bool changeable = StandardUsersMayChange(owner, dacl, rights);
   LocalFree(descriptor);
   return changeable;
 }

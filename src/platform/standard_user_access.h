@@ -21,5 +21,7 @@ inline constexpr DWORD kFolderChangeRights =
 // an access list and for one whose security cannot be read: it is not
 // known to be protected.
 bool StandardUsersMayChange(const std::wstring& path, DWORD rights);
+// The same decision for an owner and an access list (null: none).
+bool StandardUsersMayChange(PSID owner, const ACL* dacl, DWORD rights);
 
 }  // namespace tavrin
