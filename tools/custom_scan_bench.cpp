@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_scan.h"
 #include "definitions_builder.h"
 #include "definitions_source.h"
 #include "definitions/definitions_db.h"
@@ -139,27 +140,12 @@ int wmain(int argc, wchar_t** argv) {
   if (!WriteFileBytes(work + L"\\bench.hdb", hdb)) return 1;
   std::printf("definitions built in %.1f s\n", Seconds(start));
 
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  LoadWhiteList(whitelist, data + L"\\Settings\\WhiteList.ini");
-  InteractiveUser interactiveUser;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
   NoProgress progress;
-  ScanEnvironment scan;
-  scan.session = &session;
-  scan.results = &results;
-  scan.whitelist = &whitelist;
-  scan.interactiveUser = &interactiveUser;
-  scan.definitions = &definitions;
-  scan.cancel = &cancel;
-  scan.progress = &progress;
-  scan.dataFolder = data;
-  scan.definitionsServer = L"http://127.0.0.1:9";  // nothing listens: the hive in place is used
+  BenchScan bench(data, progress);
+  ResultSet& results = bench.results;
 
   start = Clock::now();
-  const int code = RunCustomScan(scan, {tree, true});
+  const int code = RunCustomScan(bench.scan, {tree, true});
   const double took = Seconds(start);
   const int found = RowCount(TabList(results, kMalwareTab));
   std::printf("files: %d\n", files);

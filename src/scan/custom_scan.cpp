@@ -6,7 +6,6 @@
 #include "definitions/malware_verdict.h"
 #include "filetrust/command_target.h"
 #include "filetrust/shortcut.h"
-#include "platform/privileges.h"
 #include "platform/strings.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
@@ -87,19 +86,9 @@ int RunCustomScan(ScanEnvironment& scan, const CustomScanRequest& request) {
   if (!ParseCustomScanTarget(request.target, request.recursive, plan)) return kCustomScanNoTarget;
 
   // 2. A clean slate. The rows of every tab go with the work folder that
-  // holds their details.
-  EnablePrivileges();
-  s.startTime = CurrentDbStamp();
-  s.cancelled = false;
-  s.reportPath.clear();
-  s.definitionsKey.clear();
-  s.foundProgramsReport.reset();
-  ClearPendingHashes(s.pending);
-  DiscardResults(results);
-  s.users.clear();
-  s.userDisplayNames.clear();
-  Report(scan, 1, L"Preparing to scan...");
-  for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(results, tab));
+  // holds their details, so that a later removal never reads details that
+  // are gone.
+  BeginScanSession(scan);
 
   // 3. The work folder.
   if (!PrepareWorkFolder(results, scan.dataFolder, s.startTime)) return kScanNoUsers;

@@ -109,12 +109,8 @@ DetectionContext DetectionContextOf(const ScanEnvironment& scan) {
 
 int RunScan(ScanEnvironment& scan) { return RunScanPhases(scan, ScanPhases()); }
 
-int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
+void BeginScanSession(ScanEnvironment& scan) {
   ScanSession& s = *scan.session;
-  ResultSet& results = *scan.results;
-
-  // 1. A clean slate, with the process privileges enabled again: a state
-  // put back since start-up must not leave the phases without them.
   EnablePrivileges();
   s.startTime = CurrentDbStamp();
   s.cancelled = false;
@@ -122,11 +118,19 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   s.reportPath.clear();
   s.definitionsKey.clear();
   ClearPendingHashes(s.pending);
-  DiscardResults(results);
+  DiscardResults(*scan.results);
   s.users.clear();
   s.userDisplayNames.clear();
   Report(scan, 1, L"Preparing to scan...");
-  for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(results, tab));
+  for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(*scan.results, tab));
+}
+
+int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
+  ScanSession& s = *scan.session;
+  ResultSet& results = *scan.results;
+
+  // 1. A clean slate.
+  BeginScanSession(scan);
   s.windowsVersion = WindowsVersion();
 
   // 2-4. The users: every account or the console user, then the system

@@ -93,6 +93,13 @@ std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp);
 // hash list and cloud.
 DetectionContext DetectionContextOf(const ScanEnvironment& scan);
 
+// The start of a scan thread: the process privileges enabled again (a state
+// put back since start-up must not leave the scan without them), a new
+// start time, and the last scan's report path, definitions key, pending
+// files, results with their work folder, users and rows gone; progress 1,
+// "Preparing to scan...".
+void BeginScanSession(ScanEnvironment& scan);
+
 // The definitions of a scan: updated on the scan thread when no update ran
 // yet, awaited when one is busy, then mounted under "TVN DB " + the stamp
 // (progress 3 and 6). kScanRan, or kScanNoDefinitions.

@@ -43,15 +43,8 @@ void SetField(HWND dialog, const std::wstring& text) {
 }
 
 void PickFolder(HWND dialog) {
-  BROWSEINFOW browse{};
-  browse.hwndOwner = dialog;
-  browse.lpszTitle = L"Select the folder to scan";
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  PIDLIST_ABSOLUTE picked = SHBrowseForFolderW(&browse);
-  if (!picked) return;
-  wchar_t path[MAX_PATH] = {};
-  if (SHGetPathFromIDListW(picked, path)) SetField(dialog, path);
-  CoTaskMemFree(picked);
+  const std::wstring folder = BrowseForFolder(dialog, L"Select the folder to scan");
+  if (!folder.empty()) SetField(dialog, folder);
 }
 
 void PickFiles(HWND dialog) {
