@@ -1,6 +1,7 @@
 #include "platform/standard_user_access.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
