@@ -85,8 +85,6 @@ void OnCreate(HWND page, PageState& state) {
     ShowMessage(Dialog(page), L"Sorry, the selected schedule could not be created.", MB_OK | MB_ICONERROR);
   }
   ApplyEnableRules(page);
-  if (!IsWritableByStandardUsers(ScheduledProgramPath(state.executablePath)) || ScheduleExists())
-    ShowWindow(GetDlgItem(page, kIdScheduleWritableNotice), SW_HIDE);
 }
 
 void OnDelete(HWND page) {
