@@ -127,20 +127,9 @@ int RunCustomScan(ScanEnvironment& scan, const CustomScanRequest& request) {
   // 9-10. What was found, and the footer.
   s.report.Write(InfectedFilesText(GetRows(TabList(results, kMalwareTab))));
   SaveDetails(results);
-  s.cancelled = scan.Cancelled();
-  const uint64_t end = CurrentDbStamp();
-  if (s.report.IsOpen()) {
-    s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled, L"End of custom scan");
-  } else {
-    s.reportPath.clear();
-  }
 
   // 11. The end.
-  UnmountDefinitions(*scan.definitions);
-  s.definitionsKey.clear();
-  Report(scan, 100, s.cancelled ? L"Scan aborted." : L"Scan complete.");
-  DeleteHiveLogs(scan.dataFolder);
-  return kScanRan;
+  return EndScanSession(scan, L"End of custom scan");
 }
 
 ScanSummary SummarizeCustomScan(const ScanOutcome& outcome) {

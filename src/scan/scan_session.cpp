@@ -173,10 +173,15 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   SaveDetails(results);
 
   // 12. The end.
+  return EndScanSession(scan, L"End of scans");
+}
+
+int EndScanSession(ScanEnvironment& scan, std::wstring_view heading) {
+  ScanSession& s = *scan.session;
   s.cancelled = scan.Cancelled();
   const uint64_t end = CurrentDbStamp();
   if (s.report.IsOpen()) {
-    s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled);
+    s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled, heading);
   } else {
     s.reportPath.clear();
   }

@@ -4,6 +4,7 @@
 // order, and the exit code the window turns into the summary.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "definitions/detection_context.h"
@@ -99,6 +100,12 @@ DetectionContext DetectionContextOf(const ScanEnvironment& scan);
 // files, results with their work folder, users and rows gone; progress 1,
 // "Preparing to scan...".
 void BeginScanSession(ScanEnvironment& scan);
+
+// The end of a scan thread that loaded the definitions: the footer under
+// "->" + `heading` when the report is open (else no report path), the
+// definitions unmounted, progress 100, "Scan aborted." or "Scan complete.",
+// the hive's logs deleted. Returns kScanRan.
+int EndScanSession(ScanEnvironment& scan, std::wstring_view heading);
 
 // The definitions of a scan: updated on the scan thread when no update ran
 // yet, awaited when one is busy, then mounted under "TVN DB " + the stamp
