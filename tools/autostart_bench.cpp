@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_scan.h"
 #include "definitions/definitions_db.h"
 #include "definitions/detection_context.h"
 #include "definitions/malware_verdict.h"
@@ -129,24 +130,11 @@ int wmain(int argc, wchar_t** argv) {
   DeleteKeyTree(db);
   WriteTextFile(data + L"\\TVNdb.txt", L"1", TextEncoding::Ansi);
 
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  LoadWhiteList(whitelist, data + L"\\Settings\\WhiteList.ini");
-  InteractiveUser interactive;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
   Timing progress;
-  ScanEnvironment scan;
-  scan.session = &session;
-  scan.results = &results;
-  scan.whitelist = &whitelist;
-  scan.interactiveUser = &interactive;
-  scan.definitions = &definitions;
-  scan.cancel = &cancel;
-  scan.progress = &progress;
-  scan.dataFolder = data;
-  scan.definitionsServer = L"http://127.0.0.1:9";
+  BenchScan bench(data, progress);
+  ScanEnvironment& scan = bench.scan;
+  ResultSet& results = bench.results;
+  ScanSession& session = bench.session;
 
   static double phaseSeconds = 0;
   static DetectionContext detection;

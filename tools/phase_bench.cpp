@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_scan.h"
 #include "definitions/adware_definitions.h"
 #include "definitions/definitions_db.h"
 #include "definitions/uninstaller_target.h"
@@ -129,24 +130,10 @@ int wmain() {
   for (int i = 1; i < kDefinitions; i += 97) CreateFolderTree(programFiles.x86 + L"\\" + AdwareName(i) + L" Data");
   std::printf("seeded %d entries in %.1f s\n", kEntries, Seconds(start));
 
-  ScanSession session;
-  ResultSet results;
-  WhiteList whitelist;
-  LoadWhiteList(whitelist, data + L"\\Settings\\WhiteList.ini");
-  InteractiveUser interactiveUser;
-  DefinitionsDb definitions;
-  CancelFlags cancel;
   NoProgress progress;
-  ScanEnvironment scan;
-  scan.session = &session;
-  scan.results = &results;
-  scan.whitelist = &whitelist;
-  scan.interactiveUser = &interactiveUser;
-  scan.definitions = &definitions;
-  scan.cancel = &cancel;
-  scan.progress = &progress;
-  scan.dataFolder = data;
-  scan.definitionsServer = L"http://127.0.0.1:9";
+  BenchScan bench(data, progress);
+  ScanEnvironment& scan = bench.scan;
+  ResultSet& results = bench.results;
 
   start = Clock::now();
   RunScanPhases(scan, {});

@@ -31,7 +31,7 @@ struct DetectionContext {
   // Who signed a file. Only tests put another verifier here: the platform's
   // trust decisions cannot be chosen at will, the verdict around them can.
   TrustCode (*verifyTrust)(const std::wstring& path, std::wstring& publisher,
-                           std::wstring* fingerprint) = VerifyFileTrust;
+                           std::wstring* fingerprint) = VerifySignerTrust;
 
   bool Cancelled() const { return cancel && cancel->Cancelled(); }
 };

@@ -6,11 +6,14 @@
 #include <mscat.h>
 #include <softpub.h>
 
+#include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "filetrust/authenticode_digest.h"
 #include "filetrust/file_hash.h"
+#include "filetrust/pe_image.h"
 #include "filetrust/version_info.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
@@ -228,14 +231,37 @@ std::wstring SignerFingerprint(TrustCode code, const std::wstring& name) {
   return Md5OfText(std::to_wstring(std::int32_t(code)) + name);
 }
 
-TrustCode VerifyFileTrust(const std::wstring& path, std::wstring& publisher, std::wstring* fingerprint) {
+namespace {
+
+// False only for a PE image whose headers say it has no certificate table,
+// the one place a PE file keeps an embedded signature; asking the
+// platform's subject interfaces costs far more than reading the headers.
+bool MayHoldEmbeddedSignature(const std::wstring& path) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size)) return true;
+  std::uint8_t headers[4096];
+  DWORD read = 0;
+  if (!ReadFile(file.get(), headers, sizeof headers, &read, nullptr) || read < 2 || headers[0] != 'M' ||
+      headers[1] != 'Z')
+    return true;
+  const auto image = ParsePeImage(std::span<const std::uint8_t>(headers, read), std::uint64_t(size.QuadPart));
+  if (!image || image->directories.size() <= PeCertificateDirectory) return true;
+  const PeDataDirectory& certificates = image->directories[PeCertificateDirectory];
+  return certificates.address != 0 && certificates.size != 0;
+}
+
+TrustCode VerifyTrust(const std::wstring& path, std::wstring& publisher, std::wstring* fingerprint,
+                      bool companyName) {
   publisher.clear();
   if (fingerprint) fingerprint->clear();
   TrustCode code = TrustNoSignature;
 
   UniqueStore store;
   UniqueMessage message;
-  bool embedded = QuerySignedObject(path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, store, message);
+  bool embedded = MayHoldEmbeddedSignature(path) &&
+                  QuerySignedObject(path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, store, message);
   bool signedObject = embedded;
   if (!embedded) {
     if (FileSize(path) > TrustCatalogSizeLimit) return TrustNoSignature;
@@ -271,11 +297,21 @@ TrustCode VerifyFileTrust(const std::wstring& path, std::wstring& publisher, std
     }
   }
 
-  if (publisher.empty()) CompanyNameOf(path, publisher);
+  if (publisher.empty() && companyName) CompanyNameOf(path, publisher);
   // A chain that could not be built gives no identity worth remembering.
   if (fingerprint && !publisher.empty() && !chainFailed)
     *fingerprint = SignerFingerprint(code, subject.empty() ? publisher : subject);
   return code;
+}
+
+}  // namespace
+
+TrustCode VerifyFileTrust(const std::wstring& path, std::wstring& publisher, std::wstring* fingerprint) {
+  return VerifyTrust(path, publisher, fingerprint, true);
+}
+
+TrustCode VerifySignerTrust(const std::wstring& path, std::wstring& publisher, std::wstring* fingerprint) {
+  return VerifyTrust(path, publisher, fingerprint, false);
 }
 
 bool DescribeTrust(TrustCode code, std::wstring& publisher) {

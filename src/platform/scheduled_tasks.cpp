@@ -453,11 +453,8 @@ bool RegisterWithService(ITaskService* service, const TaskRegistration& task) {
   if (FAILED(service->GetFolder(rootPath, root.Put())) || !root) return false;
   if (FAILED(service->NewTask(0, definition.Put())) || !definition) return false;
   if (!FillDefinition(definition.Get(), task)) return false;
-  // A task of the name that cannot be replaced in place (another owner,
-  // damaged registration) goes first; that it was not there is no failure.
-  // Only a complete definition gets this far, so a creation that fails on
-  // the definition keeps the schedule the user had.
-  root->DeleteTask(name, 0);
+  // Registered over the old task, never after deleting it: a registration
+  // the scheduler refuses keeps the schedule the user had.
   Variant noUser, noPassword, noSecurity(L"");
   return SUCCEEDED(root->RegisterTaskDefinition(name, definition.Get(), TASK_CREATE_OR_UPDATE, noUser, noPassword,
                                                 TASK_LOGON_INTERACTIVE_TOKEN, noSecurity, registered.Put()));
@@ -620,11 +617,20 @@ bool RegisterLegacyTask(const TaskRegistration& task) {
   ComPtr<ITaskScheduler> scheduler;
   ComPtr<ITask> item;
   if (!OpenLegacyScheduler(scheduler)) return false;
-  scheduler->Delete(task.name.c_str());
-  if (FAILED(scheduler->NewWorkItem(task.name.c_str(), CLSID_CTask, IID_ITask,
-                                    reinterpret_cast<IUnknown**>(item.Put()))) ||
-      !item)
-    return false;
+  // An existing work item is changed and saved over its file, so that a
+  // failure on the way keeps the old one whole.
+  if (FAILED(scheduler->Activate(task.name.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(item.Put()))) || !item) {
+    item.Reset();
+    if (FAILED(scheduler->NewWorkItem(task.name.c_str(), CLSID_CTask, IID_ITask,
+                                      reinterpret_cast<IUnknown**>(item.Put()))) ||
+        !item)
+      return false;
+  }
+  WORD oldTriggers = 0;
+  if (FAILED(item->GetTriggerCount(&oldTriggers))) return false;
+  for (WORD i = oldTriggers; i-- > 0;) {
+    if (FAILED(item->DeleteTrigger(i))) return false;
+  }
   const std::wstring account = RunsAsLocalSystem() ? std::wstring() : CurrentTaskUser();
   if (FAILED(item->SetApplicationName(task.executable.c_str())) || FAILED(item->SetParameters(task.arguments.c_str())) ||
       FAILED(item->SetWorkingDirectory(task.workingFolder.c_str())) ||

@@ -85,8 +85,8 @@ struct TaskRegistration {
   unsigned repeatDays = 0;  // 0: runs once
 };
 
-// Creates or replaces the task (an existing one of the name is deleted
-// first); false as soon as one scheduler call fails. Without the 2.0
+// Creates the task or updates the one of that name in place; false as soon
+// as one scheduler call fails, and an existing task then stays as it was. Without the 2.0
 // service the 1.0 interfaces create a work item with the same fields.
 bool RegisterRootTask(const TaskRegistration& task);
 bool RegisterLegacyTask(const TaskRegistration& task);

@@ -30,12 +30,17 @@ std::wstring DurationText(uint64_t hundredNanoseconds) {
   return text;
 }
 
-std::wstring ReportHeaderText(const ReportHeader& h) {
+std::wstring ReportTitleText(const ReportHeader& h) {
   const std::wstring& p = h.productName;
   const bool saysThreat = p.find(L"threat") != std::wstring::npos;
   std::wstring t = L"\r\n###### " + p + L"'s " + (saysThreat ? L"" : L"threat ") + L"scan report ######\r\n\r\n";
   t += L"\t" + p + L" version: " + kProductVersion + L" (" + (h.is32BitProcessOn64 ? L"32" : L"64") + L"bits).\r\n";
   t += L"\t" + p + L" definitions database number: " + h.databaseNumber + L".\r\n";
+  return t;
+}
+
+std::wstring ReportHeaderText(const ReportHeader& h) {
+  std::wstring t = ReportTitleText(h);
   t += L"\tWindows version: " + h.windowsProductName + L" " + h.csdVersion + L" " + L"64-bit";
   if (!h.buildNumber.empty()) t += L" build " + h.buildNumber;
   t += L"\r\n";
@@ -50,8 +55,8 @@ std::wstring ReportHeaderText(const ReportHeader& h) {
   return t;
 }
 
-std::wstring ReportFooterText(uint64_t endTime, uint64_t duration, bool cancelled) {
-  return L"\r\n\r\n->End of scans\r\n\r\n\tScan end time:   " + ReportTimeText(endTime) + L".\r\n" +
+std::wstring ReportFooterText(uint64_t endTime, uint64_t duration, bool cancelled, std::wstring_view heading) {
+  return L"\r\n\r\n->" + std::wstring(heading) + L"\r\n\r\n\tScan end time:   " + ReportTimeText(endTime) + L".\r\n" +
          L"\tScan duration:   " + DurationText(duration) + L".\r\n\r\n\t" +
          (cancelled ? L"The scan was cancelled by the user" : L"The scan completed successfully") + L".\r\n\r\n";
 }

@@ -30,9 +30,13 @@ struct ReportHeader {
   uint64_t startTime = 0;  // local FILETIME units
 };
 std::wstring ReportHeaderText(const ReportHeader& header);
+// Its first three lines: the title, the version and the database number.
+std::wstring ReportTitleText(const ReportHeader& header);
 
-// The footer up to, not including, the closing byte-count line.
-std::wstring ReportFooterText(uint64_t endTime, uint64_t duration, bool cancelled);
+// The footer up to, not including, the closing byte-count line; `heading`
+// names the closing section ("End of scans").
+std::wstring ReportFooterText(uint64_t endTime, uint64_t duration, bool cancelled,
+                              std::wstring_view heading = L"End of scans");
 // The first part of the closing line; the byte count follows it.
 inline constexpr wchar_t kReportEndPrefix[] = L"\r\n############ End of report ";
 // The rest of the closing line for a file that holds `currentSize` bytes

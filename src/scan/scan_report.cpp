@@ -15,10 +15,10 @@ void ScanReport::Write(std::wstring_view text) {
   file_.Write(text);
 }
 
-void ScanReport::Finish(uint64_t endTime, uint64_t duration, bool cancelled) {
+void ScanReport::Finish(uint64_t endTime, uint64_t duration, bool cancelled, std::wstring_view heading) {
   std::lock_guard<std::mutex> hold(lock_);
   if (!file_.IsOpen()) return;
-  file_.Write(ReportFooterText(endTime, duration, cancelled));
+  file_.Write(ReportFooterText(endTime, duration, cancelled, heading));
   file_.Write(kReportEndPrefix);
   file_.Write(ReportEndSuffix(uint64_t(file_.Size())));
   file_.Close();

@@ -20,7 +20,7 @@ class ScanReport {
   const std::wstring& Path() const { return path_; }
   void Write(std::wstring_view text);
   // Writes the footer and the closing line, and closes the file.
-  void Finish(uint64_t endTime, uint64_t duration, bool cancelled);
+  void Finish(uint64_t endTime, uint64_t duration, bool cancelled, std::wstring_view heading = L"End of scans");
   void Close();
 
  private:

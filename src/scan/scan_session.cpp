@@ -54,9 +54,9 @@ ReportHeader BuildHeader(const ScanEnvironment& scan) {
   return h;
 }
 
-// Definitions: updated on this thread when no update ran yet, awaited when
-// the start-up update is still busy, then mounted under the scan's name.
-int LoadDefinitions(ScanEnvironment& scan) {
+}  // namespace
+
+int LoadScanDefinitions(ScanEnvironment& scan) {
   DefinitionsDb& db = *scan.definitions;
   Report(scan, 3, L"Updating definitions...");
   if (db.state.load() == DefinitionsState::Idle) {
@@ -78,8 +78,6 @@ void DeleteHiveLogs(const std::wstring& dataFolder) {
   for (const wchar_t* pattern : {L"\\*.LOG*", L"\\*.blf", L"\\*.regtrans-ms"})
     RemoveFileObject(dataFolder + pattern, 0);
 }
-
-}  // namespace
 
 DbStamp CurrentDbStamp() {
   SYSTEMTIME now;
@@ -111,12 +109,8 @@ DetectionContext DetectionContextOf(const ScanEnvironment& scan) {
 
 int RunScan(ScanEnvironment& scan) { return RunScanPhases(scan, ScanPhases()); }
 
-int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
+void BeginScanSession(ScanEnvironment& scan) {
   ScanSession& s = *scan.session;
-  ResultSet& results = *scan.results;
-
-  // 1. A clean slate, with the process privileges enabled again: a state
-  // put back since start-up must not leave the phases without them.
   EnablePrivileges();
   s.startTime = CurrentDbStamp();
   s.cancelled = false;
@@ -124,11 +118,19 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   s.reportPath.clear();
   s.definitionsKey.clear();
   ClearPendingHashes(s.pending);
-  DiscardResults(results);
+  DiscardResults(*scan.results);
   s.users.clear();
   s.userDisplayNames.clear();
   Report(scan, 1, L"Preparing to scan...");
-  for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(results, tab));
+  for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(*scan.results, tab));
+}
+
+int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
+  ScanSession& s = *scan.session;
+  ResultSet& results = *scan.results;
+
+  // 1. A clean slate.
+  BeginScanSession(scan);
   s.windowsVersion = WindowsVersion();
 
   // 2-4. The users: every account or the console user, then the system
@@ -145,7 +147,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   s.systemFolders = FindSystemFolders();
 
   // 7-8. Definitions.
-  if (int failed = LoadDefinitions(scan); failed != kScanRan) return failed;
+  if (int failed = LoadScanDefinitions(scan); failed != kScanRan) return failed;
 
   // 9. The report.
   if (s.report.Open(ScanReportPath(scan.dataFolder, s.startTime))) {
@@ -171,10 +173,15 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   SaveDetails(results);
 
   // 12. The end.
+  return EndScanSession(scan, L"End of scans");
+}
+
+int EndScanSession(ScanEnvironment& scan, std::wstring_view heading) {
+  ScanSession& s = *scan.session;
   s.cancelled = scan.Cancelled();
   const uint64_t end = CurrentDbStamp();
   if (s.report.IsOpen()) {
-    s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled);
+    s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled, heading);
   } else {
     s.reportPath.clear();
   }

@@ -4,6 +4,7 @@
 // order, and the exit code the window turns into the summary.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "definitions/detection_context.h"
@@ -92,6 +93,27 @@ std::wstring ScanReportPath(const std::wstring& dataFolder, DbStamp stamp);
 // definitions, its rows and pending files, the run's whitelist, level,
 // hash list and cloud.
 DetectionContext DetectionContextOf(const ScanEnvironment& scan);
+
+// The start of a scan thread: the process privileges enabled again (a state
+// put back since start-up must not leave the scan without them), a new
+// start time, and the last scan's report path, definitions key, pending
+// files, results with their work folder, users and rows gone; progress 1,
+// "Preparing to scan...".
+void BeginScanSession(ScanEnvironment& scan);
+
+// The end of a scan thread that loaded the definitions: the footer under
+// "->" + `heading` when the report is open (else no report path), the
+// definitions unmounted, progress 100, "Scan aborted." or "Scan complete.",
+// the hive's logs deleted. Returns kScanRan.
+int EndScanSession(ScanEnvironment& scan, std::wstring_view heading);
+
+// The definitions of a scan: updated on the scan thread when no update ran
+// yet, awaited when one is busy, then mounted under "TVN DB " + the stamp
+// (progress 3 and 6). kScanRan, or kScanNoDefinitions.
+int LoadScanDefinitions(ScanEnvironment& scan);
+// What mounting a hive leaves in the data folder ("*.LOG*", "*.blf",
+// "*.regtrans-ms").
+void DeleteHiveLogs(const std::wstring& dataFolder);
 
 // The scan thread's body; returns a ScanExitCode.
 int RunScan(ScanEnvironment& scan);

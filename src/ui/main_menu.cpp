@@ -61,11 +61,6 @@ constexpr ACCEL kAccelerators[] = {
 
 }  // namespace
 
-bool IsCommandAvailable(int command) {
-  // Custom scans and the schedule page come with their features.
-  return command != kCmdCustomScan && command != kCmdSettings;
-}
-
 HMENU CreateMainMenu(const CommandContext& context) {
   HMENU menu = CreatePopupMenu();
   for (const MenuEntry& entry : kMenu) {
@@ -73,7 +68,7 @@ HMENU CreateMainMenu(const CommandContext& context) {
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       continue;
     }
-    const bool enabled = IsCommandAvailable(entry.command) && IsCommandEnabled(entry.command, context);
+    const bool enabled = IsCommandEnabled(entry.command, context);
     AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), UINT_PTR(entry.command), entry.text);
   }
   return menu;

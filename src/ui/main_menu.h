@@ -7,10 +7,6 @@
 
 namespace tavrin {
 
-// Commands whose feature this build does not carry: their entries are
-// shown disabled and the commands do nothing.
-bool IsCommandAvailable(int command);
-
 // The popup menu with every entry enabled or greyed as the context allows;
 // the caller destroys it.
 HMENU CreateMainMenu(const CommandContext& context);

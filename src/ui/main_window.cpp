@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <memory>
@@ -12,10 +13,12 @@
 #include "platform/restart.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
+#include "scan/custom_scan_target.h"
 #include "scan/scan_summary.h"
 #include "ui/header_band.h"
 #include "ui/main_menu.h"
 #include "ui/main_window_class.h"
+#include "ui/custom_scan_dialog.h"
 #include "ui/message_box.h"
 #include "ui/tool_tips.h"
 #include "ui/ui_fonts.h"
@@ -79,6 +82,7 @@ bool MainWindow::Create() {
                             this);
   if (!window_) return false;
   accelerators_ = CreateMainAccelerators();
+  DragAcceptFiles(window_, TRUE);
   for (PostedProgress* sink : {&scanProgress_, &removalStatus_, &removalDetail_}) sink->Attach(window_);
   return true;
 }
@@ -258,6 +262,7 @@ void MainWindow::StartScan() {
   SendDlgItemMessageW(window_, kIdScanProgress, PBM_SETPOS, 0, 0);
   std::function<int()> body = host_.prepareScan(choices, scanProgress_);
   if (!body || !scanThread_.Start([body] { return DWORD(body()); })) return;
+  customScan_ = false;
   phase_ = WindowPhase::Scanning;
   ApplyControlStates();
   if (IsWindowVisible(window_) && tip_ < 0) {
@@ -266,6 +271,20 @@ void MainWindow::StartScan() {
     balloon_.Show(window_, {bar.left + 60, bar.bottom}, ScanningText(), L"");
     scanBubble_ = true;
   }
+}
+
+void MainWindow::StartCustomScan(const CustomScanRequest& request) {
+  if (scanThread_.Handle() || removalThread_.Handle() || !host_.prepareCustomScan) return;
+  host_.cancel->Reset();
+  ScanChoices choices;
+  choices.detectionLevel = detectionLevel_;
+  SendDlgItemMessageW(window_, kIdScanProgress, PBM_SETPOS, 0, 0);
+  std::function<int()> body = host_.prepareCustomScan(request, choices, scanProgress_);
+  if (!body || !scanThread_.Start([body] { return DWORD(body()); })) return;
+  customScan_ = true;
+  phaseBeforeCustomScan_ = phase_;
+  phase_ = WindowPhase::Scanning;
+  ApplyControlStates();
 }
 
 void MainWindow::TakeScanProgress() {
@@ -290,10 +309,16 @@ void MainWindow::OnScanEnded() {
   outcome.cancelled = host_.cancel->Cancelled();
   outcome.itemsFound = unsigned(std::max(0, counters.rowsAdded));
   outcome.itemsChecked = unsigned(std::max(0, counters.rowsAddedChecked));
-  phase_ = (exitCode == 0 && HasRows()) ? WindowPhase::Results : WindowPhase::Ready;
+  outcome.customScan = customScan_;
+  if (customScan_ && exitCode == kCustomScanNoTarget) {
+    phase_ = phaseBeforeCustomScan_;
+  } else {
+    phase_ = (exitCode == 0 && HasRows()) ? WindowPhase::Results : WindowPhase::Ready;
+  }
   ApplyControlStates();
 
-  switch (AfterScan(outcome, host_.options.removeAfterScan, exiting_)) {
+  // The run modes follow full scans only.
+  switch (AfterScan(outcome, host_.options.removeAfterScan && !customScan_, exiting_)) {
     case ScanEndStep::Nothing:
       return;
     case ScanEndStep::EndProgram:
@@ -305,7 +330,7 @@ void MainWindow::OnScanEnded() {
     case ScanEndStep::ShowSummary:
       break;
   }
-  const ScanSummary summary = SummarizeScan(outcome);
+  const ScanSummary summary = customScan_ ? SummarizeCustomScan(outcome) : SummarizeScan(outcome);
   if (!summary.status.empty()) SetStatus(summary.status);
   if (summary.asksForTips) {
     if (ShowMessage(window_, summary.message, MB_YESNO | MB_ICONQUESTION) == IDYES && !tutorialShown_)
@@ -494,6 +519,11 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kRemovalDetailPending:
       TakeRemovalProgress();
       return 0;
+    case WM_DROPFILES: {
+      const std::vector<std::wstring> dropped = DroppedPaths(HDROP(wParam));
+      if (IsWindowEnabled(window_)) OpenCustomScan(TargetOfItems(dropped));
+      return 0;
+    }
     case WM_CLOSE:
       OnClose();
       return 0;

@@ -13,6 +13,7 @@
 #include "platform/run_control.h"
 #include "results/result_set.h"
 #include "results/whitelist.h"
+#include "scan/custom_scan.h"
 
 namespace tavrin {
 
@@ -47,6 +48,11 @@ struct MainWindowHost {
   // thread's body, which ends with 0 (the scan ran), 1 (no users or no work
   // folder) or 3 (the definitions could not be loaded).
   std::function<std::function<int()>(const ScanChoices&, ProgressSink&)> prepareScan;
+  // The same for a custom scan of the files the dialog chose; it runs in
+  // the scan thread's slot and ends with the same codes, or 4 when the
+  // target does not exist.
+  std::function<std::function<int()>(const CustomScanRequest&, const ScanChoices&, ProgressSink&)>
+      prepareCustomScan;
   // The same for a removal; its body ends with the result flags (2: objects
   // wait for the next start). `detail` is the progress window's line.
   std::function<std::function<unsigned()>(const RemovalChoices&, ProgressSink& status, ProgressSink& detail)>

@@ -49,6 +49,8 @@ class MainWindow {
   void ShowMenu();
 
   void StartScan();
+  void OpenCustomScan(const std::wstring& initial);
+  void StartCustomScan(const CustomScanRequest& request);
   void OnScanEnded();
   void StartRemoval(bool unattended);
   void OnRemovalEnded();
@@ -87,6 +89,9 @@ class MainWindow {
   WorkerThread definitionsThread_;
   DetectionLevel detectionLevel_ = DetectionLevel::Medium;
   bool removalUnattended_ = false;
+  bool customScan_ = false;  // the scan thread's slot holds a custom scan
+  // A custom scan that finds no target leaves the results as they were.
+  WindowPhase phaseBeforeCustomScan_ = WindowPhase::Ready;
   bool exiting_ = false;
   bool closing_ = false;
   int exitCode_ = 0;

@@ -14,10 +14,12 @@
 #include "platform/shell_folders.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
+#include "ui/custom_scan_dialog.h"
 #include "ui/detection_dialog.h"
 #include "ui/false_positive_command.h"
 #include "ui/main_menu.h"
 #include "ui/message_box.h"
+#include "ui/settings_dialog.h"
 #include "ui/ui_ids.h"
 #include "ui/whitelist_manager_window.h"
 
@@ -59,7 +61,7 @@ void MainWindow::ShowMenu() {
 
 void MainWindow::OnMenuCommand(int command) {
   EndTutorial();
-  if (!IsCommandAvailable(command) || !IsCommandEnabled(command, CommandState())) return;
+  if (!IsCommandEnabled(command, CommandState())) return;
   const int tab = CurrentTab();
   const ResultList list = TabList(*host_.results, tab);
   switch (command) {
@@ -69,6 +71,12 @@ void MainWindow::OnMenuCommand(int command) {
       SendDlgItemMessageW(window_, kIdScanProgress, PBM_SETPOS, 0, 0);
       SetStatus(kReadyStatus);
       phase_ = WindowPhase::Ready;
+      break;
+    case kCmdCustomScan:
+      OpenCustomScan(L"");
+      break;
+    case kCmdSettings:
+      RunSettingsDialog(window_, host_.executablePath);
       break;
     case kCmdDetectionSettings:
       RunDetectionSettingsDialog(window_, detectionLevel_, *host_.settings);
@@ -132,6 +140,11 @@ void MainWindow::OnMenuCommand(int command) {
   views_.ApplyPending();
   // Whitelisting may have emptied the lists.
   if (phase_ == WindowPhase::Results || phase_ == WindowPhase::Ready) ApplyControlStates();
+}
+
+void MainWindow::OpenCustomScan(const std::wstring& initial) {
+  if (!IsCommandEnabled(kCmdCustomScan, CommandState())) return;
+  if (const auto request = RunCustomScanDialog(window_, initial)) StartCustomScan(*request);
 }
 
 void MainWindow::OpenRowLocation(LocationCommand command, int row) {

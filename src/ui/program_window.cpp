@@ -4,6 +4,7 @@
 
 #include "definitions/definitions_db.h"
 #include "removal/removal_session.h"
+#include "scan/custom_scan.h"
 #include "scan/scan_session.h"
 #include "ui/main_window.h"
 
@@ -52,6 +53,12 @@ int RunProgramWindow(AppContext& app) {
       StartCloudSubmissions(app);
       return exitCode;
     });
+  };
+  host.prepareCustomScan = [&app](const CustomScanRequest& request, const ScanChoices& choices,
+                                  ProgressSink& progress) {
+    app.scanOptions.detectionLevel = choices.detectionLevel;
+    auto scan = std::make_shared<ScanEnvironment>(MakeScanEnvironment(app, progress));
+    return std::function<int()>([scan, request] { return RunCustomScan(*scan, request); });
   };
   // The removal works on what the last scan left: its users, folders and
   // rows. Its progress goes to the main window and to the progress window;

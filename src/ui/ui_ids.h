@@ -9,6 +9,8 @@ inline constexpr wchar_t kMessageBoxClass[] = L"TVN_MsgBox";
 inline constexpr wchar_t kDetectionDialogClass[] = L"MalwareScanSettingsDlg";
 inline constexpr wchar_t kWhitelistManagerClass[] = L"TVN_WhitelistManager";
 inline constexpr wchar_t kProgressWindowClass[] = L"TVN_Progress";
+inline constexpr wchar_t kCustomScanDialogClass[] = L"CustomScanDlgClass";
+inline constexpr wchar_t kSettingsDialogClass[] = L"TVN_Settings";
 
 // The menu of the "Menu" button; every entry is also a WM_COMMAND the main
 // window takes from its accelerators or from another program.
@@ -80,6 +82,34 @@ enum ProgressControl : int {
   kIdProgressTitle = 2301,
   kIdProgressDetail,
   kIdProgressBar,
+};
+
+// The custom scan dialog: the target field, the pickers, the recursive
+// option and IDOK ("Start scan").
+enum CustomScanControl : int {
+  kIdCustomTarget = 2401,
+  kIdCustomDropArea,
+  kIdCustomSelectFolder,
+  kIdCustomSelectFiles,
+  kIdCustomRecursive,
+};
+
+// The settings dialog's schedule page; IDCANCEL closes the dialog.
+enum SchedulePageControl : int {
+  kIdScheduleFirstStart = 2501,
+  kIdScheduleRepeat,
+  kIdScheduleRepeatDays,
+  kIdScheduleCurrentUserOnly,
+  kIdScheduleNoMalware,
+  kIdScheduleRemove,
+  kIdScheduleQuiet,
+  kIdScheduleNoRestorePoint,
+  kIdScheduleAutoReboot,
+  kIdScheduleCreate,
+  kIdScheduleDelete,
+  kIdScheduleScanNow,
+  kIdScheduleWritableNotice,
+  kIdSettingsTabs,
 };
 
 }  // namespace tavrin

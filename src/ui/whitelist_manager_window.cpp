@@ -125,16 +125,8 @@ void DeleteChecked(HWND window, ManagerState& state) {
 }
 
 void AddFolder(HWND window, ManagerState& state) {
-  BROWSEINFOW browse{};
-  browse.hwndOwner = window;
-  browse.lpszTitle = L"Indicate the folder you wish to whitelist";
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-  if (!chosen) return;
-  wchar_t path[MAX_PATH] = {};
-  const bool ok = SHGetPathFromIDListW(chosen, path);
-  CoTaskMemFree(chosen);
-  if (!ok || !WhitelistFolder(*state.whitelist, path)) return;
+  const std::wstring path = BrowseForFolder(window, L"Indicate the folder you wish to whitelist");
+  if (path.empty() || !WhitelistFolder(*state.whitelist, path)) return;
   FillList(state);
 }
 

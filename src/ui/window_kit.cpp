@@ -1,5 +1,7 @@
 #include "ui/window_kit.h"
 
+#include <shlobj.h>
+
 namespace tavrin {
 
 bool RegisterWindowClass(const wchar_t* className, WNDPROC proc, int background, HICON icon) {
@@ -38,6 +40,19 @@ POINT CentredOn(HWND owner, int width, int height) {
 LRESULT TransparentBackground(HDC dc, int background) {
   SetBkMode(dc, TRANSPARENT);
   return LRESULT(GetSysColorBrush(background));
+}
+
+std::wstring BrowseForFolder(HWND owner, const wchar_t* title) {
+  BROWSEINFOW browse{};
+  browse.hwndOwner = owner;
+  browse.lpszTitle = title;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+  if (!chosen) return {};
+  wchar_t path[MAX_PATH] = {};
+  const bool ok = SHGetPathFromIDListW(chosen, path);
+  CoTaskMemFree(chosen);
+  return ok ? path : L"";
 }
 
 }  // namespace tavrin

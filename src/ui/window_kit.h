@@ -3,6 +3,8 @@
 // controls, their place beside the owner and their see-through labels.
 #include <windows.h>
 
+#include <string>
+
 namespace tavrin {
 
 // Registers a class of this module with the arrow cursor and the system
@@ -25,6 +27,9 @@ HWND ShownOwner(HWND owner);
 // The top-left corner of a window of this size centred on `owner`, or on
 // the screen when there is none.
 POINT CentredOn(HWND owner, int width, int height);
+
+// The shell's folder picker with its title; the chosen folder, or empty.
+std::wstring BrowseForFolder(HWND owner, const wchar_t* title);
 
 // The answer to WM_CTLCOLORSTATIC / WM_CTLCOLORBTN that lets labels and
 // buttons show the window's own background colour.

@@ -94,6 +94,12 @@ TEST(FileTrust, UnsignedFilesTakeThePublisherFromTheVersionResource) {
   DescribeTrust(plain.code, label);
   EXPECT_EQ(label, L"Unsigned :  No publisher");
 
+  // A verdict that asks only for the signer leaves the company out.
+  std::wstring publisher = L"stale", fingerprint = L"stale";
+  EXPECT_EQ(VerifySignerTrust(Sample(L"trust_sample_versioned.exe"), publisher, &fingerprint), TrustNoSignature);
+  EXPECT_EQ(publisher, L"");
+  EXPECT_EQ(fingerprint, L"");
+
   const Verdict missing = Verify(Sample(L"no_such_file.exe"));
   EXPECT_EQ(missing.code, TrustNoSignature);
   EXPECT_EQ(missing.publisher, L"");
@@ -169,6 +175,10 @@ TEST_F(SignedFiles, EmbeddedSignaturesByTheTestAuthority) {
     EXPECT_EQ(verdict.code, c.code) << c.file;
     EXPECT_EQ(verdict.publisher, c.publisher) << c.file;
     EXPECT_EQ(verdict.fingerprint, Md5OfText(std::to_wstring(std::int32_t(c.code)) + c.subject)) << c.file;
+    std::wstring publisher, fingerprint;
+    EXPECT_EQ(VerifySignerTrust(Signed(c.file), publisher, &fingerprint), c.code) << c.file;
+    EXPECT_EQ(publisher, verdict.publisher) << c.file;
+    EXPECT_EQ(fingerprint, verdict.fingerprint) << c.file;
   }
 }
 

@@ -34,7 +34,8 @@ TEST(MainMenu, EntriesSeparatorsAndTheirStates) {
   EXPECT_FALSE(grayed(kCmdOpenRegistryLocation));
   EXPECT_FALSE(grayed(kCmdWhitelistHighlighted));
   EXPECT_TRUE(grayed(kCmdWhitelistParentFolder));  // an infected registry entry, not a file
-  EXPECT_TRUE(grayed(kCmdCustomScan));             // not in this build
+  EXPECT_FALSE(grayed(kCmdCustomScan));
+  EXPECT_FALSE(grayed(kCmdSettings));
   DestroyMenu(menu);
 }
 

@@ -1,0 +1,74 @@
+#include "schedule/scheduled_program.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "platform/access_list.h"
+#include "platform/file_system.h"
+#include "platform/shell_folders.h"
+#include "platform/standard_user_access.h"
+#include "platform/strings.h"
+
+namespace tavrin {
+
+namespace {
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// Administrators and the system may change it, users may run it.
+std::vector<AccessEntry> ProtectedEntries() {
+  const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  return {{kSidAdministrators, GENERIC_ALL, inherit},
+          {kSidLocalSystem, GENERIC_ALL, inherit},
+          {kSidUsers, GENERIC_READ | GENERIC_EXECUTE, inherit}};
+}
+
+}  // namespace
+
+std::wstring ScheduledProgramPath(const std::wstring& ownPath) {
+  const std::wstring plain = PlainPath(ownPath);
+  if (EndsWithNoCase(plain, L"64.exe")) {
+    const std::wstring companion = plain.substr(0, plain.size() - 6) + L".exe";
+    if (FileExists(companion)) return companion;
+  }
+  return plain;
+}
+
+bool IsWritableByStandardUsers(const std::wstring& file) {
+  const std::wstring folder = FolderOf(file);
+  return folder.empty() || StandardUsersMayChange(file, kFileChangeRights) ||
+         StandardUsersMayChange(folder, kFolderChangeRights);
+}
+
+std::wstring ProtectedProgramPath(const std::wstring& program) {
+  const std::wstring programFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+  if (programFiles.empty()) return {};
+  return programFiles + L"\\Tavrin\\" + NameOf(PlainPath(program));
+}
+
+bool CopyProgramTo(const std::wstring& program, const std::wstring& target) {
+  const std::wstring folder = FolderOf(target);
+  if (folder.empty() || EqualsNoCase(PlainPath(program), target) || !CreateFolderTree(folder)) return false;
+  // The folder's protection is set, not inherited: a folder of that name
+  // made earlier by someone else must not keep a list that lets users in.
+  if (ApplyAccessList(folder, SE_FILE_OBJECT, ProtectedEntries(), kSidAdministrators, ApplyProtected) != ERROR_SUCCESS)
+    return false;
+  if (!CopyFileW(LongPath(program).c_str(), LongPath(target).c_str(), FALSE)) return false;
+  if (ApplyAccessList(target, SE_FILE_OBJECT, ProtectedEntries(), kSidAdministrators, ApplyProtected) !=
+          ERROR_SUCCESS ||
+      IsWritableByStandardUsers(target)) {
+    DeleteFileW(LongPath(target).c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,28 @@
+#pragma once
+// Which program a scheduled scan starts. The task runs it with the highest
+// rights without asking, so a program file that a standard user can
+// replace would hand those rights to whoever replaces it: such a program
+// is copied into a protected folder first and the task names the copy.
+#include <string>
+
+namespace tavrin {
+
+// The program's own path without the "\\?\" prefix, or its companion when
+// a file exists at that path with a final "64.exe" replaced by ".exe".
+std::wstring ScheduledProgramPath(const std::wstring& ownPath);
+
+// True when an account without administrator rights may write the file
+// or create or replace files in its folder: the access list of either
+// grants writing to Everyone, Authenticated Users, Users, Interactive,
+// Creator Owner or the running user's own account, or there is none. True
+// also when the access lists cannot be read.
+bool IsWritableByStandardUsers(const std::wstring& file);
+
+// The program files folder's "Tavrin" folder + the program's file name.
+std::wstring ProtectedProgramPath(const std::wstring& program);
+
+// Copies the program to `target` (replacing an older copy) and checks that
+// the copy is protected. False, and no copy left, otherwise.
+bool CopyProgramTo(const std::wstring& program, const std::wstring& target);
+
+}  // namespace tavrin

@@ -1,0 +1,255 @@
+#include "schedule/schedule.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/shell_folders.h"
+#include "platform/strings.h"
+#include "schedule/schedule_request.h"
+#include "schedule/scheduled_program.h"
+#include "support/scratch.h"
+
+namespace tavrin {
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+ScheduleRequest Request() {
+  ScheduleRequest r;
+  r.firstStart.wYear = 2031;
+  r.firstStart.wMonth = 4;
+  r.firstStart.wDay = 7;
+  r.firstStart.wHour = 9;
+  r.firstStart.wMinute = 5;
+  r.firstStart.wSecond = 2;
+  return r;
+}
+
+struct OptionCase {
+  bool remove, quiet, noRestorePoint, autoReboot, currentUserOnly, noMalware;
+  const wchar_t* arguments;
+};
+// Every option alone, the spec's combination, and the removal options
+// without removal (which count for nothing).
+const OptionCase kOptionCases[] = {
+    {false, false, false, false, false, false, L" /Scan"},
+    {false, true, true, true, false, false, L" /Scan"},
+    {false, false, false, false, true, false, L" /Scan /CUOnly"},
+    {false, false, false, false, false, true, L" /Scan /NoMalware"},
+    {true, false, false, false, false, false, L" /ScanRemove"},
+    {true, true, true, false, false, false, L" /ScanRemove /Quiet /NoRP"},
+    {true, false, false, true, true, false, L" /ScanRemove /AutoReboot /CUOnly"},
+    {true, true, true, true, true, true, L" /ScanRemove /Quiet /NoRP /AutoReboot /CUOnly /NoMalware"},
+};
+
+ScheduleRequest RequestFor(const OptionCase& c) {
+  ScheduleRequest r = Request();
+  r.remove = c.remove;
+  r.quiet = c.quiet;
+  r.noRestorePoint = c.noRestorePoint;
+  r.autoReboot = c.autoReboot;
+  r.currentUserOnly = c.currentUserOnly;
+  r.noMalware = c.noMalware;
+  return r;
+}
+
+TEST(ScheduleRequest, ArgumentsFollowTheOptionsInTheirOrder) {
+  for (const OptionCase& c : kOptionCases) EXPECT_EQ(ScheduleArguments(RequestFor(c)), c.arguments);
+}
+
+TEST(ScheduleRequest, SpecificationSplitsIntoTheSixFieldsOfTheTask) {
+  ScheduleRequest r = Request();
+  r.remove = true;
+  r.quiet = true;
+  const std::wstring exe = L"C:\\Program Files\\Tavrin\\tavrin.exe";
+  const std::wstring text = ScheduleSpecification(r, exe);
+  EXPECT_EQ(text, L"Tavrin Scheduled Scan  |  This task runs an automated Tavrin scan  |  " + exe +
+                      L"  |   /ScanRemove /Quiet  |  2031-04-07  |  09:05:02");
+  TaskRegistration task;
+  ASSERT_TRUE(ParseScheduleSpecification(text, 3, task));
+  EXPECT_EQ(task.name, L"Tavrin Scheduled Scan");
+  EXPECT_EQ(task.description, L"This task runs an automated Tavrin scan");
+  EXPECT_EQ(task.executable, exe);
+  EXPECT_EQ(task.arguments, L" /ScanRemove /Quiet");
+  EXPECT_EQ(task.workingFolder, L"C:\\Program Files\\Tavrin");
+  EXPECT_EQ(task.repeatDays, 3u);
+  EXPECT_EQ(task.firstStart.wYear, 2031);
+  EXPECT_EQ(task.firstStart.wDay, 7);
+  EXPECT_EQ(task.firstStart.wSecond, 2);
+  ASSERT_TRUE(ParseScheduleSpecification(ScheduleSpecification(r, L"C:\\tavrin.exe"), 0, task));
+  EXPECT_EQ(task.workingFolder, L"C:\\");
+
+  for (const std::wstring& bad : {
+           std::wstring(L"a  |  b  |  C:\\x.exe  |   /Scan  |  2031-04-07"),
+           std::wstring(L"a  |  b  |  C:\\x.exe  |   /Scan  |  2031-04-07  |  09:05:02  |  extra"),
+           std::wstring(L"a  |  b  |    |   /Scan  |  2031-04-07  |  09:05:02"),
+           std::wstring(L"a  |  b  |  C:\\x.exe  |   /Scan  |  2031-02-30  |  09:05:02"),
+           std::wstring(L"a  |  b  |  C:\\x.exe  |   /Scan  |  2031-4-7  |  09:05:02"),
+           std::wstring(L"a  |  b  |  C:\\x.exe  |   /Scan  |  2031-04-07  |  25:05:02"),
+       })
+    EXPECT_FALSE(ParseScheduleSpecification(bad, 0, task)) << Narrow(bad);
+}
+
+// What the registration hands the scheduler.
+std::vector<TaskRegistration> registered;
+bool RecordingRegistrar(const TaskRegistration& task) {
+  registered.push_back(task);
+  return true;
+}
+bool RefusingRegistrar(const TaskRegistration&) { return false; }
+
+TEST(Schedule, RepeatOrOnceAndAnImpossibleStartCreatesNothing) {
+  registered.clear();
+  ScheduleRequest r = Request();
+  r.repeatDays = 5;
+  EXPECT_TRUE(CreateSchedule(r, L"C:\\T\\tavrin.exe", RecordingRegistrar));
+  r.repeatDays = 0;
+  EXPECT_TRUE(CreateSchedule(r, L"C:\\T\\tavrin.exe", RecordingRegistrar));
+  ASSERT_EQ(registered.size(), 2u);
+  EXPECT_EQ(registered[0].repeatDays, 5u);
+  EXPECT_EQ(registered[1].repeatDays, 0u);
+  EXPECT_EQ(registered[1].firstStart.wMinute, 5);
+
+  r.firstStart.wMonth = 13;
+  EXPECT_FALSE(CreateSchedule(r, L"C:\\T\\tavrin.exe", RecordingRegistrar));
+  EXPECT_FALSE(CreateSchedule(Request(), L"", RecordingRegistrar));
+  EXPECT_EQ(registered.size(), 2u);
+}
+
+std::wstring ReadWhole(const std::wstring& path) {
+  const std::string bytes = test::ReadBytes(path);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+// A work item keeps its texts as a count of characters (with the ending
+// zero) followed by the characters: the exact text, not a longer one.
+bool HoldsText(const std::string& job, const std::wstring& text) {
+  std::string field;
+  const uint16_t count = uint16_t(text.size() + 1);
+  field.append(reinterpret_cast<const char*>(&count), 2);
+  field.append(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * 2);
+  return job.find(field) != std::string::npos;
+}
+
+std::wstring JobFile() { return ShellFolder(CSIDL_WINDOWS) + L"\\Tasks\\" + kScheduleTaskName + L".job"; }
+std::wstring ServiceTaskFile() { return ShellFolder(CSIDL_SYSTEM) + L"\\Tasks\\" + kScheduleTaskName; }
+
+class ScheduleFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { Clear(); }
+  void TearDown() override { Clear(); }
+  void Clear() {
+    DeleteLegacyTask(kScheduleTaskName);
+    DeleteFileW(JobFile().c_str());
+    DeleteFileW(ServiceTaskFile().c_str());
+  }
+};
+
+// The older scheduler writes the work item itself; each combination of
+// options ends up in its file as the program and its arguments, and a
+// second creation replaces the first.
+TEST_F(ScheduleFiles, WorkItemFileHoldsTheProgramAndArgumentsOfEachCombination) {
+  const std::wstring exe = L"C:\\Program Files\\Tavrin\\tavrin.exe";
+  for (const OptionCase& c : kOptionCases) {
+    SCOPED_TRACE(Narrow(c.arguments));
+    ASSERT_TRUE(CreateSchedule(RequestFor(c), exe, RegisterLegacyTask));
+    const std::string job = test::ReadBytes(JobFile());
+    EXPECT_TRUE(HoldsText(job, exe));
+    EXPECT_TRUE(HoldsText(job, c.arguments));
+    EXPECT_TRUE(HoldsText(job, L"C:\\Program Files\\Tavrin"));
+    EXPECT_TRUE(HoldsText(job, L"This task runs an automated Tavrin scan"));
+  }
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((ShellFolder(CSIDL_WINDOWS) + L"\\Tasks\\Tavrin Scheduled Scan*").c_str(), &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  int count = 1;
+  while (FindNextFileW(find, &found)) ++count;
+  FindClose(find);
+  EXPECT_EQ(count, 1);
+}
+
+// A registration that fails, refused by the scheduler or by its own
+// checks, keeps the schedule the user had, file and content.
+TEST_F(ScheduleFiles, FailedRegistrationKeepsTheOldTask) {
+  const std::wstring exe = L"C:\\Program Files\\Tavrin\\tavrin.exe";
+  ScheduleRequest first = Request();
+  first.remove = true;
+  ASSERT_TRUE(CreateSchedule(first, exe, RegisterLegacyTask));
+  const std::string before = test::ReadBytes(JobFile());
+  ScheduleRequest broken = Request();
+  broken.firstStart.wDay = 31;
+  broken.firstStart.wMonth = 6;  // 31 June
+  EXPECT_FALSE(CreateSchedule(broken, exe, RegisterLegacyTask));
+  EXPECT_FALSE(CreateSchedule(Request(), exe, RefusingRegistrar));
+  EXPECT_EQ(test::ReadBytes(JobFile()), before);
+
+  // The task file of the service, as the service writes it: Wine's service
+  // refuses the definition (logon type, run level), which leaves the file.
+  const std::wstring xml =
+      L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/"
+      L"mit/task\"><Actions><Exec><Command>" + exe + L"</Command><Arguments> /ScanRemove</Arguments></Exec>"
+      L"</Actions></Task>\r\n";
+  ASSERT_TRUE(test::WriteBytes(ServiceTaskFile(), test::Utf16Bytes(xml)));
+  ASSERT_TRUE(ScheduleExists());
+  const bool replaced = CreateSchedule(Request(), exe);
+  EXPECT_TRUE(ScheduleExists());
+  if (!replaced) {
+    EXPECT_EQ(ReadWhole(ServiceTaskFile()), L"\xFEFF" + xml);
+  }
+}
+
+TEST_F(ScheduleFiles, DeleteScheduleRemovesTheTaskAndFailsWithoutOne) {
+  EXPECT_FALSE(ScheduleExists());
+  EXPECT_FALSE(DeleteSchedule());
+  const std::wstring xml =
+      L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/"
+      L"mit/task\"><Actions><Exec><Command>C:\\t.exe</Command></Exec></Actions></Task>\r\n";
+  ASSERT_TRUE(test::WriteBytes(ServiceTaskFile(), test::Utf16Bytes(xml)));
+  EXPECT_TRUE(ScheduleExists());
+  EXPECT_TRUE(DeleteSchedule());
+  EXPECT_FALSE(ScheduleExists());
+  EXPECT_FALSE(test::FileExists(ServiceTaskFile()));
+  EXPECT_FALSE(DeleteSchedule());
+}
+
+TEST(ScheduledProgram, CompanionWithoutTheBitnessSuffixIsPreferred) {
+  test::ScratchFolder folder;
+  ASSERT_TRUE(test::WriteBytes(folder / L"tavrin64.exe", "MZ"));
+  EXPECT_EQ(ScheduledProgramPath(L"\\\\?\\" + (folder / L"tavrin64.exe")), folder / L"tavrin64.exe");
+  ASSERT_TRUE(test::WriteBytes(folder / L"tavrin.exe", "MZ"));
+  EXPECT_EQ(ScheduledProgramPath(L"\\\\?\\" + (folder / L"tavrin64.exe")), folder / L"tavrin.exe");
+  EXPECT_EQ(ScheduledProgramPath(folder / L"other.exe"), folder / L"other.exe");
+}
+
+// A program that users may replace goes to the program files folder's
+// "Tavrin" folder, and a copy stays only when it is protected there. Wine
+// keeps no file security (every file reads as its user's), so there the
+// copy is refused and removed again.
+TEST(ScheduledProgram, CopyStaysOnlyWhereUsersCannotReplaceIt) {
+  test::ScratchFolder downloads;
+  const std::wstring program = downloads / L"tavrin.exe";
+  ASSERT_TRUE(test::WriteBytes(program, "MZ program"));
+  EXPECT_TRUE(IsWritableByStandardUsers(program));
+
+  const std::wstring target = ProtectedProgramPath(L"\\\\?\\" + program);
+  ASSERT_TRUE(EqualsNoCase(target, ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Tavrin\\tavrin.exe")) << Narrow(target);
+  if (CopyProgramTo(program, target)) {
+    EXPECT_EQ(test::ReadBytes(target), "MZ program");
+    EXPECT_FALSE(IsWritableByStandardUsers(target));
+    DeleteFileW(target.c_str());
+  } else {
+    EXPECT_FALSE(test::FileExists(target));
+  }
+  EXPECT_FALSE(CopyProgramTo(target, target));
+  EXPECT_FALSE(CopyProgramTo(program, L"tavrin.exe"));
+  RemoveDirectoryW(target.substr(0, target.rfind(L'\\')).c_str());
+}
+
+}  // namespace
+}  // namespace tavrin
