@@ -1,6 +1,7 @@
 #include "scan/browser_shortcuts.h"
 
 #include "filetrust/shortcut.h"
+#include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
 #include "platform/strings.h"
@@ -93,6 +94,30 @@ bool ShortcutArgumentsLookHijacked(const std::wstring& arguments) {
 int ScanBrowserShortcuts(const BrowserShortcutContext& context, const std::wstring& folder) {
   if (folder.empty() || context.executable.empty()) return 0;
   return Walk(context, folder, 0);
+}
+
+namespace {
+
+// The desktop, then the Start menu that holds the "Programs" folder.
+int ScanDesktopAndStartMenu(const BrowserShortcutContext& context, const std::wstring& desktop,
+                            const std::wstring& programs) {
+  int added = 0;
+  if (FolderExists(desktop)) added += ScanBrowserShortcuts(context, desktop);
+  const size_t slash = programs.find_last_of(L'\\');
+  if (!Cancelled(context) && slash != std::wstring::npos && FolderExists(programs))
+    added += ScanBrowserShortcuts(context, programs.substr(0, slash));
+  return added;
+}
+
+}  // namespace
+
+int ScanUserBrowserShortcuts(const BrowserShortcutContext& context, const std::wstring& profileFolder,
+                             const UserFolderFragments& fragments) {
+  return ScanDesktopAndStartMenu(context, profileFolder + fragments.desktop, profileFolder + fragments.programs);
+}
+
+int ScanCommonBrowserShortcuts(const BrowserShortcutContext& context, const UserFolderFragments& fragments) {
+  return ScanDesktopAndStartMenu(context, fragments.commonDesktop, fragments.commonPrograms);
 }
 
 }  // namespace tavrin

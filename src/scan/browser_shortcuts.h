@@ -4,6 +4,7 @@
 // settings were reset. Shared by the browser phases.
 #include <string>
 
+#include "browsers/user_folder_fragments.h"
 #include "results/result_set.h"
 #include "platform/run_control.h"
 
@@ -32,6 +33,13 @@ struct BrowserShortcutContext {
 // Reparse points are not followed (a link back up the tree would never
 // end) and the walk stops a few levels down, deeper than any Start menu.
 int ScanBrowserShortcuts(const BrowserShortcutContext& context, const std::wstring& folder);
+
+// An account's desktop and Start menu (its profile folder + the fragments),
+// and the machine's common desktop and Start menu, where they exist; each
+// returns the number of rows added.
+int ScanUserBrowserShortcuts(const BrowserShortcutContext& context, const std::wstring& profileFolder,
+                             const UserFolderFragments& fragments);
+int ScanCommonBrowserShortcuts(const BrowserShortcutContext& context, const UserFolderFragments& fragments);
 
 // Whether a shortcut's arguments make its row recommended: a web address
 // or an extension forced on the browser, rather than, say, a profile choice.

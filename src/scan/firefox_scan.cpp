@@ -323,24 +323,6 @@ BrowserShortcutContext ShortcutContext(FirefoxScan& c, const std::wstring& execu
   return context;
 }
 
-std::wstring ParentFolder(const std::wstring& folder) {
-  const size_t slash = folder.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
-}
-
-void ScanUserShortcuts(FirefoxScan& c, const UserProfile& user, const BrowserShortcutContext& context) {
-  const std::wstring desktop = user.profileFolder + c.fragments.desktop;
-  if (FolderExists(desktop)) ScanBrowserShortcuts(context, desktop);
-  const std::wstring programs = user.profileFolder + c.fragments.programs;
-  if (!c.Cancelled() && FolderExists(programs)) ScanBrowserShortcuts(context, ParentFolder(programs));
-}
-
-void ScanCommonShortcuts(FirefoxScan& c, const BrowserShortcutContext& context) {
-  if (FolderExists(c.fragments.commonDesktop)) ScanBrowserShortcuts(context, c.fragments.commonDesktop);
-  if (!c.Cancelled() && FolderExists(c.fragments.commonPrograms))
-    ScanBrowserShortcuts(context, ParentFolder(c.fragments.commonPrograms));
-}
-
 // 4a. Shortcut files on the desktops and in the Start menus.
 void ScanShortcutFiles(FirefoxScan& c) {
   if (!c.browser.others) {
@@ -350,10 +332,11 @@ void ScanShortcutFiles(FirefoxScan& c) {
       if (user.profileFolder.size() < 3 ||
           !LocateFirefoxExecutable(user.profileFolder, c.fragments.roamingAppData, executable))
         continue;
-      ScanUserShortcuts(c, user, ShortcutContext(c, executable, L"Mozilla Firefox", c.UserName(i)));
+      ScanUserBrowserShortcuts(ShortcutContext(c, executable, L"Mozilla Firefox", c.UserName(i)), user.profileFolder,
+                               c.fragments);
     }
     if (!c.executable.empty() && !c.Cancelled())
-      ScanCommonShortcuts(c, ShortcutContext(c, c.executable, L"Mozilla Firefox", kAllUsers));
+      ScanCommonBrowserShortcuts(ShortcutContext(c, c.executable, L"Mozilla Firefox", kAllUsers), c.fragments);
     return;
   }
   std::vector<std::wstring> done;
@@ -366,9 +349,10 @@ void ScanShortcutFiles(FirefoxScan& c) {
     done.push_back(other.installFolder);
     const UserProfile& user = c.Users()[owner];
     const std::wstring executable = c.OtherExecutable(other);
-    ScanUserShortcuts(c, user, ShortcutContext(c, executable, other.displayName, c.UserName(owner)));
+    ScanUserBrowserShortcuts(ShortcutContext(c, executable, other.displayName, c.UserName(owner)), user.profileFolder,
+                             c.fragments);
     if (!c.Cancelled() && FolderExists(user.profileFolder + c.fragments.programs))
-      ScanCommonShortcuts(c, ShortcutContext(c, executable, other.displayName, kAllUsers));
+      ScanCommonBrowserShortcuts(ShortcutContext(c, executable, other.displayName, kAllUsers), c.fragments);
   }
 }
 

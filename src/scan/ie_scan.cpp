@@ -259,22 +259,16 @@ void ScanShortcuts(IeScan& c) {
   context.report = &c.scan.session->report;
   context.cancel = c.scan.cancel;
   context.iconIndex = kIconIndex;
-  auto walk = [&](const std::wstring& desktop, const std::wstring& programs) {
-    if (FolderExists(desktop)) ScanBrowserShortcuts(context, desktop);
-    const size_t slash = programs.find_last_of(L'\\');
-    if (!c.Cancelled() && FolderExists(programs) && slash != std::wstring::npos)
-      ScanBrowserShortcuts(context, programs.substr(0, slash));
-  };
   const UserList& users = c.scan.session->users;
   const std::vector<std::wstring>& names = c.scan.session->userDisplayNames;
   for (size_t i = 0; i < users.size() && !c.Cancelled(); ++i) {
     if (users[i].profileFolder.size() < 3) continue;
     context.userName = i < names.size() ? names[i] : users[i].accountName;
-    walk(users[i].profileFolder + fragments.desktop, users[i].profileFolder + fragments.programs);
+    ScanUserBrowserShortcuts(context, users[i].profileFolder, fragments);
   }
   if (c.Cancelled()) return;
   context.userName = kAllUsers;
-  walk(fragments.commonDesktop, fragments.commonPrograms);
+  ScanCommonBrowserShortcuts(context, fragments);
 
   for (const Root& root : c.roots) {
     if (c.Cancelled()) return;

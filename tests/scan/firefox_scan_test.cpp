@@ -16,8 +16,6 @@
 #include <vector>
 
 #include "../browsers/browser_fixtures.h"
-#include "definitions_builder.h"
-#include "definitions_source.h"
 #include "platform/file_system.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
@@ -44,17 +42,8 @@ constexpr char kLinuxXpi[] =
 constexpr wchar_t kChecked[] = L"\r\n\t\tItem state: Checked\r\n";
 constexpr wchar_t kUnchecked[] = L"\r\n\t\tItem state: Unchecked\r\n";
 
-std::wstring SourceFolder() {
-  std::wstring path = L"Z:";
-  for (char c : std::string(TAVRIN_SOURCE_DIR)) path += c == '/' ? L'\\' : wchar_t(c);
-  return path;
-}
-
-std::string Narrow(std::wstring_view s) {
-  std::string out;
-  for (wchar_t c : s) out += c < 128 ? char(c) : '?';
-  return out;
-}
+using test::NarrowText;
+using Seen = test::BrowserRow;
 
 std::string JsonEscaped(const std::wstring& path) {
   std::string out;
@@ -74,27 +63,13 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-struct Seen {
-  int group;
-  std::wstring name, user, column2;
-  bool checked;
-  int key;
-};
-
 class FirefoxScanFixture : public ::testing::Test, public test::ScanParts {
  public:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     pid = std::to_wstring(GetCurrentProcessId());
 
-    definitions_tool::DefinitionsSource source;
-    std::vector<std::wstring> errors;
-    ASSERT_TRUE(definitions_tool::ReadDefinitionsFolder(SourceFolder() + L"\\data\\definitions", source, errors));
-    std::wstring error;
-    ASSERT_TRUE(definitions_tool::BuildDefinitionsHive(source, L"HKCU\\Software\\TavrinTest-" + pid + L"-firefox-db",
-                                                       scratch / L"TVNdb2.dat", error))
-        << Narrow(error);
-    ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", std::to_wstring(source.number), TextEncoding::Ansi));
+    ASSERT_EQ(NarrowText(CompileProjectDefinitions(L"HKCU\\Software\\TavrinTest-" + pid + L"-firefox-db")), "");
 
     root = L"C:\\ProgramData\\TavrinTest-firefox-" + pid;
     bobProfile = root + L"\\bob";
@@ -117,25 +92,20 @@ class FirefoxScanFixture : public ::testing::Test, public test::ScanParts {
                              Replaced(Fixture(L"firefox-hijacked\\Mozilla\\Firefox\\" + std::wstring(kHijackedProfile) +
                                               L"\\compatibility.ini"),
                                       "LastPlatformDir=/usr/lib/firefox-esr",
-                                      "LastPlatformDir=" + Narrow(install))));
+                                      "LastPlatformDir=" + NarrowText(install))));
     }
     ASSERT_TRUE(WriteBytes(firefoxExe, "MZ firefox"));
     ASSERT_TRUE(WriteBytes(waterfoxInstall + L"\\Waterfox.exe", "MZ waterfox"));
 
-    bobSid = L"S-1-5-21-7-7-7-" + pid;
-    const std::wstring bobKey = L"HKCU\\Software\\TavrinTest-" + pid + L"-firefox-bob";
-    ASSERT_TRUE(CreateKey(bobKey + L"\\Software"));
-    ASSERT_TRUE(SaveKeyToHive(bobKey, scratch / L"bob.dat"));
-    DeleteKeyTree(bobKey);
-    ASSERT_TRUE(LoadHive(HiveRoot::Users, bobSid, scratch / L"bob.dat"));
-    bobMounted = true;
-    bobRoot = L"HKU\\" + bobSid;
+    ASSERT_TRUE(bob.Mount(L"S-1-5-21-7-7-7-" + pid, L"HKCU\\Software\\TavrinTest-" + pid + L"-firefox-bob",
+                          scratch / L"bob.dat"));
+    bobSid = bob.sid;
+    bobRoot = bob.Root();
 
     WireScan(L"http://127.0.0.1:9");
   }
 
   void TearDown() override {
-    if (bobMounted) UnloadHive(HiveRoot::Users, bobSid);
     test::RemoveTreeForTest(root);
     CoUninitialize();
   }
@@ -169,29 +139,13 @@ class FirefoxScanFixture : public ::testing::Test, public test::ScanParts {
     ASSERT_TRUE(ReadTextFile(session.reportPath, report));
   }
 
-  std::wstring Block(const std::wstring& title) const {
-    const size_t start = report.find(title);
-    if (start == std::wstring::npos) return {};
-    const size_t end = report.find(L"\r\n\r\n->", start + title.size());
-    return report.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-  }
-
-  std::vector<Seen> RowsOf(int group) {
-    std::vector<Seen> rows;
-    ResultList list = TabList(results, kBrowsersTab);
-    for (int row = 0; row < RowCount(list); ++row)
-      if (GetGroup(list, row) == group)
-        rows.push_back({group, GetColumnText(list, row, 0), GetColumnText(list, row, 1), GetColumnText(list, row, 2),
-                        IsChecked(list, row), GetRowKey(list, row)});
-    return rows;
-  }
-  std::wstring Detail(const Seen& row, const wchar_t* key) {
-    return GetDetail(TabList(results, kBrowsersTab), row.key, key);
-  }
+  std::wstring Block(const std::wstring& title) const { return test::ReportBlock(report, title); }
+  std::vector<Seen> RowsOf(int group) { return BrowserRows(group); }
+  std::wstring Detail(const Seen& row, const wchar_t* key) { return BrowserDetail(row, key); }
 
   std::wstring pid, root, bobProfile, carolProfile, firefoxData, waterfoxData, bobFirefox, bobWaterfox, carolFirefox,
       firefoxInstall, waterfoxInstall, firefoxExe, bobSid, bobRoot, report;
-  bool bobMounted = false;
+  test::TestUserHive bob;
 };
 
 TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOffersResets) {
@@ -231,8 +185,8 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
            L"\r\n\t\tPath: " + profile + L"\\prefs.js" + kUnchecked + L"\r\n\t\tOption name: Reset " + browser +
            L" User Preferences" + bob + L"\r\n\t\tPath: " + profile + L"\\user.js" + kUnchecked;
   };
-  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Mozilla Firefox scan:\r\n")),
-            Narrow(L"\r\n\r\n->Mozilla Firefox scan:\r\n"
+  EXPECT_EQ(NarrowText(Block(L"\r\n\r\n->Mozilla Firefox scan:\r\n")),
+            NarrowText(L"\r\n\r\n->Mozilla Firefox scan:\r\n"
                    L"\r\n\tFirefox startup pages:\r\n"
                    L"\r\n\t\tStartup homepage: http://search.example-hijack.test/home|http://portal.example-hijack.test/welcome" +
                    bob + L"\r\n\t\tPath: " + prefs + kChecked +
@@ -249,8 +203,8 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
 
   const std::wstring waterfox = bob + L"\r\n\t\tBrowser: Waterfox";
   const std::wstring waterfoxPrefs = bobWaterfox + L"\\prefs.js";
-  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Other Firefox browsers scan:\r\n")),
-            Narrow(L"\r\n\r\n->Other Firefox browsers scan:\r\n"
+  EXPECT_EQ(NarrowText(Block(L"\r\n\r\n->Other Firefox browsers scan:\r\n")),
+            NarrowText(L"\r\n\r\n->Other Firefox browsers scan:\r\n"
                    L"\r\n\tStartup pages:\r\n"
                    L"\r\n\t\tStartup homepage: http://search.example-hijack.test/home|http://portal.example-hijack.test/welcome" +
                    waterfox + L"\r\n\t\tPath: " + waterfoxPrefs + kChecked +
@@ -293,7 +247,7 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
   EXPECT_EQ(Detail(shortcuts[1], L"Path"), firefoxExe);
   EXPECT_EQ(Detail(shortcuts[1], L"Value data"), L"-url http://portal.example-hijack.test/menu");
 
-  for (const Seen& row : RowsOf(kGroupFirefoxResetOptions)) EXPECT_FALSE(row.checked) << Narrow(row.name);
+  for (const Seen& row : RowsOf(kGroupFirefoxResetOptions)) EXPECT_FALSE(row.checked) << NarrowText(row.name);
 
   const std::vector<Seen> otherPlugins = RowsOf(kGroupOtherFirefoxSearchPlugins);
   ASSERT_EQ(otherPlugins.size(), 2u);
@@ -384,7 +338,7 @@ TEST_F(FirefoxScanFixture, DamagedFilesGiveNoFindings) {
   const std::vector<Seen> plugins = RowsOf(kGroupOtherFirefoxSearchPlugins);
   ASSERT_EQ(plugins.size(), 1u);
   EXPECT_EQ(plugins[0].name, L"broken");
-  for (const Seen& row : RowsOf(kGroupFirefoxResetOptions)) EXPECT_EQ(row.user, L"bob") << Narrow(row.name);
+  for (const Seen& row : RowsOf(kGroupFirefoxResetOptions)) EXPECT_EQ(row.user, L"bob") << NarrowText(row.name);
 }
 
 }  // namespace

@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "definitions_builder.h"
-#include "definitions_source.h"
 #include "platform/file_system.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
@@ -48,17 +46,8 @@ constexpr wchar_t kEdgeStorage[] =
     L"\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppContainer\\Storage\\"
     L"microsoft.microsoftedge_8wekyb3d8bbwe";
 
-std::wstring SourceFolder() {
-  std::wstring path = L"Z:";
-  for (char c : std::string(TAVRIN_SOURCE_DIR)) path += c == '/' ? L'\\' : wchar_t(c);
-  return path;
-}
-
-std::string Narrow(std::wstring_view s) {
-  std::string out;
-  for (wchar_t c : s) out += c < 128 ? char(c) : '?';
-  return out;
-}
+using test::NarrowText;
+using Seen = test::BrowserRow;
 
 std::wstring Signed(const std::wstring& name) { return test::TestBuildPath(L"signing\\" + name); }
 
@@ -76,50 +65,19 @@ class TrustedRoot : public ::testing::Environment {
 test::TrustedAuthority* TrustedRoot::authority_ = nullptr;
 [[maybe_unused]] ::testing::Environment* const kTrustedRoot = ::testing::AddGlobalTestEnvironment(new TrustedRoot);
 
-struct Seen {
-  int group;
-  std::wstring name, user, column2;
-  bool checked;
-  int key;
-};
-
-// A mounted hive of the test's own for one user.
-struct TestHive {
-  std::wstring sid;
-  bool mounted = false;
-  bool Mount(const std::wstring& pid, const std::wstring& name, const std::wstring& file) {
-    sid = L"S-1-5-21-" + name + L"-" + pid;
-    const std::wstring key = L"HKCU\\Software\\TavrinTest-" + pid + L"-ie-" + name;
-    if (!CreateKey(key + L"\\Software") || !SaveKeyToHive(key, file)) return false;
-    DeleteKeyTree(key);
-    mounted = LoadHive(HiveRoot::Users, sid, file);
-    return mounted;
-  }
-  std::wstring Root() const { return L"HKU\\" + sid; }
-  ~TestHive() {
-    if (mounted) UnloadHive(HiveRoot::Users, sid);
-  }
-};
-
 class IeScanFixture : public ::testing::Test, public test::ScanParts {
  public:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     pid = std::to_wstring(GetCurrentProcessId());
-    definitions_tool::DefinitionsSource source;
-    std::vector<std::wstring> errors;
-    ASSERT_TRUE(definitions_tool::ReadDefinitionsFolder(SourceFolder() + L"\\data\\definitions", source, errors));
-    std::wstring error;
-    ASSERT_TRUE(definitions_tool::BuildDefinitionsHive(source, L"HKCU\\Software\\TavrinTest-" + pid + L"-ie-db",
-                                                       scratch / L"TVNdb2.dat", error))
-        << Narrow(error);
-    ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", std::to_wstring(source.number), TextEncoding::Ansi));
+    ASSERT_EQ(NarrowText(CompileProjectDefinitions(L"HKCU\\Software\\TavrinTest-" + pid + L"-ie-db")), "");
 
     root = L"C:\\ProgramData\\TavrinTest-ie-" + pid;
     ASSERT_TRUE(CreateFolderTree(root + L"\\bob\\Desktop"));
     ASSERT_TRUE(CreateFolderTree(root + L"\\carol"));
-    ASSERT_TRUE(bob.Mount(pid, L"5-5-5", scratch / L"bob.dat"));
-    ASSERT_TRUE(carol.Mount(pid, L"4-4-4", scratch / L"carol.dat"));
+    const std::wstring scratchKey = L"HKCU\\Software\\TavrinTest-" + pid + L"-ie-";
+    ASSERT_TRUE(bob.Mount(L"S-1-5-21-5-5-5-" + pid, scratchKey + L"bob", scratch / L"bob.dat"));
+    ASSERT_TRUE(carol.Mount(L"S-1-5-21-4-4-4-" + pid, scratchKey + L"carol", scratch / L"carol.dat"));
     // The machine views as this test leaves them: Wine's own start page is
     // set aside and put back afterwards.
     savedDefaultPage = ReadStringAt(kMachineMain, L"Default_Page_URL");
@@ -161,29 +119,13 @@ class IeScanFixture : public ::testing::Test, public test::ScanParts {
     ASSERT_TRUE(ReadTextFile(session.reportPath, report));
   }
 
-  std::wstring Block(const std::wstring& title) const {
-    const size_t start = report.find(title);
-    if (start == std::wstring::npos) return {};
-    const size_t end = report.find(L"\r\n\r\n->", start + title.size());
-    return report.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-  }
-
-  std::vector<Seen> RowsOf(int group) {
-    std::vector<Seen> rows;
-    ResultList list = TabList(results, kBrowsersTab);
-    for (int row = 0; row < RowCount(list); ++row)
-      if (GetGroup(list, row) == group)
-        rows.push_back({group, GetColumnText(list, row, 0), GetColumnText(list, row, 1), GetColumnText(list, row, 2),
-                        IsChecked(list, row), GetRowKey(list, row)});
-    return rows;
-  }
-  std::wstring Detail(const Seen& row, const wchar_t* key) {
-    return GetDetail(TabList(results, kBrowsersTab), row.key, key);
-  }
+  std::wstring Block(const std::wstring& title) const { return test::ReportBlock(report, title); }
+  std::vector<Seen> RowsOf(int group) { return BrowserRows(group); }
+  std::wstring Detail(const Seen& row, const wchar_t* key) { return BrowserDetail(row, key); }
 
   static constexpr wchar_t kMachineMain[] = L"HKLM64\\SOFTWARE\\Microsoft\\Internet Explorer\\Main";
   std::wstring pid, root, report;
-  TestHive bob, carol;
+  test::TestUserHive bob, carol;
   std::optional<std::wstring> savedDefaultPage;
   std::vector<std::wstring> machineKeys;
 };
@@ -272,8 +214,8 @@ TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactl
 
   const std::wstring b = L"\r\n\t\tUser name: bob";
   const std::wstring all = L"\r\n\t\tUser name: (All users)";
-  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Internet Explorer scan:\r\n")),
-            Narrow(L"\r\n\r\n->Internet Explorer scan:\r\n"
+  EXPECT_EQ(NarrowText(Block(L"\r\n\r\n->Internet Explorer scan:\r\n")),
+            NarrowText(L"\r\n\r\n->Internet Explorer scan:\r\n"
                    L"\r\n\tInternet Explorer home and search pages:\r\n"
                    L"\r\n\t\tName: Default_Search_URL" + b + L"\r\n\t\tURL: http://hijack.test/www.google.com" + kChecked +
                    L"\r\n\t\tName: Start Page" + b + L"\r\n\t\tURL: http://portal.example-hijack.test/" + kChecked +
@@ -386,8 +328,8 @@ TEST_F(IeScanFixture, EdgeUwpListsEveryExtensionAndItsResetOptions) {
     return std::wstring(L"\r\n\t\tReset option: ") + option + L"\r\n\t\tUser name: bob\r\n\t\tInfo: " + info + kUnchecked;
   };
   // Extensions in the order the registry lists them (alphabetical).
-  EXPECT_EQ(Narrow(Block(L"\r\n\r\n->Microsoft Edge (UWP) scan:\r\n")),
-            Narrow(L"\r\n\r\n->Microsoft Edge (UWP) scan:\r\n\r\n\tMicrosoft Edge extensions:\r\n" +
+  EXPECT_EQ(NarrowText(Block(L"\r\n\r\n->Microsoft Edge (UWP) scan:\r\n")),
+            NarrowText(L"\r\n\r\n->Microsoft Edge (UWP) scan:\r\n\r\n\tMicrosoft Edge extensions:\r\n" +
                    extension(L"Coupons", L"Other_Coupons_def456") + extension(L"plain", L"plain") +
                    extension(L"Hijack", L"Publisher_Hijack_abc123") + extension(L"Search", L"Third_Search_ghi789") +
                    L"\r\n\tMicrosoft Edge (UWP) reset options:\r\n" +

@@ -89,6 +89,12 @@ TEST(IeScenario, InternetExplorerAndEdgeUwpListThePlantedHijacks) {
   EXPECT_LT(report.find(L"->Microsoft Edge scan:"), ieAt);
   EXPECT_LT(ieAt, report.find(L"->Google Chrome scan:"));
 
+  // This machine has no Firefox at all: both Firefox phases say so.
+  EXPECT_EQ(ReportSection(report, L"->Mozilla Firefox scan:"),
+            L"->Mozilla Firefox scan:\r\n\r\n\tFirefox startup pages:\r\n\r\n\tNo Firefox profiles have been found:\r\n\r\n");
+  EXPECT_EQ(ReportSection(report, L"->Other Firefox browsers scan:"),
+            L"->Other Firefox browsers scan:\r\n\r\n\tNo other Firefox based browser profiles have been found:\r\n\r\n");
+
   const std::wstring who = L"\r\n\t\tUser name: " + user;
   const std::wstring all = L"\r\n\t\tUser name: (All users)";
   EXPECT_EQ(ReportSection(report, L"->Microsoft Edge (UWP) scan:"),
