@@ -38,7 +38,7 @@
 #include "results/result_tabs.h"
 #include "results/whitelist.h"
 #include "scan/custom_scan.h"
-#include "scan/custom_scan_files.h"
+#include "scan/malware_file_list.h"
 
 using namespace tavrin;
 
@@ -193,8 +193,9 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("custom scan files/s: %.0f\n", files / took);
 
   // Where a file's verdict spends its time, on a sample of the tree.
-  std::vector<std::wstring> sample;
-  CollectExecutableFiles(tree, true, nullptr, sample);
+  CollectedFiles collected;
+  CollectFolder(collected, tree, true, nullptr);
+  std::vector<std::wstring> sample = collected.Paths();
   if (sample.size() > 2000) sample.resize(2000);
   const double n = double(sample.size());
   start = Clock::now();

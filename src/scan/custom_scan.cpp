@@ -9,7 +9,7 @@
 #include "platform/strings.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
-#include "scan/custom_scan_files.h"
+#include "scan/malware_file_list.h"
 #include "scan/custom_scan_target.h"
 #include "scan/malware_section.h"
 #include "scan/report_text.h"
@@ -114,15 +114,14 @@ int RunCustomScan(ScanEnvironment& scan, const CustomScanRequest& request) {
 
   // 7-8. The files, then their verdicts.
   std::vector<std::wstring> entries;
-  bool collected = true;
   if (plan.mode == CustomScanMode::RecursiveFolder || plan.mode == CustomScanMode::FolderRoot) {
-    entries.reserve(100);
-    collected = CollectExecutableFiles(plan.entries[0], plan.mode == CustomScanMode::RecursiveFolder, scan.cancel,
-                                       entries);
+    CollectedFiles collected;
+    CollectFolder(collected, plan.entries[0], plan.mode == CustomScanMode::RecursiveFolder, scan.cancel);
+    entries = collected.Paths();
   } else {
     entries = plan.entries;
   }
-  if (collected) CheckEntries(scan, entries);
+  if (!scan.Cancelled()) CheckEntries(scan, entries);
 
   // 9-10. What was found, and the footer.
   s.report.Write(InfectedFilesText(GetRows(TabList(results, kMalwareTab))));

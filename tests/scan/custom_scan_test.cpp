@@ -16,7 +16,7 @@
 #include "platform/text_file.h"
 #include "results/details_files.h"
 #include "results/result_tabs.h"
-#include "scan/custom_scan_files.h"
+#include "scan/malware_file_list.h"
 #include "scan/custom_scan_target.h"
 #include "scan/scan_parts.h"
 #include "support/shortcut_maker.h"
@@ -85,26 +85,22 @@ TEST(CustomScanTarget, DroppedItemsBecomeOneTarget) {
 
 TEST(CustomScanFiles, OnlyRunnableNamesAndSubfoldersWhenAsked) {
   for (const wchar_t* name : {L"a.exe", L"A.DLL", L"x.lnk", L"s.ps1xml", L"p.vbs", L"z.7z", L"d.gzip"})
-    EXPECT_TRUE(IsExecutableFileName(name)) << Narrow(name);
+    EXPECT_TRUE(IsCollectedName(name)) << Narrow(name);
   for (const wchar_t* name : {L"a.txt", L"exe", L"a.exe.bak", L"a.lnkx", L"a.jpg"})
-    EXPECT_FALSE(IsExecutableFileName(name)) << Narrow(name);
+    EXPECT_FALSE(IsCollectedName(name)) << Narrow(name);
 
   test::ScratchFolder tree;
   ASSERT_TRUE(CreateFolderTree(tree / L"one\\two"));
   for (const wchar_t* file : {L"top.exe", L"top.txt", L"one\\mid.cmd", L"one\\two\\deep.sys"})
     ASSERT_TRUE(test::WriteBytes(tree / file, "x"));
-  std::vector<std::wstring> files;
-  ASSERT_TRUE(CollectExecutableFiles(tree.Path(), false, nullptr, files));
-  EXPECT_EQ(files, std::vector<std::wstring>{tree / L"top.exe"});
-  files.clear();
-  ASSERT_TRUE(CollectExecutableFiles(tree.Path(), true, nullptr, files));
+  CollectedFiles flat;
+  CollectFolder(flat, tree.Path(), false, nullptr);
+  EXPECT_EQ(flat.Paths(), std::vector<std::wstring>{tree / L"top.exe"});
+  CollectedFiles deep;
+  CollectFolder(deep, tree.Path(), true, nullptr);
+  std::vector<std::wstring> files = deep.Paths();
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::wstring>{tree / L"one\\mid.cmd", tree / L"one\\two\\deep.sys", tree / L"top.exe"}));
-
-  CancelFlags cancel;
-  cancel.user = true;
-  files.clear();
-  EXPECT_FALSE(CollectExecutableFiles(tree.Path(), true, &cancel, files));
 }
 
 class CancelAt : public ProgressSink {
