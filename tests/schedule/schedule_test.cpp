@@ -35,7 +35,7 @@ struct OptionCase {
   bool remove, quiet, noRestorePoint, autoReboot, currentUserOnly, noMalware;
   const wchar_t* arguments;
 };
-// Every option alone, the spec's combination, and the removal options
+// Every option alone, several together, and the removal options
 // without removal (which count for nothing).
 const OptionCase kOptionCases[] = {
     {false, false, false, false, false, false, L" /Scan"},
