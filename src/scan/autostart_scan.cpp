@@ -24,6 +24,7 @@
 #include "results/whitelist.h"
 #include "scan/autostart_entries.h"
 #include "scan/autostart_places.h"
+#include "scan/phase_scope.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -42,8 +43,7 @@ struct Location {
   const UserEnvironment* environment = nullptr;
 };
 
-struct AutostartScan {
-  ScanEnvironment& scan;
+struct AutostartScan : PhaseScope {
   DetectionContext detection;
   ResultList list;
   std::vector<Location> userLocations;  // parallel to the session's users
@@ -53,12 +53,6 @@ struct AutostartScan {
   // to the Task Scheduler can take a second, which the registry and
   // Startup walks then hide.
   std::future<std::vector<ScheduledTask>> rootTasks;
-
-  bool Cancelled() const { return scan.Cancelled(); }
-  void Report(const std::wstring& text) { scan.session->report.Write(text); }
-  bool Whitelisted(const std::wstring& item, const wchar_t* section) const {
-    return scan.whitelist && IsWhitelisted(*scan.whitelist, item, section, false);
-  }
 };
 
 const wchar_t* StateText(bool checked) { return checked ? L"Checked" : L"Un-checked"; }
@@ -398,7 +392,7 @@ void ScanAutostart(ScanEnvironment& scan) {
   LoadDetails(*scan.results, kAutostartTab);
   PhaseApartment apartment;
 
-  AutostartScan a{scan, DetectionContextOf(scan), TabList(*scan.results, kAutostartTab), {}, {}, {}, ReadRootFolderTasks()};
+  AutostartScan a{{scan}, DetectionContextOf(scan), TabList(*scan.results, kAutostartTab), {}, {}, {}, ReadRootFolderTasks()};
   PrepareLocations(a);
 
   struct Part {

@@ -19,6 +19,7 @@
 #include "results/whitelist.h"
 #include "scan/autostart_entries.h"
 #include "scan/browser_shortcuts.h"
+#include "scan/phase_scope.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -135,31 +136,13 @@ struct Where {
   const OtherChromiumBrowser* other = nullptr;
 };
 
-struct ChromiumScan {
-  ScanEnvironment& scan;
+struct ChromiumScan : PhaseScope {
   const ChromiumBrowser& browser;
   ResultList list;
   UserFolderFragments fragments;
   std::wstring executable;  // Chrome and Edge: located while section 1 walks the users
   std::vector<OtherChromiumBrowser> others;
-
-  bool Cancelled() const { return scan.Cancelled(); }
-  void Report(const std::wstring& text) { scan.session->report.Write(text); }
-  bool Whitelisted(const std::wstring& item, const wchar_t* section) const {
-    return scan.whitelist && IsWhitelisted(*scan.whitelist, item, section, false);
-  }
-  const UserList& Users() const { return scan.session->users; }
-  // Users first, then "(All users)" for the two machine views.
-  std::wstring UserName(size_t index) const {
-    const std::vector<std::wstring>& names = scan.session->userDisplayNames;
-    if (index < names.size()) return names[index];
-    return index < Users().size() ? Users()[index].accountName : kAllUsers;
-  }
 };
-
-const wchar_t* StateLine(bool checked) {
-  return checked ? L"\r\n\t\tItem state: Checked\r\n" : L"\r\n\t\tItem state: Unchecked\r\n";
-}
 
 // The user line, and for the browsers found on the fly the browser line
 // after it.
@@ -197,7 +180,7 @@ void AddPreferenceUrl(ChromiumScan& c, int group, const wchar_t* name, const wch
   details.path = file;
   details.url = url;
   if (!AddBrowserRow(c, group, RowName(name, where), where, url, true, details)) return;
-  c.Report(label + ReportField(url) + UserLines(where) + L"\r\n\t\tInfo: " + ReportField(file) + StateLine(true));
+  c.Report(label + ReportField(url) + UserLines(where) + L"\r\n\t\tInfo: " + ReportField(file) + ItemStateLine(true));
 }
 
 // A string value worth judging: settings of another type, or empty ones,
@@ -331,7 +314,7 @@ void ScanExtensions(ChromiumScan& c, const PreferenceDocument& document, const s
     if (IsSafeBrowserFolder(folder, profile + L"\\Extensions", {})) details.extensionPath = folder;
     if (!AddBrowserRow(c, c.browser.extensionGroup, name, where, folder, true, details)) continue;
     c.Report(c.browser.extensionLabel + ReportField(name) + L" (" + ReportField(id) + L")" + UserLines(where) +
-             L"\r\n\t\tPath: " + ReportField(folder) + StateLine(true));
+             L"\r\n\t\tPath: " + ReportField(folder) + ItemStateLine(true));
   }
 }
 
@@ -351,7 +334,7 @@ void AddStartMenuInternetRow(ChromiumScan& c, const std::wstring& key, const std
   if (!AddBrowserRow(c, c.browser.shortcutGroup, L"Start Menu Internet shortcut", where, argument, true, details))
     return;
   c.Report(L"\r\n\t\tStart Menu Internet shortcut argument: " + ReportField(argument) + UserLines(where) +
-           StateLine(true));
+           ItemStateLine(true));
 }
 
 // 4b. The command Windows' default-programs settings start the browser
@@ -466,7 +449,7 @@ void AddPolicyRow(ChromiumScan& c, const std::wstring& name, const wchar_t* labe
   details.valueName = valueName;
   details.valueData = url;
   if (!AddBrowserRow(c, c.browser.policyGroup, name, where, url, true, details)) return;
-  c.Report(label + ReportField(url) + UserLines(where) + StateLine(true));
+  c.Report(label + ReportField(url) + UserLines(where) + ItemStateLine(true));
 }
 
 void ScanPolicyKey(ChromiumScan& c, const std::wstring& key, const Where& where) {
@@ -539,7 +522,7 @@ void AddResetRow(ChromiumScan& c, const std::wstring& option, const Where& where
   (isKey ? details.registryKey : details.path) = target;
   if (!AddBrowserRow(c, c.browser.resetGroup, option, where, target, checked, details)) return;
   c.Report(L"\r\n\t\tOption name: " + option + UserLines(where) + L"\r\n\t\tInfo: " + ReportField(target) +
-           StateLine(checked));
+           ItemStateLine(checked));
 }
 
 // "Reset Preferences", or "Reset Vivaldi Preferences" for a browser found
@@ -602,7 +585,7 @@ void ScanResetOptions(ChromiumScan& c) {
 void ScanChromiumFamily(ScanEnvironment& scan, const ChromiumBrowser& browser) {
   if (scan.progress) scan.progress->SetStatus(browser.status);
   LoadDetails(*scan.results, kBrowsersTab);
-  ChromiumScan c{scan, browser, TabList(*scan.results, kBrowsersTab), ComputeUserFolderFragments(), {}, {}};
+  ChromiumScan c{{scan}, browser, TabList(*scan.results, kBrowsersTab), ComputeUserFolderFragments(), {}, {}};
   c.Report(browser.title);
   if (browser.others) {
     DiscoverOtherChromiumBrowsers(c.Users(), c.fragments, c.others);

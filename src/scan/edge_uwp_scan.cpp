@@ -13,6 +13,7 @@
 #include "results/details_files.h"
 #include "results/whitelist.h"
 #include "scan/autostart_entries.h"
+#include "scan/phase_scope.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -29,21 +30,8 @@ constexpr wchar_t kProtectedPrefix[] = L"Protected - It is a violation of Window
 constexpr wchar_t kResetSection[] = L"Microsoft Edge reset options";
 constexpr int kIconIndex = 4;
 
-struct EdgeUwpScan {
-  ScanEnvironment& scan;
+struct EdgeUwpScan : PhaseScope {
   ResultList list;
-
-  bool Cancelled() const { return scan.Cancelled(); }
-  void Report(const std::wstring& text) { scan.session->report.Write(text); }
-  bool Whitelisted(const std::wstring& item, const wchar_t* section) const {
-    return scan.whitelist && IsWhitelisted(*scan.whitelist, item, section, false);
-  }
-  const UserList& Users() const { return scan.session->users; }
-  std::wstring UserName(size_t index) const {
-    const std::vector<std::wstring>& names = scan.session->userDisplayNames;
-    if (index < names.size()) return names[index];
-    return index < Users().size() ? Users()[index].accountName : kAllUsers;
-  }
 };
 
 bool AddEdgeRow(EdgeUwpScan& c, int group, const std::wstring& name, const std::wstring& user,
@@ -203,7 +191,7 @@ bool EdgeUwpApplies(const ScanEnvironment& scan) {
 void ScanEdgeUwp(ScanEnvironment& scan) {
   if (scan.progress) scan.progress->SetStatus(L"Scanning Microsoft Edge...");
   LoadDetails(*scan.results, kBrowsersTab);
-  EdgeUwpScan c{scan, TabList(*scan.results, kBrowsersTab)};
+  EdgeUwpScan c{{scan}, TabList(*scan.results, kBrowsersTab)};
   c.Report(L"\r\n\r\n->Microsoft Edge (UWP) scan:\r\n");
   c.Report(L"\r\n\tMicrosoft Edge extensions:\r\n");
   ScanExtensions(c);

@@ -22,6 +22,7 @@
 #include "results/whitelist.h"
 #include "scan/autostart_entries.h"
 #include "scan/browser_shortcuts.h"
+#include "scan/phase_scope.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -83,33 +84,17 @@ struct Where {
   const OtherFirefoxBrowser* other = nullptr;
 };
 
-struct FirefoxScan {
-  ScanEnvironment& scan;
+struct FirefoxScan : PhaseScope {
   const FirefoxBrowser& browser;
   ResultList list;
   UserFolderFragments fragments;
   std::wstring executable;  // Firefox: located while section 1 walks the users
   std::vector<OtherFirefoxBrowser> others;
 
-  bool Cancelled() const { return scan.Cancelled(); }
-  void Report(const std::wstring& text) { scan.session->report.Write(text); }
-  bool Whitelisted(const std::wstring& item, const wchar_t* section) const {
-    return scan.whitelist && IsWhitelisted(*scan.whitelist, item, section, false);
-  }
-  const UserList& Users() const { return scan.session->users; }
-  std::wstring UserName(size_t index) const {
-    const std::vector<std::wstring>& names = scan.session->userDisplayNames;
-    if (index < names.size()) return names[index];
-    return index < Users().size() ? Users()[index].accountName : kAllUsers;
-  }
   std::wstring OtherExecutable(const OtherFirefoxBrowser& other) const {
     return other.installFolder + L"\\" + other.executableName;
   }
 };
-
-const wchar_t* StateLine(bool checked) {
-  return checked ? L"\r\n\t\tItem state: Checked\r\n" : L"\r\n\t\tItem state: Unchecked\r\n";
-}
 
 std::wstring UserLines(const Where& where) {
   std::wstring lines = L"\r\n\t\tUser name: " + where.userName;
@@ -211,7 +196,7 @@ void ScanStartupPage(FirefoxScan& c, const Where& where, const std::wstring& pro
                      true, details))
     return;
   c.Report(L"\r\n\t\tStartup homepage: " + ReportField(value) + UserLines(where) + L"\r\n\t\tPath: " +
-           ReportField(prefs) + StateLine(true));
+           ReportField(prefs) + ItemStateLine(true));
 }
 
 // 2a. The default engine a profile names.
@@ -229,7 +214,7 @@ void ScanDefaultEngine(FirefoxScan& c, const Where& where, const std::wstring& p
                      true, details))
     return;
   c.Report(L"\r\n\t\tSearch provider: " + ReportField(engine) + UserLines(where) + L"\r\n\t\tPath: " +
-           ReportField(prefs) + StateLine(true));
+           ReportField(prefs) + ItemStateLine(true));
 }
 
 // 2b. Search plug-in files in a folder of the installed browser.
@@ -252,7 +237,7 @@ void ScanPluginFolder(FirefoxScan& c, const std::wstring& folder, const OtherFir
     details.path = path;
     if (!AddBrowserRow(c, c.browser.searchGroup, name, where, path, false, details)) continue;
     c.Report(L"\r\n\t\tPlugin name: " + ReportField(name) + UserLines(where) + L"\r\n\t\tPath: " + ReportField(path) +
-             StateLine(false));
+             ItemStateLine(false));
   }
 }
 
@@ -303,7 +288,7 @@ void ScanExtensions(FirefoxScan& c, const Where& where, const std::wstring& prof
     if (IsSafeBrowserFolder(local, profile + L"\\extensions", {})) details.path = local;
     if (!AddBrowserRow(c, c.browser.extensionGroup, addon.name, where, addon.path, true, details)) continue;
     c.Report(L"\r\n\t\tExtension name: " + ReportField(addon.name) + UserLines(where) + L"\r\n\t\tPath: " +
-             ReportField(addon.path) + StateLine(true));
+             ReportField(addon.path) + ItemStateLine(true));
   }
 }
 
@@ -378,7 +363,7 @@ void AddStartMenuInternetRow(FirefoxScan& c, const std::wstring& key, const std:
   if (!AddBrowserRow(c, c.browser.shortcutGroup, L"Start Menu Internet shortcut", where, argument, true, details))
     return;
   c.Report(L"\r\n\t\tStart Menu Internet shortcut argument: " + ReportField(argument) + UserLines(where) +
-           StateLine(true));
+           ItemStateLine(true));
 }
 
 // The "StartMenuInternet" keys of one root: every eligible client's
@@ -459,14 +444,14 @@ void ScanResetOptions(FirefoxScan& c, const Where& where, const std::wstring& pr
     details.path = option.path;
     if (!AddBrowserRow(c, c.browser.resetGroup, name, where, option.path, false, details)) continue;
     c.Report(L"\r\n\t\tOption name: " + ReportField(name) + L"\r\n\t\tUser name: " + where.userName +
-             L"\r\n\t\tPath: " + ReportField(option.path) + StateLine(false));
+             L"\r\n\t\tPath: " + ReportField(option.path) + ItemStateLine(false));
   }
 }
 
 void ScanFirefoxFamily(ScanEnvironment& scan, const FirefoxBrowser& browser) {
   if (scan.progress) scan.progress->SetStatus(browser.status);
   LoadDetails(*scan.results, kBrowsersTab);
-  FirefoxScan c{scan, browser, TabList(*scan.results, kBrowsersTab), ComputeUserFolderFragments(), {}, {}};
+  FirefoxScan c{{scan}, browser, TabList(*scan.results, kBrowsersTab), ComputeUserFolderFragments(), {}, {}};
   c.Report(browser.title);
   if (browser.others) {
     DiscoverOtherFirefoxBrowsers(c.Users(), c.fragments, c.others);

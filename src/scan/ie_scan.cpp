@@ -18,6 +18,7 @@
 #include "scan/autostart_entries.h"
 #include "scan/browser_shortcuts.h"
 #include "scan/ie_scan_addons.h"
+#include "scan/phase_scope.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -41,16 +42,9 @@ struct Root {
   std::wstring userName;
 };
 
-struct IeScan {
-  ScanEnvironment& scan;
+struct IeScan : PhaseScope {
   ResultList list;
   std::vector<Root> roots;
-
-  bool Cancelled() const { return scan.Cancelled(); }
-  void Report(const std::wstring& text) { scan.session->report.Write(text); }
-  bool Whitelisted(const std::wstring& item, const wchar_t* section) const {
-    return scan.whitelist && IsWhitelisted(*scan.whitelist, item, section, false);
-  }
 };
 
 // Every scanned account, then both machine views: no account is left out.
@@ -395,7 +389,7 @@ void ScanResetOptions(IeScan& c) {
 void ScanInternetExplorer(ScanEnvironment& scan) {
   if (scan.progress) scan.progress->SetStatus(L"Scanning Internet Explorer...");
   LoadDetails(*scan.results, kBrowsersTab);
-  IeScan c{scan, TabList(*scan.results, kBrowsersTab), RootsOf(scan)};
+  IeScan c{{scan}, TabList(*scan.results, kBrowsersTab), RootsOf(scan)};
   c.Report(L"\r\n\r\n->Internet Explorer scan:\r\n");
   const struct {
     const wchar_t* header;
