@@ -36,6 +36,9 @@ import threading
 import time
 from datetime import datetime, timedelta
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import loopback_server  # noqa: E402  (its serving loop)
+
 PARTNER_PATH = "/partners/sysinternals/file-reports"
 SCAN_PATH = "/vtapi/v2/file/scan"
 
@@ -200,17 +203,8 @@ def main():
     args = parser.parse_args()
     os.makedirs(os.path.join(args.state, "received"), exist_ok=True)
     lock, counter = threading.Lock(), [0]
-    servers = [make_server(name, args, lock, counter) for name in ("virustotal", "maker")]
-    ports = "".join("%s=%d\n" % (s.name, s.server_address[1]) for s in servers)
-    tmp = os.path.join(args.state, "ports.tmp")
-    with open(tmp, "w") as f:
-        f.write(ports)
-    os.replace(tmp, os.path.join(args.state, "ports"))
-    threads = [threading.Thread(target=s.serve_forever, daemon=True) for s in servers]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    loopback_server.serve({name: make_server(name, args, lock, counter) for name in ("virustotal", "maker")},
+                          args.state)
 
 
 if __name__ == "__main__":

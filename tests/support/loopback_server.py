@@ -101,12 +101,18 @@ def main():
     servers = [make_server("http", args, lock)]
     if args.cert and args.key:
         servers.append(make_server("https", args, lock))
-    ports = "".join("%s=%d\n" % (s.scheme, s.server_address[1]) for s in servers)
-    tmp = os.path.join(args.state, "ports.tmp")
+    serve({s.scheme: s for s in servers}, args.state)
+
+
+def serve(servers, state):
+    """Writes STATE/ports ("label=port" lines, atomically: a reader never sees
+    half of it) once every server listens, then serves them all until killed."""
+    ports = "".join("%s=%d\n" % (label, s.server_address[1]) for label, s in servers.items())
+    tmp = os.path.join(state, "ports.tmp")
     with open(tmp, "w") as f:
         f.write(ports)
-    os.replace(tmp, os.path.join(args.state, "ports"))
-    threads = [threading.Thread(target=s.serve_forever, daemon=True) for s in servers]
+    os.replace(tmp, os.path.join(state, "ports"))
+    threads = [threading.Thread(target=s.serve_forever, daemon=True) for s in servers.values()]
     for t in threads:
         t.start()
     for t in threads:
