@@ -5,6 +5,7 @@
 #include <msi.h>
 #include <sfc.h>
 
+#include <utility>
 #include <vector>
 
 #include "filetrust/command_target.h"
@@ -45,14 +46,19 @@ std::optional<UninstallerFile> UninstallerTarget(const std::wstring& uninstallKe
   RegKey key = OpenKey(uninstallKey, kRegRead);
   if (!key) return std::nullopt;
   DWORD windowsInstaller = 0;
-  if (ReadDword(key, L"WindowsInstaller", windowsInstaller) && windowsInstaller != 0) {
+  const bool msi = ReadDword(key, L"WindowsInstaller", windowsInstaller) && windowsInstaller != 0;
+  std::wstring target;
+  if (!msi && !ReadString(key, L"UninstallString", target)) return std::nullopt;
+  return UninstallerTargetOf(uninstallKey, msi, std::move(target), folders);
+}
+
+std::optional<UninstallerFile> UninstallerTargetOf(const std::wstring& uninstallKey, bool windowsInstaller,
+                                                   std::wstring target, const SystemFolders& folders) {
+  if (windowsInstaller) {
     std::wstring parent, productCode;
     if (!SplitLastComponent(uninstallKey, parent, productCode)) return std::nullopt;
     return MsiPackage(productCode);
   }
-
-  std::wstring target;
-  if (!ReadString(key, L"UninstallString", target)) return std::nullopt;
   if (!ResolveCommandTarget(target, folders, ResolveSearch | ResolveCommandLine)) return std::nullopt;
   target = LongPathName(target);
   if (IsHostProgram(target, folders.system)) return std::nullopt;

@@ -20,5 +20,9 @@ struct UninstallerFile {
 // the system folder) rather than the program's own uninstaller, or a file
 // Windows protects.
 std::optional<UninstallerFile> UninstallerTarget(const std::wstring& uninstallKey, const SystemFolders& folders);
+// The same from the two values a caller has already read from the key:
+// whether "WindowsInstaller" is non-zero, and "UninstallString".
+std::optional<UninstallerFile> UninstallerTargetOf(const std::wstring& uninstallKey, bool windowsInstaller,
+                                                   std::wstring uninstallString, const SystemFolders& folders);
 
 }  // namespace tavrin

@@ -169,7 +169,11 @@ void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const std::wstring& n
     kind = MatchKind::Named;
     dbName = entry.displayName;
   } else {
-    std::optional<UninstallerFile> uninstaller = UninstallerTarget(entry.key, *p.context.systemFolders);
+    // The walk's own values, unless it dropped an overlong uninstall string.
+    std::optional<UninstallerFile> uninstaller =
+        entry.isMsi || !entry.uninstallString.empty()
+            ? UninstallerTargetOf(entry.key, entry.isMsi, entry.uninstallString, *p.context.systemFolders)
+            : UninstallerTarget(entry.key, *p.context.systemFolders);
     if (!uninstaller) return;
     // A verdict the cloud still owes is taken up after the walk.
     if (!CheckMalwareFile(p.context, uninstaller->path, entry.key)) return;
