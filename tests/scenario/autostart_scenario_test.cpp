@@ -30,20 +30,6 @@ constexpr wchar_t kRun[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run
 
 using test::MakeShortcut;
 
-// One subsection of the autostart section: its title line and the entry
-// lines ("\r\n\t\t...") up to the next title ("\r\n\t" and a letter).
-std::wstring Subsection(const std::wstring& section, const std::wstring& title) {
-  const std::wstring head = L"\r\n\t" + title + L":\r\n";
-  const size_t start = section.find(head);
-  if (start == std::wstring::npos) return {};
-  for (size_t at = start + head.size();;) {
-    const size_t next = section.find(L"\r\n\t", at);
-    if (next == std::wstring::npos) return section.substr(start);
-    if (next + 3 >= section.size() || section[next + 3] != L'\t') return section.substr(start, next - start);
-    at = next + 3;
-  }
-}
-
 std::wstring Entry(const std::wstring& name, const std::wstring& user, const std::wstring& label,
                    const std::wstring& value, bool checked) {
   return L"\r\n\t\tName: " + name + L"\r\n\t\tUser name: " + user + L"\r\n\t\t" + label + L": " + value +

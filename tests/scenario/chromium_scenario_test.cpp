@@ -24,19 +24,6 @@ namespace {
 
 using test::kPlantedExtensionId;
 
-// One subsection: its title line and the entry lines up to the next title.
-std::wstring Subsection(const std::wstring& section, const std::wstring& title) {
-  const std::wstring head = L"\r\n\t" + title + L":\r\n";
-  const size_t start = section.find(head);
-  if (start == std::wstring::npos) return {};
-  for (size_t at = start + head.size();;) {
-    const size_t next = section.find(L"\r\n\t", at);
-    if (next == std::wstring::npos) return section.substr(start);
-    if (next + 3 >= section.size() || section[next + 3] != L'\t') return section.substr(start, next - start);
-    at = next + 3;
-  }
-}
-
 TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
   std::wstring definitions;
   ASSERT_TRUE(ReadTextFile(ProjectFile("data/definitions/browsers.txt"), definitions));

@@ -70,4 +70,16 @@ std::wstring ReportSection(const std::wstring& report, const std::wstring& title
   return report.substr(start + 2, end == std::wstring::npos ? std::wstring::npos : end - start - 2);
 }
 
+std::wstring Subsection(const std::wstring& section, const std::wstring& title) {
+  const std::wstring head = L"\r\n\t" + title + L":\r\n";
+  const size_t start = section.find(head);
+  if (start == std::wstring::npos) return {};
+  for (size_t at = start + head.size();;) {
+    const size_t next = section.find(L"\r\n\t", at);
+    if (next == std::wstring::npos) return section.substr(start);
+    if (next + 3 >= section.size() || section[next + 3] != L'\t') return section.substr(start, next - start);
+    at = next + 3;
+  }
+}
+
 }  // namespace tavrin::scenario

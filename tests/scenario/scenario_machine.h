@@ -35,4 +35,8 @@ std::wstring ProjectFile(const char* relative);
 // (for example "->Programs scan:") up to the next section title or the end.
 std::wstring ReportSection(const std::wstring& report, const std::wstring& title);
 
+// One subsection of a section: its title line ("\r\n\t" + title + ":")
+// and the entry lines ("\r\n\t\t...") up to the next title.
+std::wstring Subsection(const std::wstring& section, const std::wstring& title);
+
 }  // namespace tavrin::scenario
