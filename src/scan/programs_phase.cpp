@@ -7,6 +7,7 @@
 #include "definitions/adware_definitions.h"
 #include "definitions/malware_verdict.h"
 #include "definitions/uninstaller_target.h"
+#include "platform/key_values.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
 #include "results/details_files.h"
@@ -64,6 +65,12 @@ std::wstring ReadText(HKEY key, const wchar_t* name) {
   return text;
 }
 
+std::wstring ReadText(const KeyValues& values, const wchar_t* name) {
+  std::wstring text;
+  if (!values.String(name, text) || text.size() > kMaxValueText) return {};
+  return text;
+}
+
 // A display name the phase may list: present, of sensible length, and
 // without anything that reads as a path of its own.
 bool IsListableName(const std::wstring& name) {
@@ -71,7 +78,8 @@ bool IsListableName(const std::wstring& name) {
   return name.find_first_of(L"\\/") == std::wstring::npos && name.find(L"..") == std::wstring::npos;
 }
 
-std::wstring PublisherText(HKEY key) {
+template <typename Values>
+std::wstring PublisherText(const Values& key) {
   std::wstring publisher = ReadText(key, L"Publisher");
   if (publisher.size() > kMaxDisplayName) publisher.clear();
   for (wchar_t& c : publisher)
@@ -134,28 +142,30 @@ void AddProgramRow(ProgramsScan& p, const ProgramRow& row) {
                                (row.checked ? L"Checked\r\n" : L"Unchecked\r\n"));
 }
 
-void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const std::wstring& name) {
+void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const RegKey& rootKey, const std::wstring& name) {
   if (HasControlCharacter(name)) return;
   UninstallEntry entry;
   entry.key = root.key + L"\\" + name;
-  RegKey key = OpenKey(entry.key, kRegRead);
+  RegKey key = OpenSubKey(rootKey, name, kRegRead);
   if (!key) return;
+  // The nine values below.
+  const KeyValues values(key, 9);
 
   // 1. What is no program of its own, or nothing to remove.
-  entry.displayName = ReadText(key, L"DisplayName");
+  entry.displayName = ReadText(values, L"DisplayName");
   if (!IsListableName(entry.displayName)) return;
   DWORD number = 0;
-  if (ReadDword(key, L"SystemComponent", number) && number == 1) return;
-  if (!ReadText(key, L"ParentKeyName").empty()) return;
-  if (IsUpdateRelease(ReadText(key, L"ReleaseType"))) return;
-  entry.uninstallString = ReadText(key, L"UninstallString");
-  entry.installLocation = ReadText(key, L"InstallLocation");
+  if (values.Dword(L"SystemComponent", number) && number == 1) return;
+  if (!ReadText(values, L"ParentKeyName").empty()) return;
+  if (IsUpdateRelease(ReadText(values, L"ReleaseType"))) return;
+  entry.uninstallString = ReadText(values, L"UninstallString");
+  entry.installLocation = ReadText(values, L"InstallLocation");
   if (entry.uninstallString.empty() && entry.installLocation.empty()) return;
   // 2, 3.
-  entry.publisher = PublisherText(key);
-  entry.isMsi = ReadDword(key, L"WindowsInstaller", number) && number != 0;
+  entry.publisher = PublisherText(values);
+  entry.isMsi = values.Dword(L"WindowsInstaller", number) && number != 0;
   if (entry.isMsi) entry.productCode = name;
-  entry.displayIcon = ReadText(key, L"DisplayIcon");
+  entry.displayIcon = ReadText(values, L"DisplayIcon");
   key.Close();
 
   // 4. The definitions, an add-on's name, then the uninstaller itself.
@@ -205,7 +215,7 @@ void WalkUninstallEntries(ProgramsScan& p) {
     std::wstring name;
     for (DWORD index = 0; EnumSubKey(root, index, name); ++index) {
       if (p.scan.Cancelled()) return;
-      ScanEntry(p, roots[i], name);
+      ScanEntry(p, roots[i], root, name);
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/hives.h"
+#include "platform/key_values.h"
 #include "platform/message_pump.h"
 #include "platform/privileges.h"
 #include "platform/registry_unlock.h"
@@ -674,6 +675,55 @@ TEST_F(Registry, HiveSavedLoadedAndUnloaded) {
   }
   EXPECT_FALSE(LoadHive(HiveRoot::Machine, L"TavrinTest-" + Pid() + L"-missing", folder / L"missing.hiv"));
   EXPECT_FALSE(UnloadHive(HiveRoot::Users, L""));
+}
+
+}  // namespace
+}  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// Both ways of reading a key's values (one pass over a small key, value by
+// value for a fuller one) give what ReadString and ReadDword give.
+TEST_F(Registry, KeyValuesReadLikeTheNamedReads) {
+  const std::wstring path = Key(L"Values");
+  RegKey key;
+  ASSERT_TRUE(CreateKey(key, path));
+  const wchar_t multi[] = L"one\0two\0";
+  const wchar_t unterminated[] = {L'a', L'b'};
+  const uint64_t quad = 7;
+  const DWORD small = 5;
+  ASSERT_TRUE(WriteString(key, L"Text", L"plain"));
+  ASSERT_TRUE(WriteString(key, L"Expand", L"%SystemRoot%\\x.exe", REG_EXPAND_SZ));
+  ASSERT_EQ(RegSetValueExW(key, L"Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi), 0);
+  ASSERT_EQ(RegSetValueExW(key, L"Open", 0, REG_SZ, reinterpret_cast<const BYTE*>(unterminated), sizeof unterminated),
+            0);
+  ASSERT_EQ(RegSetValueExW(key, L"Empty", 0, REG_SZ, nullptr, 0), 0);
+  ASSERT_TRUE(WriteDword(key, L"Number", 1));
+  ASSERT_EQ(RegSetValueExW(key, L"Quad", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&quad), sizeof quad), 0);
+  ASSERT_EQ(RegSetValueExW(key, L"Short", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&small), 2), 0);
+  ASSERT_TRUE(WriteString(key, nullptr, L"default"));
+  key.Close();
+  key = OpenKey(path, kRegRead);
+  ASSERT_TRUE(key);
+
+  const wchar_t* names[] = {L"Text", L"EXPAND", L"multi", L"Open", L"Empty", L"Number",
+                            L"Quad", L"Short",  L"",      nullptr, L"Missing"};
+  for (size_t wanted : {size_t(1), size_t(20)}) {
+    const KeyValues values(key, wanted);
+    for (const wchar_t* name : names) {
+      std::wstring expected, text = L"stale";
+      DWORD expectedNumber = 9, number = 9;
+      const std::wstring label = std::wstring(name ? name : L"(null)") + L" wanted " + std::to_wstring(wanted);
+      EXPECT_EQ(values.String(name, text), ReadString(key, name, expected)) << label;
+      EXPECT_EQ(text, expected) << label;
+      EXPECT_EQ(values.Dword(name, number), ReadDword(key, name, expectedNumber)) << label;
+      EXPECT_EQ(number, expectedNumber) << label;
+    }
+  }
+  std::wstring text;
+  EXPECT_TRUE(KeyValues(key, 20).String(L"MULTI", text));
+  EXPECT_EQ(text, L"one\ntwo");
 }
 
 }  // namespace
