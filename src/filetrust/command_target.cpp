@@ -187,8 +187,7 @@ void CleanPrefixes(std::wstring& text, const SystemFolders& folders) {
   }
 }
 
-// Cuts never leave fewer than `keep` characters.
-bool ResolveCutAtSpaces(std::wstring& text, bool search, size_t keep) {
+bool ResolveCutAtSpaces(std::wstring& text, bool search) {
   std::wstring candidate = text;
   while (true) {
     std::wstring tried = candidate;
@@ -197,7 +196,7 @@ bool ResolveCutAtSpaces(std::wstring& text, bool search, size_t keep) {
       return true;
     }
     const size_t space = candidate.find_last_of(L' ');
-    if (space == std::wstring::npos || space == 0 || space < keep) return false;
+    if (space == std::wstring::npos || space == 0) return false;
     candidate.resize(space);
   }
 }
@@ -232,7 +231,9 @@ bool ResolveExecutable(std::wstring& text, bool search) {
   if (IsFileOrLinkAt(text)) return true;
   const bool absolute = text.size() >= 3 && text[1] == L':' && text[2] == L'\\';
   if (HasThreeLetterExtension(text)) {
-    if (!search) return false;
+    // The search path answers for an absolute path only when it names a
+    // file, which the test above has just denied.
+    if (!search || absolute) return false;
     std::wstring found = text;
     if (!FindOnPathOrAppPaths(found, true)) return false;
     text = std::move(found);
@@ -287,7 +288,7 @@ bool ResolveHostedCommand(std::wstring& text, bool search) {
   return true;
 }
 
-bool ResolveBySpaces(std::wstring& text, bool search) { return ResolveCutAtSpaces(text, search, 0); }
+bool ResolveBySpaces(std::wstring& text, bool search) { return ResolveCutAtSpaces(text, search); }
 
 bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsigned flags) {
   if (text.empty()) return false;
@@ -295,16 +296,18 @@ bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsi
   std::wstring expanded;
   if (!ExpandEnvironmentLimited(text, kMaxExpandedCommand, expanded) || expanded.empty()) return false;
   CleanPrefixes(expanded, folders);
+  // Each text is probed once: most commands change in none of these steps.
+  const bool changed = expanded != text;
   text = std::move(expanded);
   if (text.empty()) return false;
-  if (IsFileAt(text)) return true;
+  if (changed && IsFileAt(text)) return true;
 
   const std::wstring copy = text;
   const bool search = (flags & ResolveSearch) != 0;
   const bool commandLine = (flags & ResolveCommandLine) != 0;
   if (commandLine) {
     text = StripSwitches(text);
-    if (IsFileAt(text)) return true;
+    if (text != copy && IsFileAt(text)) return true;
   }
   if (StartsWithNoCase(text, L"System32\\")) {
     text = folders.windows + L"\\" + text;
@@ -316,14 +319,20 @@ bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsi
     if (ResolveHostedCommand(text, search)) return true;
     // A quoted program ends at its closing quote, so no cut may fall
     // inside it: "C:\Program Files\App\gone.exe" never runs
-    // C:\Program Files\App.exe.
+    // C:\Program Files\App.exe. Nor does the program go on past the
+    // quote: "C:\App\gone.exe" /S never runs "C:\App\gone.exe /S.exe".
     size_t quotedProgram = 0;
     if (text[0] == L'"') {
       const size_t closing = text.find(L'"', 1);
       if (closing != std::wstring::npos) quotedProgram = closing - 1;
     }
     std::erase(text, L'"');
-    if (ResolveCutAtSpaces(text, search, quotedProgram)) return true;
+    if (quotedProgram > 0) {
+      text.resize(quotedProgram);
+      if (ResolveExecutable(text, search)) return true;
+    } else if (ResolveCutAtSpaces(text, search)) {
+      return true;
+    }
   } else {
     if (text[0] == L'"') {
       const size_t closing = text.find(L'"', 1);

@@ -127,6 +127,9 @@ TEST_F(CommandTargetTest, PathsQuotesSwitchesAndPrefixes) {
           {dir + L"\\Program Files\\App Dir\\gone.exe /x", kBoth, true, dir + L"\\Program Files\\App.exe"},
           {L"\"" + dir + L"\\Program Files\\App Dir\\gone.exe\" /x", kBoth, false,
            L"\"" + dir + L"\\Program Files\\App Dir\\gone.exe\" /x"},
+          // Nor does it go on past the quote: the text after it is an
+          // argument even where quote and argument together name a file.
+          {L"\"" + dir + L"\\apps\\Real\" App.exe", kBoth, false, L"\"" + dir + L"\\apps\\Real\" App.exe"},
           {L"%TAVRIN_TEST_DIR%\\tool.exe", 0, true, tool},
           {L"@%TAVRIN_TEST_DIR%\\tool.exe", 0, true, tool},
           {L"\\??\\" + tool, 0, true, tool},
