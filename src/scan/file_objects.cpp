@@ -53,18 +53,15 @@ std::vector<Candidate> CandidateFolders(const ScanSession& session) {
 
 }  // namespace
 
-void ScanFileObjects(ScanEnvironment& scan, const std::wstring& foundNames, const FolderGuard& guard,
-                     FolderListings& listings) {
+void ScanFileObjects(ScanEnvironment& scan, const AdwareNames& definitions, const std::wstring& foundNames,
+                     const FolderGuard& guard, FolderListings& listings) {
   ScanSession& session = *scan.session;
-  const std::wstring root = session.definitionsKey;
+  const std::wstring& root = definitions.Root();
   ResultList list = TabList(*scan.results, kProgramsTab);
   const std::vector<Candidate> candidates = CandidateFolders(session);
   const std::wstring foundLowered = ToLower(foundNames);
 
-  RegKey adware = OpenKey(root + L"\\Adware", kRegRead);
-  if (!adware) return;
-  std::wstring name;
-  for (DWORD index = 0; EnumSubKey(adware, index, name); ++index) {
+  for (const std::wstring& name : definitions.Names()) {
     if (scan.Cancelled()) return;
     if (foundLowered.find(L"|" + ToLower(name) + L"|") != std::wstring::npos) continue;
     if (scan.whitelist && IsWhitelisted(*scan.whitelist, name, kProgramsSection, false)) continue;
@@ -73,9 +70,7 @@ void ScanFileObjects(ScanEnvironment& scan, const std::wstring& foundNames, cons
     const bool exact = EqualsNoCase(name, L"Software");
     int added = 0;
     for (const Candidate& candidate : candidates) {
-      const std::wstring found = FindSubfolder(listings, candidate.parent, name, exact);
-      if (found.empty()) continue;
-      std::optional<std::wstring> folder = CanonicalFolder(found);
+      std::optional<std::wstring> folder = FindSubfolder(listings, candidate.parent, name, exact);
       if (!folder || !IsStorableFolder(guard, *folder)) continue;
       if (!ReadDetail(list, kProductsFound, name).empty()) break;
       const std::wstring rowName = folder->substr(folder->rfind(L'\\') + 1);

@@ -4,6 +4,8 @@
 // the programs walk did not already list the definition as a program.
 #include <string>
 
+#include "definitions/adware_definitions.h"
+
 namespace tavrin {
 
 struct FolderGuard;
@@ -12,7 +14,7 @@ struct ScanEnvironment;
 
 // `foundNames` is "|" followed by every definition the programs walk
 // matched, each followed by "|".
-void ScanFileObjects(ScanEnvironment& scan, const std::wstring& foundNames, const FolderGuard& guard,
-                     FolderListings& listings);
+void ScanFileObjects(ScanEnvironment& scan, const AdwareNames& definitions, const std::wstring& foundNames,
+                     const FolderGuard& guard, FolderListings& listings);
 
 }  // namespace tavrin

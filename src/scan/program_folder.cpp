@@ -77,11 +77,12 @@ std::wstring GuessFolder(const UninstallEntry& entry, const GuessFolders& guesse
   }
   for (const std::wstring& parent : parents) {
     if (parent.empty()) continue;
-    const std::wstring found = FindSubfolder(listings, parent, entry.displayName);
-    if (found.empty()) continue;
+    const std::optional<std::wstring> found = FindSubfolder(listings, parent, entry.displayName);
+    if (!found) continue;
     // The publisher's folder may itself be a link to elsewhere.
     if (!FolderExists(parent)) continue;
-    if (std::wstring folder = Accept(found, guard); !folder.empty()) return folder;
+    // Listed a moment ago, so it is there.
+    if (IsStorableFolder(guard, *found)) return *found;
   }
   return {};
 }

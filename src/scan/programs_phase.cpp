@@ -40,6 +40,7 @@ enum class MatchKind { Matched, Named, MaliciousUninstaller };
 struct ProgramsScan {
   ScanEnvironment& scan;
   DetectionContext context;
+  AdwareNames definitions;
   ResultList list;
   FolderGuard guard;
   FolderListings listings;
@@ -171,7 +172,7 @@ void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const RegKey& rootKey
   // 4. The definitions, an add-on's name, then the uninstaller itself.
   MatchKind kind;
   std::wstring dbName;
-  if (std::optional<std::wstring> definition = FindAdwareDefinition(p.context.definitionsRoot, entry.displayName)) {
+  if (std::optional<std::wstring> definition = FindAdwareDefinition(p.definitions, entry.displayName)) {
     kind = MatchKind::Matched;
     dbName = *definition;
     p.foundNames += dbName + L"|";
@@ -308,7 +309,9 @@ void ScanPrograms(ScanEnvironment& scan) {
   session.report.Write(L"\r\n\r\n->Programs scan:\r\n");
   LoadDetails(*scan.results, kProgramsTab);
 
-  ProgramsScan p{scan, DetectionContextOf(scan), TabList(*scan.results, kProgramsTab), {}, {}, L"|", {}};
+  const DetectionContext context = DetectionContextOf(scan);
+  ProgramsScan p{scan, context, AdwareNames(context.definitionsRoot), TabList(*scan.results, kProgramsTab), {}, {},
+                 L"|", {}};
   p.guard = BuildFolderGuard(session.folders, session.users);
   WalkUninstallEntries(p);
   ResolveFlaggedUninstallers(p);
@@ -318,7 +321,7 @@ void ScanPrograms(ScanEnvironment& scan) {
   if (scan.Cancelled()) return;
   SetProgress(scan, 30);
   if (scan.progress) scan.progress->SetStatus(L"Scanning file objects...");
-  ScanFileObjects(scan, p.foundNames, p.guard, p.listings);
+  ScanFileObjects(scan, p.definitions, p.foundNames, p.guard, p.listings);
 }
 
 }  // namespace tavrin

@@ -25,6 +25,8 @@ class DefinitionRules : public ::testing::Test {
         L"Ab\n"
         L"Mega\n"
         L"Quiet Helper | unchecked\n"
+        L"\u00c9clair Helper\n"
+        L"caf\u00e9\n"
         L"[Malware]\n"
         L"44D88612FEA8A8F36DE82E1278ABB02F = Trojan.Agent.8766.80\n"
         L"54D88612FEA8A8F36DE82E1278ABB02F = FP\n"
@@ -65,12 +67,21 @@ TEST_F(DefinitionRules, DisplayNamesAndTheirLeadingWords) {
       // A "\" would probe below a definition ("Adware\Ask Toolbar\...").
       {L"Ask Toolbar\\", std::nullopt},
       {L"Ask Toolbar\\Updater", std::nullopt},
+      // Beyond ASCII, case still does not count.
+      {L"\u00c9clair Helper", L"\u00c9clair Helper"},
+      {L"\u00e9clair helper Pro", L"\u00e9clair helper"},
+      {L"Caf\u00e9", L"Caf\u00e9"},
+      {L"CAF\u00c9", L"CAF\u00c9"},
   };
+  // The listed names answer as the registry does.
+  const AdwareNames listed(db->root());
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.displayName));
     EXPECT_EQ(FindAdwareDefinition(db->root(), c.displayName), c.definition);
+    EXPECT_EQ(FindAdwareDefinition(listed, c.displayName), c.definition);
   }
   EXPECT_EQ(FindAdwareDefinition(L"", L"Ask Toolbar"), std::nullopt);
+  EXPECT_EQ(FindAdwareDefinition(AdwareNames(L""), L"Ask Toolbar"), std::nullopt);
 }
 
 TEST_F(DefinitionRules, CheckStateOfADefinition) {

@@ -18,6 +18,7 @@
 #include "results/details_files.h"
 #include "results/whitelist.h"
 #include "scan/folder_guard.h"
+#include "scan/folder_listing.h"
 #include "cloud/maker_service_client.h"
 #include "scan/program_folder.h"
 #include "scan/scan_phases.h"
@@ -229,6 +230,24 @@ TEST(ProgramFolderRules, HostileNamesAndFoldersAreRefused) {
   EXPECT_EQ(UninstallStringFolder(L"\"C:\\Program Files\\Foo\\unins000.exe\" /S"), L"C:\\Program Files\\Foo");
   EXPECT_EQ(UninstallStringFolder(L"rundll32 \"D:\\Apps\\Foo Bar\\setup.dll\",Remove"), L"D:\\Apps\\Foo Bar");
   EXPECT_EQ(UninstallStringFolder(L"C:\\a.exe"), L"");  // ten characters
+}
+
+// A folder found in a listing is named as CanonicalFolder names it, however
+// the parent was written.
+TEST(FolderListings, FoundFoldersAreCanonical) {
+  const std::wstring temp = FindMachineFolders().windows + L"\\Temp";
+  const std::wstring name = L"Tavrin Listing " + std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder = temp + L"\\" + name + L" Data";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::optional<std::wstring> canonical = CanonicalFolder(folder);
+  ASSERT_TRUE(canonical);
+  FolderListings listings;
+  for (const std::wstring& parent : {temp, temp + L"\\", ToUpper(temp) + L"\\..\\temp\\."}) {
+    EXPECT_EQ(FindSubfolder(listings, parent, ToLower(name)), canonical) << Narrow(parent);
+    EXPECT_EQ(FindSubfolder(listings, parent, name + L" DATA", true), canonical) << Narrow(parent);
+    EXPECT_FALSE(FindSubfolder(listings, parent, name, true)) << Narrow(parent);
+  }
+  RemoveDirectoryW(folder.c_str());
 }
 
 TEST(FoundProgramsReport, TheListIsEscapedOrNotSentAtAll) {
