@@ -238,17 +238,7 @@ void CollectAppInitDlls(Collector& c) {
 }
 
 void CollectSecurityPackages(Collector& c) {
-  struct Value {
-    const wchar_t* key;
-    const wchar_t* name;
-  };
-  static constexpr Value kValues[] = {
-      {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders", L"SecurityProviders"},
-      {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa", L"Authentication Packages"},
-      {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa", L"Notification Packages"},
-      {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa", L"Security Packages"},
-  };
-  for (const Value& value : kValues) {
+  for (const SecurityPackageValue& value : kSecurityPackageValues) {
     std::wstring text;
     RegKey key = OpenKey(value.key, kRegRead);
     if (!key || !ReadValueText(key, value.name, text)) continue;

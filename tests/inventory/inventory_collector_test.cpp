@@ -16,8 +16,7 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
-#include "support/child_process.h"
-#include "support/loopback.h"
+#include "support/signing_root.h"
 #include "support/scratch.h"
 #include "support/shortcut_maker.h"
 
@@ -38,8 +37,6 @@ constexpr wchar_t kCurrent[] = L"\\Microsoft\\Windows\\CurrentVersion";
 constexpr wchar_t kLsa[] = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa";
 constexpr wchar_t kWinsock[] = L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
 
-std::wstring Signed(const std::wstring& name) { return test::TestBuildPath(L"signing\\" + name); }
-
 std::wstring SystemTasksFolder() {
   wchar_t path[MAX_PATH] = {};
   GetSystemDirectoryW(path, MAX_PATH);
@@ -54,19 +51,8 @@ std::wstring TaskXml(const std::wstring& command, const std::wstring& arguments)
          L"</Arguments></Exec>\r\n  </Actions>\r\n</Task>\r\n";
 }
 
-// The test root is trusted for the whole process, before any chain is
-// built: under Wine the chain engine keeps the root store it saw first.
-class TrustedRoot : public ::testing::Environment {
- public:
-  void SetUp() override { authority_ = new test::TrustedAuthority(test::ReadBytes(Signed(L"root.der"))); }
-  void TearDown() override { delete authority_; }
-  static bool Added() { return authority_ && authority_->Added(); }
-
- private:
-  static test::TrustedAuthority* authority_;
-};
-test::TrustedAuthority* TrustedRoot::authority_ = nullptr;
-[[maybe_unused]] ::testing::Environment* const kTrustedRoot = ::testing::AddGlobalTestEnvironment(new TrustedRoot);
+[[maybe_unused]] ::testing::Environment* const kTrustedRoot =
+    ::testing::AddGlobalTestEnvironment(new test::TrustedSigningRoot);
 
 class InventoryTest : public ::testing::Test {
  protected:
@@ -287,8 +273,8 @@ TEST(FileFactsTest, EachDistinctFileIsJudgedOnce) {
   test::ScratchFolder scratch;
   ASSERT_TRUE(WriteBytes(scratch / L"abc.exe", "abc"));
   const std::wstring abc = CanonicalFilePath(scratch / L"abc.exe");
-  const std::wstring signedFile = Signed(L"ca_signed.exe");
-  ASSERT_TRUE(TrustedRoot::Added()) << "run through ctest: the signing fixture makes signing\\root.der";
+  const std::wstring signedFile = test::SignedFixture(L"ca_signed.exe");
+  ASSERT_TRUE(test::TrustedSigningRoot::Added()) << "run through ctest: the signing fixture makes signing\\root.der";
 
   // A file above the hashing limit, made sparse by its length alone.
   const std::wstring large = scratch / L"large.exe";
