@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <future>
 #include <iterator>
+#include <map>
+#include <tuple>
 
 #include "filetrust/command_target.h"
 #include "inventory/autostart_entries.h"
@@ -11,6 +14,7 @@
 #include "inventory/autostart_value_texts.h"
 #include "inventory/class_server.h"
 #include "inventory/file_facts.h"
+#include "platform/com_scope.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/registry.h"
@@ -46,9 +50,24 @@ struct Owner {
   const UserEnvironment* environment = nullptr;
 };
 
+// The tasks of every folder: the root folder's, then those below it.
+// Connecting to the Task Scheduler takes a second or more, which the
+// registry walks hide when the tasks are read beside them.
+std::vector<ScheduledTask> AllTasks() {
+  ComScope apartment;
+  std::vector<ScheduledTask> tasks = RootFolderTasks();
+  for (ScheduledTask& task : EnumerateScheduledTasks(L"\\", TaskFolderScope::Subfolders))
+    tasks.push_back(std::move(task));
+  return tasks;
+}
+
 struct Collector {
   const InventoryScope& scope;
+  std::future<std::vector<ScheduledTask>> tasks;
   std::vector<InventoryEntry> entries;
+  // What each distinct command resolved to: dozens of services share one
+  // host program's command line, and resolving one searches the path.
+  mutable std::map<std::tuple<std::wstring, const UserEnvironment*, unsigned>, std::wstring> resolved;
 
   bool Stopped() const {
     return (scope.cancel && scope.cancel->Cancelled()) || entries.size() >= kMaxInventoryEntries;
@@ -71,8 +90,12 @@ struct Collector {
   // The file of a command of `owner`'s place; empty when none exists.
   std::wstring FileOf(const std::wstring& command, const Owner& owner, unsigned flags) const {
     if (command.empty() || command.size() > kMaxExpandedCommand) return {};
-    std::wstring file = command;
-    return ResolveForUser(file, owner.environment, Folders(), flags) ? file : std::wstring();
+    auto [at, added] = resolved.try_emplace({command, owner.environment, flags});
+    if (added) {
+      std::wstring file = command;
+      if (ResolveForUser(file, owner.environment, Folders(), flags)) at->second = std::move(file);
+    }
+    return at->second;
   }
   std::wstring ServerOf(const std::wstring& classId) const {
     std::wstring file;
@@ -294,7 +317,11 @@ void CollectServices(Collector& c) {
               std::wstring image;
               if (ReadServiceImagePath(service, image)) {
                 std::wstring file = image;
-                if (!ResolveServiceImage(file, type, c.Folders())) file.clear();
+                if (!IsDriverService(type)) {
+                  file = c.FileOf(image, Owner{}, kCommand);
+                } else if (!ResolveServiceImage(file, type, c.Folders())) {
+                  file.clear();
+                }
                 c.Add(category, servicePath, name, Owner{}, image, std::move(file));
               }
               std::wstring dll;
@@ -314,10 +341,7 @@ void CollectTasks(Collector& c, const std::vector<ScheduledTask>& tasks) {
   }
 }
 
-void CollectScheduledTasks(Collector& c) {
-  CollectTasks(c, RootFolderTasks());
-  if (!c.Stopped()) CollectTasks(c, EnumerateScheduledTasks(L"\\", TaskFolderScope::Subfolders));
-}
+void CollectScheduledTasks(Collector& c) { CollectTasks(c, c.tasks.get()); }
 
 void CollectShellExtensions(Collector& c) {
   for (const wchar_t* root : kMachineRoots) {
@@ -361,7 +385,7 @@ void CollectShellExtensions(Collector& c) {
 }  // namespace
 
 std::vector<InventoryEntry> CollectAutostartEntries(const InventoryScope& scope) {
-  Collector c{scope, {}};
+  Collector c{scope, std::async(std::launch::async, AllTasks), {}, {}};
   static constexpr void (*kWalks[])(Collector&) = {
       CollectRunKeys,     CollectStartupFolders,   CollectWinlogon,         CollectImageOptions,
       CollectActiveSetup, CollectAppInitDlls,      CollectSecurityPackages, CollectWinsockProviders,
