@@ -57,13 +57,14 @@ std::wstring Md5OfText(std::wstring_view text) {
   return hex;
 }
 
-bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long limit) {
+bool DigestOfFile(const std::wstring& path, unsigned algorithm, std::wstring& hex, unsigned hexOptions,
+                  unsigned long long limit) {
   hex.clear();
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
-  CryptoHash md5(CALG_MD5);
-  if (!md5.Ready()) return false;
+  CryptoHash digest(ALG_ID{algorithm});
+  if (!digest.Ready()) return false;
   // Most files judged are small: a block no larger than the file (or the
   // limit) is enough.
   LARGE_INTEGER size{};
@@ -80,11 +81,20 @@ bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long l
     DWORD got = 0;
     if (!ReadFile(file.get(), block.data(), want, &got, nullptr)) return false;
     if (got == 0) break;
-    if (!md5.Add(block.data(), got)) return false;
+    if (!digest.Add(block.data(), got)) return false;
     if (limit > 0) left -= got;
     DispatchPendingMessages();
   }
-  return FinishMd5(md5, hex);
+  std::vector<unsigned char> bytes;
+  if (!digest.Finish(bytes) || !WriteHex(bytes.data(), bytes.size(), hex, hexOptions)) {
+    hex.clear();
+    return false;
+  }
+  return true;
+}
+
+bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long limit) {
+  return DigestOfFile(path, CALG_MD5, hex, HexPlain, limit);
 }
 
 }  // namespace tavrin

@@ -32,5 +32,9 @@ std::wstring Md5OfText(std::wstring_view text);
 // hashes only the first `limit` bytes. A read that fails part-way gives no
 // hash: false and an empty text, never the digest of the part read.
 bool Md5OfFile(const std::wstring& path, std::wstring& hex, unsigned long long limit = 0);
+// The same streaming with another digest of the provider (an ALG_ID such
+// as CALG_SHA_256), written with `hexOptions`.
+bool DigestOfFile(const std::wstring& path, unsigned algorithm, std::wstring& hex, unsigned hexOptions = HexPlain,
+                  unsigned long long limit = 0);
 
 }  // namespace tavrin

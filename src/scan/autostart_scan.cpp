@@ -12,6 +12,8 @@
 #include "definitions/malware_verdict.h"
 #include "filetrust/command_target.h"
 #include "filetrust/shortcut.h"
+#include "inventory/autostart_entries.h"
+#include "inventory/autostart_files.h"
 #include "platform/com_scope.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
@@ -22,7 +24,6 @@
 #include "platform/user_environment.h"
 #include "results/details_files.h"
 #include "results/whitelist.h"
-#include "scan/autostart_entries.h"
 #include "scan/autostart_places.h"
 #include "scan/phase_scope.h"
 #include "scan/scan_session.h"
@@ -61,18 +62,8 @@ bool LiesIn(const std::wstring& path, const std::wstring& folderPrefix) {
   return !folderPrefix.empty() && FindNoCase(path, folderPrefix) != std::wstring::npos;
 }
 
-// The file a command starts, for the place it was found in. A command of
-// a user's place that refers to a per-user variable unknown for that user
-// is not resolved at all: the machine's expansion would name the scanning
-// account's file instead. On failure `text` is what it was.
 bool ResolveFor(const Location& where, std::wstring& text, const SystemFolders& folders, unsigned flags) {
-  std::wstring command = text;
-  if (where.environment && !ExpandUserReferences(command, *where.environment)) return false;
-  if (!ResolveCommandTarget(command, folders, flags)) return false;
-  std::wstring canonical = CanonicalFilePath(command);
-  if (canonical.empty()) return false;
-  text = std::move(canonical);
-  return true;
+  return ResolveForUser(text, where.environment, folders, flags);
 }
 
 // Only absolute paths of resolved entries reach the malware verdict: an
@@ -105,14 +96,6 @@ std::wstring UserTempFolder(const ScanEnvironment& scan, const UserProfile& user
   // The console user's own folder is known even where it lies outside the
   // profile; another user's is not.
   if (IsConsoleUser(scan, user)) return AsFolderPrefix(known.user.temp);
-  return {};
-}
-
-std::wstring UserStartupFolder(const ScanEnvironment& scan, const UserProfile& user) {
-  const KnownFolders& known = scan.session->folders;
-  if (!user.profileFolder.empty() && !known.userRelative.startup.empty())
-    return user.profileFolder + known.userRelative.startup;
-  if (IsConsoleUser(scan, user)) return known.user.startup;
   return {};
 }
 
@@ -155,26 +138,7 @@ void ScanRunKeys(AutostartScan& a) {
   }
 }
 
-// 2. Startup folders. What a shortcut starts: its target with its
-// arguments, resolved; the target itself when that fails; the shortcut
-// file itself when it is no shortcut the shell can read, so that nothing
-// taken from a damaged file is judged or stored.
-std::wstring StartupTarget(const AutostartScan& a, const std::wstring& entry, const Location& where) {
-  if (!EndsWithNoCase(entry, L".lnk")) return entry;
-  Shortcut link;
-  if (!ReadShortcut(entry, link) || link.target.empty()) return entry;
-  std::wstring command = link.target;
-  if (!link.arguments.empty()) command += L" " + link.arguments;
-  std::wstring target = link.target;
-  if (command.size() <= kLongestCommand &&
-      ResolveFor(where, command, a.scan.session->systemFolders, ResolveSearch | ResolveCommandLine)) {
-    target = command;
-  } else if (std::wstring canonical = CanonicalFilePath(WithoutQuotes(target)); !canonical.empty()) {
-    target = canonical;
-  }
-  return WithoutQuotes(target);
-}
-
+// 2. Startup folders.
 void ScanStartupFolder(AutostartScan& a, const std::wstring& folder, const Location& where) {
   if (folder.empty() || !IsAbsolutePath(folder)) return;
   FindFiles files(folder + L"\\*.*");
@@ -184,7 +148,7 @@ void ScanStartupFolder(AutostartScan& a, const std::wstring& folder, const Locat
     const std::wstring name = files.Name();
     if (EqualsNoCase(name, L"desktop.ini") || a.Whitelisted(name, L"Startup folder items")) continue;
     const std::wstring entry = folder + L"\\" + name;
-    const std::wstring target = StartupTarget(a, entry, where);
+    const std::wstring target = StartupTarget(entry, where.environment, a.scan.session->systemFolders);
     const bool checked = JudgedMalware(a, target, entry) || LiesIn(target, where.tempFolder);
     ScanItemDetails details;
     details.group = kGroupStartupFolder;
@@ -204,25 +168,7 @@ void ScanStartupFolders(AutostartScan& a) {
   if (!a.Cancelled()) ScanStartupFolder(a, a.scan.session->folders.commonStartup, a.machine);
 }
 
-// 3. Scheduled tasks. The service's root folder (with the task files it
-// does not list), then the 1.0 work items it did not list either: where
-// both stores are one, as on Windows, the second adds nothing; where they
-// are apart, a work item would otherwise never be seen.
-std::wstring TaskNameWithoutJob(const std::wstring& name) {
-  return EndsWithNoCase(name, L".job") ? name.substr(0, name.size() - 4) : name;
-}
-
-std::vector<ScheduledTask> RootFolderTasks() {
-  std::vector<ScheduledTask> tasks = EnumerateScheduledTasks(L"\\", TaskFolderScope::FolderOnly);
-  for (ScheduledTask& legacy : EnumerateLegacyTasks()) {
-    bool listed = false;
-    for (const ScheduledTask& task : tasks)
-      listed = listed || EqualsNoCase(TaskNameWithoutJob(task.name), TaskNameWithoutJob(legacy.name));
-    if (!listed) tasks.push_back(std::move(legacy));
-  }
-  return tasks;
-}
-
+// 3. Scheduled tasks.
 void ScanTask(AutostartScan& a, const ScheduledTask& task) {
   if (task.name.empty() || a.Whitelisted(task.name, L"Scheduled tasks")) return;
   const bool workItem = EndsWithNoCase(task.taskFile, L".job");
@@ -232,8 +178,7 @@ void ScanTask(AutostartScan& a, const ScheduledTask& task) {
   for (const TaskAction& action : task.actions) {
     if (a.Cancelled()) return;
     if (action.path.empty()) continue;
-    std::wstring command = action.path;
-    if (!action.arguments.empty()) command += L" " + action.arguments;
+    const std::wstring command = TaskActionCommand(action);
     if (command.size() > kLongestCommand) continue;
     std::wstring resolved = command;
     if (!ResolveFor(a.machine, resolved, a.scan.session->systemFolders, ResolveSearch | ResolveCommandLine)) {
@@ -385,6 +330,14 @@ class PhaseApartment {
 };
 
 }  // namespace
+
+std::wstring UserStartupFolder(const ScanEnvironment& scan, const UserProfile& user) {
+  const KnownFolders& known = scan.session->folders;
+  if (!user.profileFolder.empty() && !known.userRelative.startup.empty())
+    return user.profileFolder + known.userRelative.startup;
+  if (IsConsoleUser(scan, user)) return known.user.startup;
+  return {};
+}
 
 void ScanAutostart(ScanEnvironment& scan) {
   if (scan.progress) scan.progress->SetStatus(L"Scanning Autostart...");

@@ -1,13 +1,13 @@
 #include "scan/browser_shortcuts.h"
 
 #include "filetrust/shortcut.h"
+#include "inventory/autostart_entries.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
 #include "platform/strings.h"
 #include "results/details_files.h"
 #include "results/whitelist.h"
-#include "scan/autostart_entries.h"
 #include "scan/scan_report.h"
 
 namespace tavrin {

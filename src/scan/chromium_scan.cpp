@@ -5,19 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "browsers/browser_folder_guard.h"
 #include "browsers/chromium_profiles.h"
 #include "browsers/known_good.h"
 #include "browsers/other_browsers.h"
-#include "browsers/browser_folder_guard.h"
 #include "browsers/preference_document.h"
 #include "browsers/user_folder_fragments.h"
+#include "inventory/autostart_entries.h"
 #include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
 #include "results/details_files.h"
 #include "results/whitelist.h"
-#include "scan/autostart_entries.h"
 #include "scan/browser_shortcuts.h"
 #include "scan/phase_scope.h"
 #include "scan/scan_session.h"

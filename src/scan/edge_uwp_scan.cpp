@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "inventory/autostart_entries.h"
 #include "platform/file_system.h"
 #include "platform/message_pump.h"
 #include "platform/pattern.h"
@@ -12,7 +13,6 @@
 #include "platform/strings.h"
 #include "results/details_files.h"
 #include "results/whitelist.h"
-#include "scan/autostart_entries.h"
 #include "scan/phase_scope.h"
 #include "scan/scan_session.h"
 

@@ -3,13 +3,16 @@
 #include <windows.h>
 
 #include "definitions/definitions_db.h"
+#include "inventory/inventory_collector.h"
 #include "platform/file_removal.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"
 #include "platform/privileges.h"
 #include "platform/registry.h"
+#include "platform/user_environment.h"
 #include "platform/windows_version.h"
 #include "results/details_files.h"
+#include "scan/autostart_scan.h"
 #include "scan/malware_section.h"
 #include "scan/report_text.h"
 #include "scan/scan_phases.h"
@@ -52,6 +55,27 @@ ReportHeader BuildHeader(const ScanEnvironment& scan) {
   h.scanAllUsers = scan.options.scanAllUsers;
   h.startTime = s.startTime;
   return h;
+}
+
+// The autostart inventory of the scan's users and the machine. A scan
+// stopped on the way keeps none: a part of it would read as the whole.
+void CollectScanInventory(ScanEnvironment& scan) {
+  ScanSession& s = *scan.session;
+  Report(scan, -1, L"Collecting the autostart inventory...");
+  InventoryScope scope;
+  scope.folders = s.systemFolders;
+  scope.commonStartup = s.folders.commonStartup;
+  scope.cancel = scan.cancel;
+  for (size_t i = 0; i < s.users.size() && !scan.Cancelled(); ++i) {
+    InventoryUser user;
+    user.name = i < s.userDisplayNames.size() ? s.userDisplayNames[i] : s.users[i].accountName;
+    user.registryRoot = s.users[i].RegistryRoot();
+    user.startupFolder = UserStartupFolder(scan, s.users[i]);
+    user.environment = UserEnvironmentOf(s.users[i]);
+    scope.users.push_back(std::move(user));
+  }
+  if (!scan.Cancelled()) s.inventory = CollectAutostartInventory(scope);
+  if (scan.Cancelled()) s.inventory.clear();
 }
 
 }  // namespace
@@ -121,6 +145,7 @@ void BeginScanSession(ScanEnvironment& scan) {
   DiscardResults(*scan.results);
   s.users.clear();
   s.userDisplayNames.clear();
+  s.inventory.clear();
   Report(scan, 1, L"Preparing to scan...");
   for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(*scan.results, tab));
 }
@@ -171,6 +196,7 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   }
   FinishMalwareSection(results, s.report, s.windowsVersion);
   SaveDetails(results);
+  if (!scan.Cancelled()) CollectScanInventory(scan);
 
   // 12. The end.
   return EndScanSession(scan, L"End of scans");

@@ -11,6 +11,7 @@
 #include "definitions/detection_level.h"
 #include "definitions/pending_hash_table.h"
 #include "filetrust/system_folders.h"
+#include "inventory/autostart_inventory.h"
 #include "platform/download_job.h"
 #include "platform/run_control.h"
 #include "platform/users.h"
@@ -61,6 +62,8 @@ struct ScanSession {
   SystemFolders systemFolders;  // what command lines are resolved against
   PendingHashTable pending;     // files whose verdict waits for the cloud
   ScanReport report;
+  // Every autostart entry the scan read, listed as a row or not.
+  std::vector<InventoryEntry> inventory;
   // The found-programs report to the maker's service; kept until the next
   // scan starts so that ending this one does not cut it off.
   DownloadJobPtr foundProgramsReport;

@@ -27,6 +27,7 @@
 #include "scan/scan_session.h"
 #include "support/child_process.h"
 #include "support/loopback.h"
+#include "support/signing_root.h"
 #include "support/scratch.h"
 #include "support/shortcut_maker.h"
 
@@ -51,19 +52,8 @@ using Seen = test::BrowserRow;
 
 std::wstring Signed(const std::wstring& name) { return test::TestBuildPath(L"signing\\" + name); }
 
-// The test root is trusted for the whole process, before any chain is
-// built: under Wine the chain engine keeps the root store it saw first.
-class TrustedRoot : public ::testing::Environment {
- public:
-  void SetUp() override { authority_ = new test::TrustedAuthority(test::ReadBytes(Signed(L"root.der"))); }
-  void TearDown() override { delete authority_; }
-  static bool Added() { return authority_ && authority_->Added(); }
-
- private:
-  static test::TrustedAuthority* authority_;
-};
-test::TrustedAuthority* TrustedRoot::authority_ = nullptr;
-[[maybe_unused]] ::testing::Environment* const kTrustedRoot = ::testing::AddGlobalTestEnvironment(new TrustedRoot);
+[[maybe_unused]] ::testing::Environment* const kTrustedRoot =
+    ::testing::AddGlobalTestEnvironment(new test::TrustedSigningRoot);
 
 class IeScanFixture : public ::testing::Test, public test::ScanParts {
  public:
@@ -131,7 +121,7 @@ class IeScanFixture : public ::testing::Test, public test::ScanParts {
 };
 
 TEST_F(IeScanFixture, PlantedHijacksOfTwoUsersAndBothMachineViewsAreListedExactly) {
-  ASSERT_TRUE(TrustedRoot::Added()) << "run through ctest: the signing fixture makes signing\\root.der";
+  ASSERT_TRUE(test::TrustedSigningRoot::Added()) << "run through ctest: the signing fixture makes signing\\root.der";
   const std::wstring bobSoftware = bob.Root() + L"\\Software";
   const std::wstring carolSoftware = carol.Root() + L"\\Software";
   const std::wstring bobMain = bobSoftware + L"\\Microsoft\\Internet Explorer\\Main";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "definitions/definitions_db.h"
@@ -225,6 +226,43 @@ TEST_F(ScanFixture, CancelledScanSkipsTheRestButStillEndsItsReport) {
   EXPECT_NE(text.find(L"The scan was cancelled by the user."), std::wstring::npos);
   EXPECT_FALSE(KeyExists(L"HKLM\\TVN DB " + std::to_wstring(session.startTime)));
   EXPECT_EQ(progress.statuses.back(), L"Scan aborted.");
+}
+
+// The autostart inventory is the scan's last step: it sees what the phases
+// left, lists the console user's entries under the account's name, and
+// adds neither a row nor a report line. A cancelled scan keeps none of it.
+TEST_F(ScanFixture, InventoryIsCollectedAfterThePhasesWithoutRowsOrReportLines) {
+  const std::wstring run = L"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::wstring name = L"TavrinTest-" + std::to_wstring(GetCurrentProcessId()) + L"-inventory";
+  const std::wstring program = scratch / L"inventoried.exe";
+  ASSERT_TRUE(test::WriteBytes(program, "MZ inventoried"));
+  ASSERT_TRUE(WriteStringAt(run, name.c_str(), L"\"" + program + L"\" /tray"));
+  const ScanPhase phases[] = {{6, nullptr, LatePhase}};
+  const int rowsBefore = GetCounters(results).rowsAdded;
+  const bool ran = RunScanPhases(scan, phases) == kScanRan;
+  DeleteValueAt(run, name.c_str());
+  ASSERT_TRUE(ran);
+
+  const InventoryEntry* entry = nullptr;
+  for (const InventoryEntry& candidate : session.inventory)
+    if (candidate.category == L"Run" && candidate.name == name) entry = &candidate;
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->user, interactiveUser.AccountName());
+  EXPECT_TRUE(EqualsNoCase(entry->file, CanonicalFilePath(program)));
+  EXPECT_TRUE(entry->fileExists);
+  EXPECT_EQ(entry->sha256.size(), 64u);
+  EXPECT_EQ(ReportText().find(name), std::wstring::npos);
+  // The fix rows every scan ends with, and nothing for the inventory.
+  EXPECT_EQ(GetCounters(results).rowsAdded - rowsBefore, 9);
+  const auto collecting = std::find(progress.statuses.begin(), progress.statuses.end(),
+                                    L"Collecting the autostart inventory...");
+  ASSERT_NE(collecting, progress.statuses.end());
+  EXPECT_EQ(progress.statuses.back(), L"Scan complete.");
+
+  phaseCancel = &cancel;
+  const ScanPhase cancelling[] = {{6, nullptr, CancellingPhase}};
+  ASSERT_EQ(RunScanPhases(scan, cancelling), kScanRan);
+  EXPECT_TRUE(session.inventory.empty());
 }
 
 TEST_F(ScanFixture, DefinitionsFailures) {

@@ -108,6 +108,24 @@ TEST(AutostartScenario, EveryAutostartPlaceIsReportedWithItsVerdict) {
   job.firstStart.wYear += 1;
   ASSERT_TRUE(RegisterLegacyTask(job));
 
+  // Places only the autostart inventory lists: a debugger redirection, an
+  // Active Setup stub, a Winlogon notification DLL, a service and a task
+  // of a subfolder, all starting clean files.
+  const std::wstring winNt = L"\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  ASSERT_TRUE(WriteStringAt(L"HKLM" + winNt + L"\\Image File Execution Options\\scenario.exe", L"Debugger",
+                            agentCommand));
+  ASSERT_TRUE(WriteStringAt(L"HKLM64\\SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\"
+                            L"{5C3A9E10-0000-4000-8000-00000000A010}",
+                            L"StubPath", L"\"" + agent + L"\" /setup"));
+  ASSERT_TRUE(WriteStringAt(L"HKLM64" + winNt + L"\\Winlogon\\Notify\\ScenarioNotify", L"DllName", helper));
+  const std::wstring service = L"HKLM\\SYSTEM\\CurrentControlSet\\Services\\ScenarioAgentService";
+  ASSERT_TRUE(WriteDwordAt(service, L"Type", SERVICE_WIN32_OWN_PROCESS));
+  ASSERT_TRUE(WriteDwordAt(service, L"Start", SERVICE_DEMAND_START));
+  ASSERT_TRUE(WriteStringAt(service, L"ImagePath", L"\"" + agent + L"\" /service", REG_EXPAND_SZ));
+  ASSERT_TRUE(CreateFolderTree(ShellFolder(CSIDL_SYSTEM) + L"\\Tasks\\Scenario"));
+  ASSERT_TRUE(test::WriteBytes(ShellFolder(CSIDL_SYSTEM) + L"\\Tasks\\Scenario\\Agent Helper",
+                               test::Utf16Bytes(taskXml)));
+
   ASSERT_EQ(RunTavrin(L"/ScanRemove /Quiet /NoRP"), 0u);
   const std::wstring report = LatestScanReport();
   const std::wstring section = ReportSection(report, L"->Autostart scan:");
@@ -154,6 +172,9 @@ TEST(AutostartScenario, EveryAutostartPlaceIsReportedWithItsVerdict) {
   EXPECT_NE(tasks.find(task(L"Agent Update", first + L" --update", false)), std::wstring::npos) << tasks;
   EXPECT_NE(tasks.find(task(L"Agent Update", second, true)), std::wstring::npos) << tasks;
   EXPECT_NE(tasks.find(task(L"Nightly Runner.job", eicar + L" /night", true)), std::wstring::npos) << tasks;
+  // The inventory's own places add no row and no report line.
+  for (const wchar_t* text : {L"scenario.exe", L"/setup", L"ScenarioNotify", L"ScenarioAgentService", L"Agent Helper"})
+    EXPECT_EQ(report.find(text), std::wstring::npos) << text;
   // The malware verdict listed the file in the Malware section too.
   EXPECT_NE(ReportSection(report, L"->Anti-Malware scan:").find(eicar), std::wstring::npos) << report;
   CoUninitialize();

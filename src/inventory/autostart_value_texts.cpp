@@ -1,4 +1,4 @@
-#include "scan/malware_value_texts.h"
+#include "inventory/autostart_value_texts.h"
 
 #include <cwctype>
 

@@ -1,5 +1,5 @@
 // The class-server look-up on a classes root of the test's own.
-#include "scan/malware_class_server.h"
+#include "inventory/class_server.h"
 
 #include <windows.h>
 

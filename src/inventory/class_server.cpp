@@ -1,4 +1,4 @@
-#include "scan/malware_class_server.h"
+#include "inventory/class_server.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // How the anti-malware phase reads lists of files out of values and the
 // shell's record of run programs.
-#include "scan/malware_value_texts.h"
+#include "inventory/autostart_value_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scan/autostart_entries.h"
+#include "inventory/autostart_entries.h"
 
 #include "platform/strings.h"
 

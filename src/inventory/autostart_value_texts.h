@@ -1,7 +1,8 @@
 #pragma once
-// How the anti-malware phase reads the texts of the values it examines:
-// lists of files in one value, and the shell's record of run programs.
-// Nothing here touches the system.
+// How the scans and the autostart inventory read the texts of the values
+// they examine: lists of files in one value, the values that list the
+// security packages, and the shell's record of run programs. Nothing here
+// touches the system.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,18 @@ namespace tavrin {
 
 // The trimmed, non-empty parts of a text split at any of `separators`.
 std::vector<std::wstring> SplitAtAny(std::wstring_view text, std::wstring_view separators);
+
+// The values that list the security packages the system loads.
+struct SecurityPackageValue {
+  const wchar_t* key;
+  const wchar_t* name;
+};
+inline constexpr SecurityPackageValue kSecurityPackageValues[] = {
+    {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders", L"SecurityProviders"},
+    {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa", L"Authentication Packages"},
+    {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa", L"Notification Packages"},
+    {L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa", L"Security Packages"},
+};
 
 // The entries of a security-package value: split at commas and line feeds
 // only (a blank belongs to the path, as in "Program Files"); nothing for an
