@@ -8,6 +8,11 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+bool IsHigh(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += char(c);
@@ -25,11 +30,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += char(0x80 | (c & 0x3F));
   }
 }
-
-bool IsHigh(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-}  // namespace
 
 void AppendJsonString(std::string& out, std::wstring_view text) {
   static const char kHex[] = "0123456789abcdef";

@@ -57,5 +57,7 @@ class JsonWriter {
 
 // The text as a quoted JSON string in UTF-8, escaped as above.
 void AppendJsonString(std::string& out, std::wstring_view text);
+// One Unicode scalar value as its UTF-8 bytes.
+void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace tavrin

@@ -1,7 +1,5 @@
 #include "removal/removal_report_json.h"
 
-#include <windows.h>
-
 #include "platform/json_writer.h"
 #include "removal/removal_session.h"
 #include "scan/scan_report_json.h"
@@ -56,13 +54,7 @@ std::string RemovalTwinText(const RemovalSession& session, uint64_t startTime, u
 bool WriteRemovalTwin(RemovalSession& session, uint64_t startTime, uint64_t endTime) {
   session.twinPath.clear();
   if (session.report.Path().empty()) return false;
-  const std::wstring path = ReportTwinPath(session.report.Path());
-  if (!WriteTwinFile(path, RemovalTwinText(session, startTime, endTime))) {
-    OutputDebugStringW((L"Tavrin: the removal report's JSON twin could not be written: " + path + L"\n").c_str());
-    return false;
-  }
-  session.twinPath = path;
-  return true;
+  return WriteTwinBeside(session.report.Path(), RemovalTwinText(session, startTime, endTime), session.twinPath);
 }
 
 }  // namespace tavrin

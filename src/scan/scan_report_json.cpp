@@ -169,6 +169,17 @@ bool WriteTwinFile(const std::wstring& path, const std::string& utf8) {
   return false;
 }
 
+bool WriteTwinBeside(const std::wstring& reportPath, const std::string& utf8, std::wstring& twinPath) {
+  twinPath.clear();
+  const std::wstring path = ReportTwinPath(reportPath);
+  if (!WriteTwinFile(path, utf8)) {
+    OutputDebugStringW((L"Tavrin: the JSON twin of a report could not be written: " + path + L"\n").c_str());
+    return false;
+  }
+  twinPath = path;
+  return true;
+}
+
 std::string ScanTwinText(const ScanSession& session, ResultSet& results, uint64_t endTime) {
   const ScanTwinFacts& facts = session.twin;
   JsonWriter json;
@@ -192,13 +203,7 @@ std::string ScanTwinText(const ScanSession& session, ResultSet& results, uint64_
 bool WriteScanTwin(ScanSession& session, ResultSet& results, uint64_t endTime) {
   session.twinPath.clear();
   if (session.twin.kind.empty() || session.reportPath.empty()) return false;
-  const std::wstring path = ReportTwinPath(session.reportPath);
-  if (!WriteTwinFile(path, ScanTwinText(session, results, endTime))) {
-    OutputDebugStringW((L"Tavrin: the report's JSON twin could not be written: " + path + L"\n").c_str());
-    return false;
-  }
-  session.twinPath = path;
-  return true;
+  return WriteTwinBeside(session.reportPath, ScanTwinText(session, results, endTime), session.twinPath);
 }
 
 }  // namespace tavrin

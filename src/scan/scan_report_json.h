@@ -57,6 +57,9 @@ void WriteTwinFindings(JsonWriter& json, const std::vector<TwinRow>& rows);
 // Writes the complete text to a temporary name beside `path` and renames it
 // over `path`; false (and nothing left behind) when any step fails.
 bool WriteTwinFile(const std::wstring& path, const std::string& utf8);
+// The twin of the report at `reportPath` written; `twinPath` is its path,
+// or empty (and the failure sent to the debugger) when it was not written.
+bool WriteTwinBeside(const std::wstring& reportPath, const std::string& utf8, std::wstring& twinPath);
 
 // The twin of a scan or custom scan, from the session's facts, rows and
 // inventory; the text of the file.
