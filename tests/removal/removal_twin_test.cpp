@@ -99,9 +99,9 @@ TEST(RemovalTwin, EveryRowIsAnActionWithItsTrueOutcomeAndItsOwnLine) {
     if (expected[i].lineHas.empty()) {
       EXPECT_EQ(line, L"<missing>");
     } else {
-      EXPECT_NE(line.find(expected[i].lineHas), std::wstring::npos) << test::NarrowText(line);
+      EXPECT_NE(line.find(expected[i].lineHas), std::wstring::npos) << ::testing::PrintToString(line);
       // Each line is the report's, word for word.
-      EXPECT_NE(text.find(line), std::wstring::npos) << test::NarrowText(line);
+      EXPECT_NE(text.find(line), std::wstring::npos) << ::testing::PrintToString(line);
     }
   }
   EXPECT_NE(twin.Member(actions[1], L"line").find(hostile), std::wstring::npos);

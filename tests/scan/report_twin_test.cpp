@@ -60,7 +60,8 @@ class TwinFixture : public ::testing::Test, public test::ScanParts {
   }
 };
 
-bool cancelAfterRows = false;
+// Set: the phase stops the scan once its rows are in.
+CancelFlags* cancelAfterRows = nullptr;
 
 // One row of every tab with hostile texts and details, and two inventory
 // entries, one without the texts it may lack.
@@ -94,14 +95,14 @@ void HostilePhase(ScanEnvironment& scan) {
   bare.category = L"Services";
   bare.name = L"gone";
   scan.session->inventory.push_back(bare);
-  if (cancelAfterRows) scan.cancel->user = true;
+  if (cancelAfterRows) cancelAfterRows->user = true;
 }
 
 TEST_F(TwinFixture, ScanTwinHoldsTheHeaderEveryRowAndTheInventory) {
   const ScanPhase phases[] = {{6, nullptr, HostilePhase}};
   for (const bool cancelled : {false, true}) {
     SCOPED_TRACE(cancelled ? "cancelled" : "completed");
-    cancelAfterRows = cancelled;
+    cancelAfterRows = cancelled ? &cancel : nullptr;
     ASSERT_EQ(RunScanPhases(scan, phases), kScanRan);
     std::wstring text;
     ASSERT_TRUE(ReadTextFile(session.reportPath, text));
@@ -176,7 +177,7 @@ TEST_F(TwinFixture, ScanTwinHoldsTheHeaderEveryRowAndTheInventory) {
     for (const wchar_t* absent : {L"location", L"user", L"command", L"file", L"signer", L"sha256"})
       EXPECT_EQ(twin.Member(inventory[1], absent), L"<missing>") << test::NarrowText(absent);
   }
-  cancelAfterRows = false;
+  cancelAfterRows = nullptr;
 }
 
 // Something already standing at the twin's name: no twin, nothing left
