@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/json_writer.h"
+
 namespace tavrin {
 
 namespace {
@@ -13,24 +15,6 @@ void AppendUnicodeEscape(std::wstring& out, unsigned unit) {
   wchar_t buffer[8];
   std::swprintf(buffer, 8, L"\\u%04x", unit);
   out += buffer;
-}
-
-void AppendUtf8(std::string& out, unsigned code) {
-  if (code < 0x80) {
-    out += char(code);
-  } else if (code < 0x800) {
-    out += char(0xC0 | (code >> 6));
-    out += char(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += char(0xE0 | (code >> 12));
-    out += char(0x80 | ((code >> 6) & 0x3F));
-    out += char(0x80 | (code & 0x3F));
-  } else {
-    out += char(0xF0 | (code >> 18));
-    out += char(0x80 | ((code >> 12) & 0x3F));
-    out += char(0x80 | ((code >> 6) & 0x3F));
-    out += char(0x80 | (code & 0x3F));
-  }
 }
 
 }  // namespace

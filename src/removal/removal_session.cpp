@@ -12,6 +12,7 @@
 #include "removal/restore_point.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
+#include "results/result_tabs.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -41,6 +42,7 @@ int UserIndexOf(const UserList& users, const std::wstring& accountName) {
 void ReportLine(RemovalSession& session, std::wstring_view text) {
   if (text.empty()) return;
   session.report.Write(text);
+  session.pendingLine += text;
   Show(session, Trim(text));
 }
 
@@ -48,6 +50,12 @@ void CountRow(RemovalSession& session, bool succeeded, bool scheduled) {
   ++session.processedCount;
   if (succeeded) ++session.succeededCount;
   if (succeeded && scheduled) session.resultFlags |= kRemovalRestartNeeded;
+  RemovalAction action;
+  action.tab = session.currentTab;
+  action.outcome = !succeeded ? L"failed" : scheduled ? L"scheduled" : L"removed";
+  action.line = Trim(session.pendingLine);
+  session.actions.push_back(std::move(action));
+  session.pendingLine.clear();
 }
 
 unsigned RunRemoval(RemovalSession& session) {
@@ -55,6 +63,10 @@ unsigned RunRemoval(RemovalSession& session) {
   session.processedCount = 0;
   session.succeededCount = 0;
   session.resultFlags = 0;
+  session.actions.clear();
+  session.pendingLine.clear();
+  session.twinPath.clear();
+  session.findings = CollectTwinRows(*session.results);
   if (session.createRestorePoint) {
     Show(session, L"Creating a restore point...");
     // Whether a point was made changes nothing for the removal.
@@ -67,14 +79,22 @@ unsigned RunRemoval(RemovalSession& session) {
   session.report.Open(RemovalReportPath(session.dataFolder, start));
   session.report.Write(RemovalReportHeaderText(session.is32BitProcessOn64, start));
 
-  RemoveProgramRows(session);
-  RemoveAutostartRows(session);
-  RepairBrowserItems(session);
-  RemoveMalwareRows(session);
+  // The phases in their order, each with the tab its actions belong to.
+  static const std::pair<int, void (*)(RemovalSession&)> phases[] = {{kProgramsTab, RemoveProgramRows},
+                                                                      {kAutostartTab, RemoveAutostartRows},
+                                                                      {kBrowsersTab, RepairBrowserItems},
+                                                                      {kMalwareTab, RemoveMalwareRows}};
+  for (const auto& [tab, phase] : phases) {
+    session.currentTab = tab;
+    session.pendingLine.clear();
+    phase(session);
+  }
 
   if (session.succeededCount < session.processedCount) session.resultFlags |= kRemovalSomeFailed;
   if (session.progress) session.progress->SetProgress(100);
-  session.report.Finish(LocalFileTimeNow());
+  const uint64_t end = LocalFileTimeNow();
+  session.report.Finish(end);
+  WriteRemovalTwin(session, start, end);
   Show(session, L"Cleanup complete");
   return session.resultFlags;
 }

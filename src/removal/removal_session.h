@@ -5,10 +5,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/run_control.h"
 #include "platform/users.h"
 #include "removal/removal_report.h"
+#include "removal/removal_report_json.h"
+#include "scan/scan_report_json.h"
 
 namespace tavrin {
 
@@ -41,6 +44,15 @@ struct RemovalSession {
   int processedCount = 0;
   int succeededCount = 0;
   unsigned resultFlags = 0;
+
+  // For the report's JSON twin: the rows as they stood at the start, every
+  // row dealt with, the tab being worked on, the report lines written since
+  // the last row was counted, and the twin's path once written.
+  std::vector<TwinRow> findings;
+  std::vector<RemovalAction> actions;
+  int currentTab = 0;
+  std::wstring pendingLine;
+  std::wstring twinPath;
 };
 
 // "(All users)" (any case) gives the number of users, meaning every one;
@@ -48,10 +60,12 @@ struct RemovalSession {
 int UserIndexOf(const UserList& users, const std::wstring& accountName);
 
 // Writes the text to the report and shows it, trimmed, as the progress
-// window's detail line. Empty texts are skipped.
+// window's detail line. Empty texts are skipped. A row's lines come before
+// its CountRow, which files them as that row's action.
 void ReportLine(RemovalSession& session, std::wstring_view text);
 
-// One row dealt with: the counters, and bit 2 for a scheduled removal.
+// One row dealt with: the counters, bit 2 for a scheduled removal, and the
+// row's action with the lines reported for it since the last call.
 void CountRow(RemovalSession& session, bool succeeded, bool scheduled = false);
 
 // The thread body: the report, the phases, the end; returns resultFlags.

@@ -166,6 +166,19 @@ std::wstring GetDetail(ResultList list, int rowKey, std::wstring_view key) {
   return ReadDetail(list, std::to_wstring(rowKey), key);
 }
 
+std::vector<std::pair<std::wstring, std::wstring>> GetRowDetails(ResultList list, int rowKey) {
+  std::vector<std::pair<std::wstring, std::wstring>> fields;
+  if (!list || rowKey < 0) return fields;
+  auto& state = *list.set->state;
+  Lock lock(state.lock);
+  DetailsFile* file = OpenDetails(state, list.tab);
+  size_t header = 0, end = 0;
+  if (!file || !LocateSection(*file, std::to_wstring(rowKey), header, end)) return fields;
+  std::wstring key, value;
+  for (size_t line = header; file->doc.NextEntry(line, end, key, value);) fields.emplace_back(key, value);
+  return fields;
+}
+
 bool WriteDetail(ResultList list, std::wstring_view section, std::wstring_view key, std::wstring_view value) {
   if (!list) return false;
   auto& state = *list.set->state;

@@ -57,6 +57,8 @@ bool LoadDetails(ResultSet& results, int tab);
 int StoreDetails(ResultList list, int rowKey, const ScanItemDetails& details);
 // One field of a row; empty when it was never written.
 std::wstring GetDetail(ResultList list, int rowKey, std::wstring_view key);
+// Every field filed for a row, in the order of its section; empty when none.
+std::vector<std::pair<std::wstring, std::wstring>> GetRowDetails(ResultList list, int rowKey);
 // Any entry of the tab's details file, for sections other than rows.
 bool WriteDetail(ResultList list, std::wstring_view section, std::wstring_view key, std::wstring_view value);
 std::wstring ReadDetail(ResultList list, std::wstring_view section, std::wstring_view key);

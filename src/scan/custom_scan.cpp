@@ -24,13 +24,31 @@ void Report(ScanEnvironment& scan, int percent, const wchar_t* status) {
   if (status) scan.progress->SetStatus(status);
 }
 
-std::wstring TitleLines(const ScanEnvironment& scan) {
+ReportHeader TitleHeader(const ScanEnvironment& scan) {
   ReportHeader header;
   header.databaseNumber = std::to_wstring(scan.definitions->number.load());
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
   header.is32BitProcessOn64 = wow64 != FALSE;
-  return ReportTitleText(header);
+  return header;
+}
+
+const wchar_t* ModeName(CustomScanMode mode) {
+  switch (mode) {
+    case CustomScanMode::RecursiveFolder: return L"recursiveFolder";
+    case CustomScanMode::FolderRoot: return L"folderRoot";
+    case CustomScanMode::MultipleFiles: return L"multipleFiles";
+    default: return L"singleFile";
+  }
+}
+
+ScanTwinFacts CustomScanFacts(const ReportHeader& header, const CustomScanRequest& request, const CustomScanPlan& plan) {
+  ScanTwinFacts facts;
+  facts.kind = L"customScan";
+  facts.header = header;
+  facts.textOptions = {{L"target", request.target}, {L"mode", ModeName(plan.mode)}};
+  facts.flagOptions = {{L"recursive", request.recursive}};
+  return facts;
 }
 
 // A shortcut stands for the file it starts, found the way the anti-malware
@@ -106,7 +124,9 @@ int RunCustomScan(ScanEnvironment& scan, const CustomScanRequest& request) {
   // 5-6. The report's head.
   if (s.report.Open(CustomScanReportPath(scan.dataFolder, s.startTime))) {
     s.reportPath = s.report.Path();
-    s.report.Write(TitleLines(scan) + CustomScanModeLine(plan.mode) + L"\tScan start time: " +
+    const ReportHeader header = TitleHeader(scan);
+    s.twin = CustomScanFacts(header, request, plan);
+    s.report.Write(ReportTitleText(header) + CustomScanModeLine(plan.mode) + L"\tScan start time: " +
                    ReportTimeText(s.startTime) + L".\r\n\r\n");
   }
   Report(scan, 20, L"Analyzing files...");

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "definitions/definitions_db.h"
 #include "inventory/inventory_collector.h"
 #include "platform/file_removal.h"
@@ -78,6 +80,33 @@ void CollectScanInventory(ScanEnvironment& scan) {
   if (scan.Cancelled()) s.inventory.clear();
 }
 
+std::wstring VersionText(double version) {
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%.1f", version);
+  return text;
+}
+
+const wchar_t* LevelName(DetectionLevel level) {
+  switch (level) {
+    case DetectionLevel::Aggressive: return L"aggressive";
+    case DetectionLevel::Soft: return L"soft";
+    default: return L"medium";
+  }
+}
+
+ScanTwinFacts ScanFacts(const ScanEnvironment& scan, const ReportHeader& header) {
+  ScanTwinFacts facts;
+  facts.kind = L"scan";
+  facts.header = header;
+  facts.windowsVersion = VersionText(scan.session->windowsVersion);
+  const ScanOptions& o = scan.options;
+  facts.textOptions = {{L"detectionLevel", LevelName(o.detectionLevel)}};
+  facts.flagOptions = {{L"scanAllUsers", o.scanAllUsers},         {L"noMalware", o.noMalware},
+                       {L"removeAfterScan", o.removeAfterScan},   {L"createRestorePoint", o.createRestorePoint},
+                       {L"autoReboot", o.autoReboot},             {L"scanAtStart", o.scanAtStart}};
+  return facts;
+}
+
 }  // namespace
 
 int LoadScanDefinitions(ScanEnvironment& scan) {
@@ -140,6 +169,9 @@ void BeginScanSession(ScanEnvironment& scan) {
   s.cancelled = false;
   s.foundProgramsReport.reset();
   s.reportPath.clear();
+  s.twin = {};
+  s.twinPath.clear();
+  s.inventory.clear();
   s.definitionsKey.clear();
   ClearPendingHashes(s.pending);
   DiscardResults(*scan.results);
@@ -177,7 +209,9 @@ int RunScanPhases(ScanEnvironment& scan, std::span<const ScanPhase> phases) {
   // 9. The report.
   if (s.report.Open(ScanReportPath(scan.dataFolder, s.startTime))) {
     s.reportPath = s.report.Path();
-    s.report.Write(ReportHeaderText(BuildHeader(scan)));
+    const ReportHeader header = BuildHeader(scan);
+    s.report.Write(ReportHeaderText(header));
+    s.twin = ScanFacts(scan, header);
   }
 
   // 10. Display names and the first details file.
@@ -208,6 +242,7 @@ int EndScanSession(ScanEnvironment& scan, std::wstring_view heading) {
   const uint64_t end = CurrentDbStamp();
   if (s.report.IsOpen()) {
     s.report.Finish(end, end > s.startTime ? end - s.startTime : 0, s.cancelled, heading);
+    WriteScanTwin(s, *scan.results, end);
   } else {
     s.reportPath.clear();
   }

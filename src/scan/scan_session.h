@@ -18,6 +18,7 @@
 #include "results/result_set.h"
 #include "scan/known_folders.h"
 #include "scan/scan_report.h"
+#include "scan/scan_report_json.h"
 
 namespace tavrin {
 
@@ -68,6 +69,10 @@ struct ScanSession {
   // scan starts so that ending this one does not cut it off.
   DownloadJobPtr foundProgramsReport;
   bool cancelled = false;  // how the last scan ended
+  // The header facts of the report's JSON twin, and the twin's path once it
+  // was written (empty when it could not be).
+  ScanTwinFacts twin;
+  std::wstring twinPath;
 };
 
 // What the scan thread works with; the application context owns all of it.
