@@ -110,6 +110,9 @@ LRESULT CALLBACK CustomScanDialogProc(HWND window, UINT message, WPARAM wParam, 
     case WM_CLOSE:
       if (state) state->ended = true;
       return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       if (GetDlgCtrlID(HWND(lParam)) == kIdCustomTarget) break;
@@ -142,9 +145,9 @@ std::optional<CustomScanRequest> RunCustomScanDialog(HWND owner, const std::wstr
                                 L"Custom Scan", WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, kWidth, kHeight,
                                 shownOwner, nullptr, GetModuleHandleW(nullptr), &state);
   if (!dialog) return std::nullopt;
+  PlaceScaled(dialog, shownOwner, kWidth, kHeight);
 
-  RECT client;
-  GetClientRect(dialog, &client);
+  const RECT client = DesignClientRect(dialog);
   const int width = client.right - 40;
   HWND heading = AddControl(dialog, L"STATIC", L"Scan a directory or multiple files for malware", SS_NOPREFIX, 20, 12,
                             width, 30, 0);
@@ -164,7 +167,7 @@ std::optional<CustomScanRequest> RunCustomScanDialog(HWND owner, const std::wstr
   AddControl(dialog, L"BUTTON", L"Start scan", BS_DEFPUSHBUTTON | WS_TABSTOP, client.right - 150, client.bottom - 46,
              130, 32, IDOK);
   ApplyWindowFont(dialog);
-  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont()), TRUE);
+  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont(WindowDpi(dialog))), TRUE);
   CheckDlgButton(dialog, kIdCustomRecursive, BST_CHECKED);
   SetField(dialog, initial);
 

@@ -1,0 +1,172 @@
+// dpi_layout_check: opens the program's main window and each of its dialogs
+// in this process, at the DPI the Wine prefix gives, and writes one line per
+// layout fault to OUT (nothing when every window is sound). Each window is
+// then told it moved to a monitor of another DPI (WM_DPICHANGED) and
+// checked again there.
+//
+//   dpi_layout_check EXPECTED_DPI OUT
+//
+// The program carries the real program's manifest, so that it is aware of
+// the DPI as the program is. dpi_layout_test runs it once per DPI.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "layout_check.h"
+#include "platform/file_system.h"
+#include "platform/strings.h"
+#include "results/whitelist_manager.h"
+#include "support/scratch.h"
+#include "ui/custom_scan_dialog.h"
+#include "ui/detection_dialog.h"
+#include "ui/main_window.h"
+#include "ui/message_box.h"
+#include "ui/progress_window.h"
+#include "ui/settings_dialog.h"
+#include "ui/tool_tips.h"
+#include "ui/tutorial.h"
+#include "ui/ui_fonts.h"
+#include "ui/ui_ids.h"
+#include "ui/window_kit.h"
+#include "window_driver.h"
+
+using namespace tavrin;
+
+namespace {
+
+std::vector<std::wstring> faults;
+
+void Fault(const std::wstring& window, const std::wstring& text) { faults.push_back(window + L": " + text); }
+
+// The window at `dpi`: its layout, and its own font made for that DPI.
+void CheckAt(HWND window, const std::wstring& name, UINT dpi) {
+  const std::wstring where = name + L" at " + std::to_wstring(dpi);
+  if (WindowDpi(window) != dpi) Fault(where, L"laid out for " + std::to_wstring(WindowDpi(window)));
+  const int expected = -MulDiv(100, int(dpi), 720);
+  LOGFONTW font{};
+  HGDIOBJ own = HGDIOBJ(SendMessageW(window, WM_GETFONT, 0, 0));
+  if (!own || !GetObjectW(own, sizeof font, &font) || font.lfHeight != expected)
+    Fault(where, L"window font height " + std::to_wstring(font.lfHeight) + L", not " + std::to_wstring(expected));
+  for (const std::wstring& fault : test::LayoutFaults(window)) Fault(where, fault);
+}
+
+// Checks the window, then moves it to a monitor of `movedDpi` and checks
+// that it took the suggested rectangle (its place only, for a window that
+// sizes itself around its text) and laid itself out again.
+void CheckWindow(HWND window, const std::wstring& name, UINT dpi, UINT movedDpi, bool sizesItself = false) {
+  if (!window) {
+    Fault(name, L"did not open");
+    return;
+  }
+  CheckAt(window, name, dpi);
+  RECT frame;
+  GetWindowRect(window, &frame);
+  RECT suggested{frame.left, frame.top, frame.left + MulDiv(frame.right - frame.left, int(movedDpi), int(dpi)),
+                 frame.top + MulDiv(frame.bottom - frame.top, int(movedDpi), int(dpi))};
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(movedDpi, movedDpi), LPARAM(&suggested));
+  RECT after;
+  GetWindowRect(window, &after);
+  const bool taken = sizesItself ? after.left == suggested.left && after.top == suggested.top
+                                 : EqualRect(&after, &suggested) != FALSE;
+  if (!taken) Fault(name, L"did not take the suggested rectangle after WM_DPICHANGED: " + std::to_wstring(after.right - after.left) + L"x" + std::to_wstring(after.bottom - after.top));
+  CheckAt(window, name, movedDpi);
+}
+
+void CheckTips(HWND owner, UINT dpi) {
+  HWND tips = CreateToolTips(owner);
+  if (int(SendMessageW(tips, TTM_GETMAXTIPWIDTH, 0, 0)) != Scaled(600, dpi)) Fault(L"tool tips", L"width not scaled");
+  DestroyWindow(tips);
+  Balloon balloon;
+  balloon.Show(owner, {100, 100}, L"Tip", L"Tutorial tip 1 of 6");
+  if (int(SendMessageW(balloon.Window(), TTM_GETMAXTIPWIDTH, 0, 0)) != Scaled(520, dpi))
+    Fault(L"tutorial tip", L"width not scaled");
+}
+
+// Runs `open` (a modal window) on this thread while another thread checks
+// the window of `className` and closes it.
+void CheckModal(const wchar_t* className, const std::wstring& name, UINT dpi, UINT movedDpi,
+                const std::function<void()>& open, bool sizesItself = false) {
+  std::thread driver([&] {
+    HWND window = test::WaitForShownWindow(className, GetCurrentProcessId(), 10000);
+    CheckWindow(window, name, dpi, movedDpi, sizesItself);
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  open();
+  driver.join();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::fputs("usage: dpi_layout_check EXPECTED_DPI OUT\n", stderr);
+    return 2;
+  }
+  const UINT dpi = UINT(_wtoi(argv[1]));
+  const UINT movedDpi = dpi == 192 ? 96 : dpi + 48;
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_LINK_CLASS | ICC_TAB_CLASSES |
+                                                     ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_DATE_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (WindowDpi(nullptr) != dpi) Fault(L"system", L"DPI " + std::to_wstring(WindowDpi(nullptr)));
+
+  test::ScratchFolder scratch;
+  IniDocument settings;
+  settings.Load(scratch / L"settings.ini");
+  WhiteList whitelist;
+  LoadWhiteList(whitelist, scratch / L"WhiteList.ini");
+  AddWhitelistEntry(whitelist, L"Programs", L"Handy Toolbar");
+  ResultSet results;
+  CancelFlags cancel;
+
+  MainWindowHost host;
+  host.options.showCommand = SW_SHOWNORMAL;
+  host.dataFolder = scratch.Path();
+  host.executablePath = OwnExecutablePath();
+  host.settings = &settings;
+  host.whitelist = &whitelist;
+  host.results = &results;
+  host.cancel = &cancel;
+  std::thread mainDriver([&] {
+    HWND window = test::WaitForShownWindow(kMainWindowClass, GetCurrentProcessId());
+    CheckWindow(window, L"main window", dpi, movedDpi);
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  RunMainWindow(host);
+  mainDriver.join();
+
+  CheckModal(kSettingsDialogClass, L"settings", dpi, movedDpi,
+             [&] { RunSettingsDialog(nullptr, test::TavrinExePath()); });
+  CheckModal(kCustomScanDialogClass, L"custom scan", dpi, movedDpi, [&] { RunCustomScanDialog(nullptr, L""); });
+  CheckModal(kDetectionDialogClass, L"detection settings", dpi, movedDpi, [&] {
+    DetectionLevel level = DetectionLevel::Medium;
+    RunDetectionSettingsDialog(nullptr, level, settings);
+  });
+  CheckModal(kWhitelistManagerClass, L"whitelist manager", dpi, movedDpi,
+             [&] { RunWhitelistManager(nullptr, whitelist); });
+  CheckModal(kMessageBoxClass, L"message box", dpi, movedDpi, [&] {
+    ShowMessage(nullptr,
+                L"Some file system objects were scheduled for removal on reboot.\r\n\r\nYou should reboot your "
+                L"computer as soon as possible. Do you want to reboot now?",
+                MB_YESNO | MB_ICONQUESTION);
+  }, true);
+
+  ProgressWindow progress;
+  progress.Open(nullptr, L"Preparing to fix the selected items", cancel);
+  HWND progressWindow = test::FindProcessWindow(kProgressWindowClass, GetCurrentProcessId());
+  CheckWindow(progressWindow, L"progress window", dpi, movedDpi);
+  progress.Close();
+
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  CheckTips(owner, dpi);
+  DestroyWindow(owner);
+
+  std::wstring text;
+  for (const std::wstring& fault : faults) text += fault + L"\r\n";
+  return test::WriteBytes(argv[2], WideToUtf8(text)) ? 0 : 1;
+}
