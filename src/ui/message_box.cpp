@@ -111,8 +111,10 @@ int ShowMessage(HWND owner, const std::wstring& text, UINT type) {
   // monitor the box is on. Centred on the owner when it is shown, else on
   // the screen.
   HWND shownOwner = ShownOwner(owner);
-  const POINT centre = CentredOn(shownOwner, 0, 0);
-  HWND box = CreateWindowExW(exStyle, kMessageBoxClass, kProductName, style, centre.x, centre.y, 1, 1, shownOwner,
+  // Made with room for a client area, so that the frame around it can be
+  // measured.
+  const POINT centre = CentredOn(shownOwner, 400, 300);
+  HWND box = CreateWindowExW(exStyle, kMessageBoxClass, kProductName, style, centre.x, centre.y, 400, 300, shownOwner,
                              nullptr, GetModuleHandleW(nullptr), &state);
   if (!box) return state.closeAnswer;
 

@@ -201,6 +201,8 @@ HWND CreateSchedulePage(HWND parent, const RECT& area, const std::wstring& execu
   HWND picker = AddControl(page, DATETIMEPICK_CLASSW, L"", WS_TABSTOP | DTS_UPDOWN, 240, y, 250, 26,
                            kIdScheduleFirstStart);
   SendMessageW(picker, DTM_SETFORMATW, 0, LPARAM(FirstStartFormat(GetThreadUILanguage())));
+  // The picker comes with a font of its own, not made for the DPI.
+  SendMessageW(picker, WM_SETFONT, WPARAM(WindowFont(WindowDpi(page))), TRUE);
   y += 36;
   AddControl(page, L"BUTTON", L"Repeat the automated scan every", BS_AUTOCHECKBOX | WS_TABSTOP, 15, y, 225, 24,
              kIdScheduleRepeat);

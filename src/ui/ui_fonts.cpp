@@ -38,7 +38,9 @@ HFONT FontOf(FontKind kind, UINT dpi) {
   FontCache& cache = Cache();
   std::lock_guard<std::mutex> hold(cache.lock);
   HFONT& font = cache.fonts[{kind, dpi}];
-  if (!font) font = MakeFont(kind, dpi);
+  // A font kept here is never deleted by the program, but a control may
+  // delete the font it was given when it goes.
+  if (!font || GetObjectType(font) != OBJ_FONT) font = MakeFont(kind, dpi);
   return font;
 }
 

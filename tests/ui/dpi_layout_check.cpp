@@ -32,8 +32,10 @@
 #include "ui/tool_tips.h"
 #include "ui/tutorial.h"
 #include "ui/ui_fonts.h"
+#include "ui/whitelist_manager_window.h"
 #include "ui/ui_ids.h"
 #include "ui/window_kit.h"
+#include "ui/window_rules.h"
 #include "window_driver.h"
 
 using namespace tavrin;
@@ -44,16 +46,42 @@ std::vector<std::wstring> faults;
 
 void Fault(const std::wstring& window, const std::wstring& text) { faults.push_back(window + L": " + text); }
 
-// The window at `dpi`: its layout, and its own font made for that DPI.
+BOOL CALLBACK CollectFontHeight(HWND control, LPARAM heights) {
+  LOGFONTW font{};
+  if (HGDIOBJ own = HGDIOBJ(SendMessageW(control, WM_GETFONT, 0, 0)); own && GetObjectW(own, sizeof font, &font))
+    reinterpret_cast<std::vector<std::pair<HWND, int>>*>(heights)->emplace_back(control, font.lfHeight);
+  return TRUE;
+}
+
+// The window at `dpi`: its layout, and its controls' fonts made for that
+// DPI (the program's sizes, 8.7, 10 and 16 points).
 void CheckAt(HWND window, const std::wstring& name, UINT dpi) {
   const std::wstring where = name + L" at " + std::to_wstring(dpi);
   if (WindowDpi(window) != dpi) Fault(where, L"laid out for " + std::to_wstring(WindowDpi(window)));
-  const int expected = -MulDiv(100, int(dpi), 720);
-  LOGFONTW font{};
-  HGDIOBJ own = HGDIOBJ(SendMessageW(window, WM_GETFONT, 0, 0));
-  if (!own || !GetObjectW(own, sizeof font, &font) || font.lfHeight != expected)
-    Fault(where, L"window font height " + std::to_wstring(font.lfHeight) + L", not " + std::to_wstring(expected));
+  std::vector<std::pair<HWND, int>> heights;
+  EnumChildWindows(window, CollectFontHeight, LPARAM(&heights));
+  bool windowFont = false;
+  for (const auto& [control, height] : heights) {
+    windowFont = windowFont || height == -MulDiv(100, int(dpi), 720);
+    if (height != -MulDiv(87, int(dpi), 720) && height != -MulDiv(100, int(dpi), 720) &&
+        height != -MulDiv(160, int(dpi), 720))
+      Fault(where, L"font " + std::to_wstring(height) + L" high on " + test::WindowText(control));
+  }
+  if (!windowFont) Fault(where, L"no control has the window font");
   for (const std::wstring& fault : test::LayoutFaults(window)) Fault(where, fault);
+}
+
+void MoveTo(HWND window, const std::wstring& name, const RECT& suggested, UINT movedDpi, bool sizesItself) {
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(movedDpi, movedDpi), LPARAM(&suggested));
+  RECT after;
+  GetWindowRect(window, &after);
+  const bool taken = sizesItself ? after.left == suggested.left && after.top == suggested.top
+                                 : EqualRect(&after, &suggested) != FALSE;
+  if (!taken) {
+    Fault(name, L"took " + std::to_wstring(after.right - after.left) + L"x" + std::to_wstring(after.bottom - after.top) +
+                    L", not the rectangle WM_DPICHANGED suggested");
+  }
+  CheckAt(window, name, movedDpi);
 }
 
 // Checks the window, then moves it to a monitor of `movedDpi` and checks
@@ -65,19 +93,18 @@ void CheckWindow(HWND window, const std::wstring& name, UINT dpi, UINT movedDpi,
     return;
   }
   CheckAt(window, name, dpi);
-  RECT frame;
+  // The client area scaled, as the system suggests it; the frame here is
+  // the one the real DPI gives.
+  RECT frame, client;
   GetWindowRect(window, &frame);
-  RECT suggested{frame.left, frame.top, frame.left + MulDiv(frame.right - frame.left, int(movedDpi), int(dpi)),
-                 frame.top + MulDiv(frame.bottom - frame.top, int(movedDpi), int(dpi))};
-  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(movedDpi, movedDpi), LPARAM(&suggested));
-  RECT after;
-  GetWindowRect(window, &after);
-  const bool taken = sizesItself ? after.left == suggested.left && after.top == suggested.top
-                                 : EqualRect(&after, &suggested) != FALSE;
-  if (!taken) Fault(name, L"did not take the suggested rectangle after WM_DPICHANGED: " + std::to_wstring(after.right - after.left) + L"x" + std::to_wstring(after.bottom - after.top));
-  CheckAt(window, name, movedDpi);
+  GetClientRect(window, &client);
+  const int frameWidth = (frame.right - frame.left) - client.right;
+  const int frameHeight = (frame.bottom - frame.top) - client.bottom;
+  const RECT suggested{frame.left, frame.top,
+                       frame.left + frameWidth + MulDiv(client.right, int(movedDpi), int(dpi)),
+                       frame.top + frameHeight + MulDiv(client.bottom, int(movedDpi), int(dpi))};
+  MoveTo(window, name, suggested, movedDpi, sizesItself);
 }
-
 void CheckTips(HWND owner, UINT dpi) {
   HWND tips = CreateToolTips(owner);
   if (int(SendMessageW(tips, TTM_GETMAXTIPWIDTH, 0, 0)) != Scaled(600, dpi)) Fault(L"tool tips", L"width not scaled");
@@ -132,10 +159,22 @@ int wmain(int argc, wchar_t** argv) {
   host.whitelist = &whitelist;
   host.results = &results;
   host.cancel = &cancel;
+  // The test screen is 1024 x 768: the main window's designed size does not
+  // fit it above 96 DPI, and the window is cut to the screen. It is checked
+  // where it fits, and moved to 120 DPI (96 from above) at its designed size.
   std::thread mainDriver([&] {
     HWND window = test::WaitForShownWindow(kMainWindowClass, GetCurrentProcessId());
-    CheckWindow(window, L"main window", dpi, movedDpi);
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (!window) {
+      Fault(L"main window", L"did not open");
+      return;
+    }
+    if (Scaled(kDesignedWidth, dpi) <= GetSystemMetrics(SM_CXSCREEN) &&
+        Scaled(kDesignedHeight, dpi) <= GetSystemMetrics(SM_CYSCREEN))
+      CheckAt(window, L"main window", dpi);
+    const UINT moved = dpi == 96 ? 120 : 96;
+    const RECT suggested{0, 0, Scaled(kDesignedWidth, moved), Scaled(kDesignedHeight, moved)};
+    MoveTo(window, L"main window", suggested, moved, false);
+    PostMessageW(window, WM_CLOSE, 0, 0);
   });
   RunMainWindow(host);
   mainDriver.join();
