@@ -142,23 +142,12 @@ int wmain(int argc, wchar_t** argv) {
   InitCommonControlsEx(&controls);
   if (WindowDpi(nullptr) != dpi) Fault(L"system", L"DPI " + std::to_wstring(WindowDpi(nullptr)));
 
-  test::ScratchFolder scratch;
-  IniDocument settings;
-  settings.Load(scratch / L"settings.ini");
-  WhiteList whitelist;
-  LoadWhiteList(whitelist, scratch / L"WhiteList.ini");
+  test::TestWindowHost parts;
+  MainWindowHost& host = parts.host;
+  IniDocument& settings = parts.settings;
+  WhiteList& whitelist = parts.whitelist;
+  CancelFlags& cancel = parts.cancel;
   AddWhitelistEntry(whitelist, L"Programs", L"Handy Toolbar");
-  ResultSet results;
-  CancelFlags cancel;
-
-  MainWindowHost host;
-  host.options.showCommand = SW_SHOWNORMAL;
-  host.dataFolder = scratch.Path();
-  host.executablePath = OwnExecutablePath();
-  host.settings = &settings;
-  host.whitelist = &whitelist;
-  host.results = &results;
-  host.cancel = &cancel;
   // The test screen is 1024 x 768: the main window's designed size does not
   // fit it above 96 DPI, and the window is cut to the screen. It is checked
   // where it fits, and moved to 120 DPI (96 from above) at its designed size.

@@ -19,7 +19,7 @@ struct LogPixelsValue {
   const wchar_t* key;
 };
 
-constexpr LogPixelsValue kLogPixels[] = {
+const LogPixelsValue kLogPixels[] = {
     {HKEY_CURRENT_USER, L"Control Panel\\Desktop"},
     {HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"},
 };
