@@ -6,8 +6,9 @@
 //
 //   dpi_layout_check EXPECTED_DPI OUT
 //
-// The program carries the real program's manifest, so that it is aware of
-// the DPI as the program is. dpi_layout_test runs it once per DPI.
+// Wine 8 makes every process aware of each monitor's DPI, with or without
+// the manifest that asks for it; dpi_layout_test runs this once per DPI and
+// reads the manifest of the real program.
 #include <windows.h>
 #include <commctrl.h>
 

@@ -10,6 +10,7 @@
 #include "platform/strings.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
+#include "window_driver.h"
 
 namespace tavrin {
 namespace {
@@ -59,6 +60,33 @@ class PrefixDpi {
  private:
   std::vector<std::optional<DWORD>> saved_;
 };
+
+// The manifest embedded in the program, as its loader reads it.
+std::string ProgramManifest() {
+  HMODULE program = LoadLibraryExW(test::TavrinExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!program) return {};
+  std::string text;
+  if (HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    if (HGLOBAL loaded = LoadResource(program, found))
+      text.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(program, found));
+  }
+  FreeLibrary(program);
+  return text;
+}
+
+// Wine makes every process per-monitor aware; Windows does so only for a
+// program that asks: version 2 from Windows 10 1703, the older per-monitor
+// form before.
+TEST(DpiLayout, TheProgramDeclaresPerMonitorAwareness) {
+  const std::string manifest = ProgramManifest();
+  ASSERT_FALSE(manifest.empty());
+  EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                          "PerMonitorV2, PerMonitor</dpiAwareness>"),
+            std::string::npos);
+  EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm"
+                          "</dpiAware>"),
+            std::string::npos);
+}
 
 TEST(DpiLayout, EveryWindowFitsItsTextAtEachDpiAndFollowsADpiChange) {
   test::ScratchFolder scratch;
