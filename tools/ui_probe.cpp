@@ -5,6 +5,10 @@
 //                             its text; exit 1 when none came in time
 //   ui_probe answer yes|no|ok answers the shown message box
 //   ui_probe show-tab N       switches the main window to result tab N
+//   ui_probe open DIALOG      opens a dialog from the main window's menu
+//                             (custom, detection, whitelist, settings) and
+//                             waits until it is shown; exit 1 when it is not
+//   ui_probe dismiss DIALOG   closes that dialog
 //   ui_probe close            closes the main window
 #include <windows.h>
 #include <commctrl.h>
@@ -71,16 +75,59 @@ int ShowTab(int tab) {
   return 0;
 }
 
+struct Dialog {
+  const wchar_t* name;
+  int command;
+  const wchar_t* className;
+};
+
+constexpr Dialog kDialogs[] = {
+    {L"custom", kCmdCustomScan, kCustomScanDialogClass},
+    {L"detection", kCmdDetectionSettings, kDetectionDialogClass},
+    {L"whitelist", kCmdWhitelistManager, kWhitelistManagerClass},
+    {L"settings", kCmdSettings, kSettingsDialogClass},
+};
+
+const Dialog* DialogNamed(const wchar_t* name) {
+  for (const Dialog& dialog : kDialogs) {
+    if (EqualsNoCase(name, dialog.name)) return &dialog;
+  }
+  return nullptr;
+}
+
+// The menu command, as the menu sends it.
+int Open(const wchar_t* name) {
+  const Dialog* dialog = DialogNamed(name);
+  HWND window = FindWindowW(kMainWindowClass, kProductName);
+  if (!dialog || !window || !PostMessageW(window, WM_COMMAND, dialog->command, 0)) return 1;
+  for (int i = 0; i < 200; ++i) {
+    HWND shown = FindWindowW(dialog->className, nullptr);
+    if (shown && IsWindowVisible(shown)) return 0;
+    Sleep(50);
+  }
+  return 1;
+}
+
+int Dismiss(const wchar_t* name) {
+  const Dialog* dialog = DialogNamed(name);
+  HWND shown = dialog ? FindWindowW(dialog->className, nullptr) : nullptr;
+  if (!shown || !PostMessageW(shown, WM_CLOSE, 0, 0)) return 1;
+  for (int i = 0; i < 100 && IsWindow(shown); ++i) Sleep(20);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 3 && EqualsNoCase(argv[1], L"wait-box")) return WaitForBox(DWORD(_wtoi(argv[2])));
   if (argc >= 3 && EqualsNoCase(argv[1], L"answer")) return Answer(argv[2]);
   if (argc >= 3 && EqualsNoCase(argv[1], L"show-tab")) return ShowTab(_wtoi(argv[2]));
+  if (argc >= 3 && EqualsNoCase(argv[1], L"open")) return Open(argv[2]);
+  if (argc >= 3 && EqualsNoCase(argv[1], L"dismiss")) return Dismiss(argv[2]);
   if (argc >= 2 && EqualsNoCase(argv[1], L"close")) {
     HWND window = FindWindowW(kMainWindowClass, kProductName);
     return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
   }
-  std::fputs("usage: ui_probe wait-box MS | answer yes|no|ok | show-tab N | close\n", stderr);
+  std::fputs("usage: ui_probe wait-box MS | answer yes|no|ok | show-tab N | open|dismiss DIALOG | close\n", stderr);
   return 2;
 }

@@ -17,8 +17,8 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kWidth = 500;
-constexpr int kHeight = 420;
+constexpr int kWidth = 540;
+constexpr int kHeight = 440;
 
 struct DialogState {
   bool ended = false;
@@ -110,6 +110,9 @@ LRESULT CALLBACK CustomScanDialogProc(HWND window, UINT message, WPARAM wParam, 
     case WM_CLOSE:
       if (state) state->ended = true;
       return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       if (GetDlgCtrlID(HWND(lParam)) == kIdCustomTarget) break;
@@ -142,29 +145,29 @@ std::optional<CustomScanRequest> RunCustomScanDialog(HWND owner, const std::wstr
                                 L"Custom Scan", WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, kWidth, kHeight,
                                 shownOwner, nullptr, GetModuleHandleW(nullptr), &state);
   if (!dialog) return std::nullopt;
+  PlaceScaled(dialog, shownOwner, kWidth, kHeight);
 
-  RECT client;
-  GetClientRect(dialog, &client);
+  const RECT client = DesignClientRect(dialog);
   const int width = client.right - 40;
   HWND heading = AddControl(dialog, L"STATIC", L"Scan a directory or multiple files for malware", SS_NOPREFIX, 20, 12,
-                            width, 30, 0);
+                            width, 50, 0);
   AddControl(dialog, L"STATIC", L"You can manually enter or paste the path of the files or folder to scan below",
-             SS_NOPREFIX, 20, 52, width, 20, 0);
-  HWND field = AddControl(dialog, L"EDIT", L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 76, width, 24,
+             SS_NOPREFIX, 20, 72, width, 20, 0);
+  HWND field = AddControl(dialog, L"EDIT", L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 96, width, 24,
                           kIdCustomTarget);
   AddControl(dialog, L"STATIC", L"Or drop files or a folder here", SS_NOPREFIX | SS_CENTER | SS_CENTERIMAGE | WS_BORDER,
-             20, 112, width, 90, kIdCustomDropArea);
-  AddControl(dialog, L"STATIC", L"Or browse and select the files or folder to scan", SS_NOPREFIX, 20, 214, width, 20,
+             20, 132, width, 90, kIdCustomDropArea);
+  AddControl(dialog, L"STATIC", L"Or browse and select the files or folder to scan", SS_NOPREFIX, 20, 234, width, 20,
              0);
-  AddControl(dialog, L"BUTTON", L"Select folder", BS_PUSHBUTTON | WS_TABSTOP, 20, 240, 130, 30,
+  AddControl(dialog, L"BUTTON", L"Select folder", BS_PUSHBUTTON | WS_TABSTOP, 20, 260, 130, 30,
              kIdCustomSelectFolder);
-  AddControl(dialog, L"BUTTON", L"Select files", BS_PUSHBUTTON | WS_TABSTOP, 160, 240, 130, 30, kIdCustomSelectFiles);
-  AddControl(dialog, L"BUTTON", L" Scan sub folders (recursive)", BS_AUTOCHECKBOX | WS_TABSTOP, 20, 284, width, 24,
+  AddControl(dialog, L"BUTTON", L"Select files", BS_PUSHBUTTON | WS_TABSTOP, 160, 260, 130, 30, kIdCustomSelectFiles);
+  AddControl(dialog, L"BUTTON", L" Scan sub folders (recursive)", BS_AUTOCHECKBOX | WS_TABSTOP, 20, 304, width, 24,
              kIdCustomRecursive);
   AddControl(dialog, L"BUTTON", L"Start scan", BS_DEFPUSHBUTTON | WS_TABSTOP, client.right - 150, client.bottom - 46,
              130, 32, IDOK);
   ApplyWindowFont(dialog);
-  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont()), TRUE);
+  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont(WindowDpi(dialog))), TRUE);
   CheckDlgButton(dialog, kIdCustomRecursive, BST_CHECKED);
   SetField(dialog, initial);
 

@@ -39,6 +39,9 @@ LRESULT CALLBACK DetectionDialogProc(HWND window, UINT message, WPARAM wParam, L
     case WM_CLOSE:
       if (state) state->ended = true;
       return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return TransparentBackground(HDC(wParam), COLOR_WINDOW);
@@ -71,9 +74,9 @@ bool RunDetectionSettingsDialog(HWND owner, DetectionLevel& level, IniDocument& 
                                 WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, kWidth, kHeight, shownOwner, nullptr,
                                 GetModuleHandleW(nullptr), &state);
   if (!dialog) return false;
+  PlaceScaled(dialog, shownOwner, kWidth, kHeight);
 
-  RECT client;
-  GetClientRect(dialog, &client);
+  const RECT client = DesignClientRect(dialog);
   const int width = client.right - 40;
   HWND heading = AddControl(dialog, L"STATIC", L"   Malware detection settings", SS_NOPREFIX, 10, 10, width, 30, 0);
   AddControl(dialog, L"STATIC",
@@ -90,7 +93,7 @@ bool RunDetectionSettingsDialog(HWND owner, DetectionLevel& level, IniDocument& 
   HWND ok = AddControl(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, client.right - 110,
                        client.bottom - 42, 90, 30, IDOK);
   ApplyWindowFont(dialog);
-  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont()), TRUE);
+  SendMessageW(heading, WM_SETFONT, WPARAM(HeadingFont(WindowDpi(dialog))), TRUE);
   CheckRadioButton(dialog, kIdSoft, kIdAggressive, state.option);
 
   ShowWindow(dialog, SW_SHOW);

@@ -3,7 +3,10 @@
 #include <objbase.h>
 #include <gdiplus.h>
 
+#include <algorithm>
+
 #include "ui/ui_ids.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -37,36 +40,38 @@ void DrawShield(Gdiplus::Graphics& graphics, float x, float y, float size) {
 
 }  // namespace
 
-HBRUSH MakeHeaderBrush() {
+HBRUSH MakeHeaderBrush(UINT dpi) {
+  const int height = Scaled(kHeaderHeight, dpi);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = 8;
-  info.bmiHeader.biHeight = -kHeaderHeight;
+  info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!bitmap) return CreateSolidBrush(RGB(225, 235, 248));
   {
-    Gdiplus::Bitmap canvas(8, kHeaderHeight, 8 * 4, PixelFormat32bppRGB, static_cast<BYTE*>(bits));
+    Gdiplus::Bitmap canvas(8, height, 8 * 4, PixelFormat32bppRGB, static_cast<BYTE*>(bits));
     Gdiplus::Graphics graphics(&canvas);
-    Gdiplus::LinearGradientBrush band(Gdiplus::Point(0, -1), Gdiplus::Point(0, kHeaderHeight),
+    Gdiplus::LinearGradientBrush band(Gdiplus::Point(0, -1), Gdiplus::Point(0, height),
                                       Gdiplus::Color(255, 242, 247, 253), Gdiplus::Color(255, 205, 222, 242));
-    graphics.FillRectangle(&band, 0, 0, 8, kHeaderHeight);
+    graphics.FillRectangle(&band, 0, 0, 8, height);
   }
   HBRUSH brush = CreatePatternBrush(bitmap);
   DeleteObject(bitmap);
   return brush;
 }
 
-void PaintHeader(HDC dc, int width, HBRUSH headerBrush) {
-  RECT header{0, 0, width, kHeaderHeight};
+void PaintHeader(HDC dc, int width, HBRUSH headerBrush, UINT dpi) {
+  const int height = Scaled(kHeaderHeight, dpi);
+  RECT header{0, 0, width, height};
   SetBrushOrgEx(dc, 0, 0, nullptr);
   FillRect(dc, &header, headerBrush);
-  RECT line{0, kHeaderHeight, width, kHeaderHeight + 1};
+  RECT line{0, height, width, height + std::max(1, Scaled(1, dpi))};
   FillRect(dc, &line, GetSysColorBrush(COLOR_3DSHADOW));
   Gdiplus::Graphics graphics(dc);
-  DrawShield(graphics, 18, 12, 50);
+  DrawShield(graphics, float(Scaled(18, dpi)), float(Scaled(12, dpi)), float(Scaled(50, dpi)));
 }
 
 HBRUSH StaticControlBackground(HWND window, HWND control, HDC dc, HBRUSH headerBrush) {

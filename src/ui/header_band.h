@@ -5,14 +5,16 @@
 
 namespace tavrin {
 
+// In design units (see window_kit.h).
 inline constexpr int kHeaderHeight = 78;
 
-// The band's gradient as a brush, so that the controls standing on it can
-// paint their background with the same colours. The caller deletes it.
-HBRUSH MakeHeaderBrush();
+// The band's gradient at `dpi` as a brush, so that the controls standing on
+// it can paint their background with the same colours. The caller deletes
+// it.
+HBRUSH MakeHeaderBrush(UINT dpi);
 
-// The band, its lower edge and the shield, across `width`.
-void PaintHeader(HDC dc, int width, HBRUSH headerBrush);
+// The band, its lower edge and the shield, across `width` pixels at `dpi`.
+void PaintHeader(HDC dc, int width, HBRUSH headerBrush, UINT dpi);
 
 // The background of a static control or link of `window` (the answer to
 // WM_CTLCOLORSTATIC): the band's brush, aligned with the band, for those on

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app/program_keys.h"
 #include "app/settings.h"
@@ -73,7 +74,6 @@ bool MainWindow::Create() {
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   if (!icon) icon = LoadIconW(nullptr, IDI_SHIELD);
   if (!RegisterWindowClass(kMainWindowClass, Proc, COLOR_WINDOW, icon)) return false;
-  headerBrush_ = MakeHeaderBrush();
 
   window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, kProductName,
                             WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
@@ -81,6 +81,7 @@ bool MainWindow::Create() {
                             CW_USEDEFAULT, CW_USEDEFAULT, kDesignedWidth, kDesignedHeight, nullptr, nullptr, instance,
                             this);
   if (!window_) return false;
+  ApplyDpi(WindowDpi(window_));
   accelerators_ = CreateMainAccelerators();
   DragAcceptFiles(window_, TRUE);
   for (PostedProgress* sink : {&scanProgress_, &removalStatus_, &removalDetail_}) sink->Attach(window_);
@@ -93,6 +94,19 @@ HWND MainWindow::AddControl(const wchar_t* className, const wchar_t* text, DWORD
   // loop hands their mouse messages over instead.
   if (tip) SetToolTip(toolTips_, control, tip, lstrcmpW(className, WC_LINK) == 0);
   return control;
+}
+
+// What the window draws itself for its DPI: the header's brush and the
+// icons of its caption and task-bar button.
+void MainWindow::ApplyDpi(UINT dpi) {
+  if (headerBrush_) DeleteObject(headerBrush_);
+  headerBrush_ = MakeHeaderBrush(dpi);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  for (const auto& [which, size] : {std::pair{ICON_BIG, 32}, std::pair{ICON_SMALL, 16}}) {
+    HICON icon = LoadScaledIcon(instance, MAKEINTRESOURCEW(1), size, dpi);
+    if (!icon) icon = LoadScaledIcon(nullptr, IDI_SHIELD, size, dpi);
+    if (icon) SendMessageW(window_, WM_SETICON, which, LPARAM(icon));
+  }
 }
 
 void MainWindow::CreateControls() {
@@ -133,9 +147,10 @@ void MainWindow::CreateControls() {
   for (int id : {kIdScanProgress, kIdCleanProgress}) SendDlgItemMessageW(window_, id, PBM_SETRANGE32, 0, 100);
 
   ApplyWindowFont(window_);
-  SendDlgItemMessageW(window_, kIdTitle, WM_SETFONT, WPARAM(HeadingFont()), TRUE);
-  SendDlgItemMessageW(window_, kIdScan, WM_SETFONT, WPARAM(BoldFont()), TRUE);
-  SendDlgItemMessageW(window_, kIdClean, WM_SETFONT, WPARAM(BoldFont()), TRUE);
+  const UINT dpi = WindowDpi(window_);
+  SendDlgItemMessageW(window_, kIdTitle, WM_SETFONT, WPARAM(HeadingFont(dpi)), TRUE);
+  SendDlgItemMessageW(window_, kIdScan, WM_SETFONT, WPARAM(BoldFont(dpi)), TRUE);
+  SendDlgItemMessageW(window_, kIdClean, WM_SETFONT, WPARAM(BoldFont(dpi)), TRUE);
 
   views_.Create(window_, kIdFirstList, *host_.results, kResultsPending);
   // The lists sit above the tab control.
@@ -144,13 +159,15 @@ void MainWindow::CreateControls() {
   views_.ShowTab(0);
 }
 
+// In design units, scaled for the window's DPI.
 void MainWindow::Layout() {
+  const UINT dpi = WindowDpi(window_);
   RECT client;
   GetClientRect(window_, &client);
-  const int width = client.right;
-  const int height = client.bottom;
+  const int width = Unscaled(client.right, dpi);
+  const int height = Unscaled(client.bottom, dpi);
   auto place = [&](int id, int x, int y, int w, int h) {
-    MoveWindow(GetDlgItem(window_, id), x, y, w, h, TRUE);
+    MoveWindow(GetDlgItem(window_, id), Scaled(x, dpi), Scaled(y, dpi), Scaled(w, dpi), Scaled(h, dpi), TRUE);
   };
   place(kIdTitle, 80, 8, 200, 36);
   place(kIdVersion, 82, 46, 140, 20);
@@ -174,7 +191,8 @@ void MainWindow::Layout() {
   place(kIdStatus, 20, bars + 20, width - 40, 36);
 
   const int tabTop = bars + 60;
-  RECT tabArea{10, tabTop, width - 10, std::max(tabTop + 80, height - 10)};
+  RECT tabArea{Scaled(10, dpi), Scaled(tabTop, dpi), Scaled(width - 10, dpi),
+               Scaled(std::max(tabTop + 80, height - 10), dpi)};
   MoveWindow(tabs_, tabArea.left, tabArea.top, tabArea.right - tabArea.left, tabArea.bottom - tabArea.top, TRUE);
   RECT display{0, 0, tabArea.right - tabArea.left, tabArea.bottom - tabArea.top};
   SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
@@ -230,7 +248,8 @@ void MainWindow::Start() {
   CheckDlgButton(window_, kIdAutoReboot, options.autoReboot ? BST_CHECKED : BST_UNCHECKED);
 
   const WindowSettings stored = ReadWindowSettings(*host_.settings);
-  const WindowSize size = InitialWindowSize({kDesignedWidth, kDesignedHeight}, stored,
+  const UINT dpi = WindowDpi(window_);
+  const WindowSize size = InitialWindowSize({Scaled(kDesignedWidth, dpi), Scaled(kDesignedHeight, dpi)}, stored,
                                             {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
   const POINT at = CentredOn(nullptr, size.width, size.height);
   SetWindowPos(window_, nullptr, at.x, at.y, size.width, size.height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -268,7 +287,7 @@ void MainWindow::StartScan() {
   if (IsWindowVisible(window_) && tip_ < 0) {
     RECT bar;
     GetWindowRect(GetDlgItem(window_, kIdScanProgress), &bar);
-    balloon_.Show(window_, {bar.left + 60, bar.bottom}, ScanningText(), L"");
+    balloon_.Show(window_, {bar.left + Scaled(60, WindowDpi(window_)), bar.bottom}, ScanningText(), L"");
     scanBubble_ = true;
   }
 }
@@ -491,7 +510,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_GETMINMAXINFO: {
       auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-      limits->ptMinTrackSize = {kMinimumWidth, kMinimumHeight};
+      const UINT dpi = WindowDpi(window_);
+      limits->ptMinTrackSize = {Scaled(kMinimumWidth, dpi), Scaled(kMinimumHeight, dpi)};
       return 0;
     }
     case WM_PAINT: {
@@ -499,10 +519,17 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       HDC dc = BeginPaint(window_, &paint);
       RECT client;
       GetClientRect(window_, &client);
-      PaintHeader(dc, client.right, headerBrush_);
+      PaintHeader(dc, client.right, headerBrush_, WindowDpi(window_));
       EndPaint(window_, &paint);
       return 0;
     }
+    case WM_DPICHANGED:
+      ApplyDpi(HIWORD(wParam));
+      views_.SetDpi(HIWORD(wParam));
+      FollowDpiChange(window_, wParam, lParam);
+      if (tabs_) Layout();
+      InvalidateRect(window_, nullptr, TRUE);
+      return 0;
     case WM_CTLCOLORSTATIC:
       return LRESULT(StaticControlBackground(window_, HWND(lParam), HDC(wParam), headerBrush_));
     case WM_TIMER:

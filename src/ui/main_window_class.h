@@ -35,6 +35,7 @@ class MainWindow {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const wchar_t* tip = nullptr);
+  void ApplyDpi(UINT dpi);
   void CreateControls();
   void Layout();
   void ApplyControlStates();

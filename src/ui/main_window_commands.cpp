@@ -21,6 +21,7 @@
 #include "ui/message_box.h"
 #include "ui/settings_dialog.h"
 #include "ui/ui_ids.h"
+#include "ui/window_kit.h"
 #include "ui/whitelist_manager_window.h"
 
 namespace tavrin {
@@ -132,7 +133,8 @@ void MainWindow::OnMenuCommand(int command) {
     case kCmdReportFalsePositive: {
       RECT area;
       GetWindowRect(tabs_, &area);
-      balloon_.Show(window_, {area.left + 60, area.top + 40},
+      const UINT dpi = WindowDpi(window_);
+      balloon_.Show(window_, {area.left + Scaled(60, dpi), area.top + Scaled(40, dpi)},
                     ReportFalsePositive(host_.reportFalsePositive, list, views_.HighlightedRow(tab)), L"");
       break;
     }

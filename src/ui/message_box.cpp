@@ -13,15 +13,62 @@ namespace tavrin {
 
 namespace {
 
+// Design units (see window_kit.h).
 constexpr int kMargin = 16;
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 28;
+constexpr int kButtonGap = 8;
 constexpr int kIconSize = 32;
+constexpr int kTextWidth = 440;
+constexpr int kMinimumTextWidth = 240;
 
 struct BoxState {
   int answer = 0;
   int closeAnswer = IDOK;
+  UINT type = 0;
+  std::wstring text;
+  HWND icon = nullptr;
+  std::vector<HWND> buttons;
 };
+
+LPCWSTR IconOf(UINT type) {
+  switch (type & MB_ICONMASK) {
+    case MB_ICONQUESTION: return IDI_QUESTION;
+    case MB_ICONWARNING: return IDI_WARNING;
+    case MB_ICONERROR: return IDI_ERROR;
+    default: return IDI_INFORMATION;
+  }
+}
+
+// The text decides the size of the box: measured in the font for `dpi`,
+// then the box and its controls are sized around it.
+void LayoutBox(HWND box, const BoxState& state, UINT dpi) {
+  const int margin = Scaled(kMargin, dpi);
+  const int iconSize = Scaled(kIconSize, dpi);
+  const int buttonWidth = Scaled(kButtonWidth, dpi);
+  const int buttonHeight = Scaled(kButtonHeight, dpi);
+  const int gap = Scaled(kButtonGap, dpi);
+  RECT textRect{0, 0, Scaled(kTextWidth, dpi), 0};
+  HDC dc = GetDC(box);
+  HGDIOBJ old = SelectObject(dc, WindowFont(dpi));
+  DrawTextW(dc, state.text.c_str(), int(state.text.size()), &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(box, dc);
+  const int textWidth = std::max(Scaled(kMinimumTextWidth, dpi), int(textRect.right));
+  const int textHeight = std::max(iconSize, int(textRect.bottom));
+  const int clientWidth = margin * 3 + iconSize + textWidth;
+  const int clientHeight = margin * 3 + textHeight + buttonHeight;
+
+  SendMessageW(state.icon, STM_SETICON, WPARAM(LoadScaledIcon(nullptr, IconOf(state.type), kIconSize, dpi)), 0);
+  MoveWindow(state.icon, margin, margin, iconSize, iconSize, TRUE);
+  MoveWindow(GetDlgItem(box, kIdMessageText), margin * 2 + iconSize, margin, textWidth, textHeight, TRUE);
+  int bx = clientWidth - margin - int(state.buttons.size()) * (buttonWidth + gap) + gap;
+  for (HWND button : state.buttons) {
+    MoveWindow(button, bx, clientHeight - margin - buttonHeight, buttonWidth, buttonHeight, TRUE);
+    bx += buttonWidth + gap;
+  }
+  SetClientSize(box, clientWidth, clientHeight);
+}
 
 LRESULT CALLBACK MessageBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = static_cast<BoxState*>(WindowData(window, message, lParam));
@@ -38,19 +85,14 @@ LRESULT CALLBACK MessageBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
       if (state) state->answer = state->closeAnswer;
       return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      if (state) LayoutBox(window, *state, HIWORD(wParam));
+      return 0;
     case WM_CTLCOLORSTATIC:
       return TransparentBackground(HDC(wParam), COLOR_WINDOW);
   }
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LPCWSTR IconOf(UINT type) {
-  switch (type & MB_ICONMASK) {
-    case MB_ICONQUESTION: return IDI_QUESTION;
-    case MB_ICONWARNING: return IDI_WARNING;
-    case MB_ICONERROR: return IDI_ERROR;
-    default: return IDI_INFORMATION;
-  }
 }
 
 }  // namespace
@@ -60,57 +102,43 @@ int ShowMessage(HWND owner, const std::wstring& text, UINT type) {
   const bool yesNo = (type & MB_TYPEMASK) == MB_YESNO;
   BoxState state;
   state.closeAnswer = yesNo ? IDNO : IDOK;
-
-  // The text decides the size of the box.
-  RECT textRect{0, 0, 440, 0};
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, WindowFont());
-  DrawTextW(dc, text.c_str(), int(text.size()), &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  const int textWidth = std::max(240, int(textRect.right));
-  const int textHeight = std::max(kIconSize, int(textRect.bottom));
-  const int clientWidth = kMargin * 3 + kIconSize + textWidth;
-  const int clientHeight = kMargin * 3 + textHeight + kButtonHeight;
+  state.type = type;
+  state.text = text;
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | (owner ? 0 : WS_EX_TOPMOST);
-  RECT frame{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-
-  // Centred on the owner when it is shown, else on the screen.
+  // Made first and sized afterwards: the size depends on the DPI of the
+  // monitor the box is on. Centred on the owner when it is shown, else on
+  // the screen.
   HWND shownOwner = ShownOwner(owner);
-  const POINT at = CentredOn(shownOwner, width, height);
-  HWND box = CreateWindowExW(exStyle, kMessageBoxClass, kProductName, style, at.x, at.y, width, height, shownOwner,
+  // Made with room for a client area, so that the frame around it can be
+  // measured.
+  const POINT centre = CentredOn(shownOwner, 400, 300);
+  HWND box = CreateWindowExW(exStyle, kMessageBoxClass, kProductName, style, centre.x, centre.y, 400, 300, shownOwner,
                              nullptr, GetModuleHandleW(nullptr), &state);
   if (!box) return state.closeAnswer;
 
-  HWND icon = AddControl(box, L"STATIC", nullptr, SS_ICON, kMargin, kMargin, kIconSize, kIconSize, 0);
-  SendMessageW(icon, STM_SETICON, WPARAM(LoadIconW(nullptr, IconOf(type))), 0);
-  AddControl(box, L"STATIC", text.c_str(), SS_NOPREFIX, kMargin * 2 + kIconSize, kMargin, textWidth, textHeight,
-             kIdMessageText);
-
+  state.icon = AddControl(box, L"STATIC", nullptr, SS_ICON, 0, 0, 0, 0, 0);
+  AddControl(box, L"STATIC", text.c_str(), SS_NOPREFIX, 0, 0, 0, 0, kIdMessageText);
   std::vector<std::pair<int, const wchar_t*>> buttons;
   if (yesNo) {
     buttons = {{IDYES, L"Yes"}, {IDNO, L"No"}};
   } else {
     buttons = {{IDOK, L"OK"}};
   }
-  int bx = clientWidth - kMargin - int(buttons.size()) * (kButtonWidth + 8) + 8;
-  const int by = clientHeight - kMargin - kButtonHeight;
-  HWND first = nullptr;
-  for (const auto& [id, label] : buttons) {
-    HWND button = AddControl(box, L"BUTTON", label, WS_TABSTOP | (first ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON), bx, by,
-                             kButtonWidth, kButtonHeight, id);
-    if (!first) first = button;
-    bx += kButtonWidth + 8;
-  }
+  for (const auto& [id, label] : buttons)
+    state.buttons.push_back(
+        AddControl(box, L"BUTTON", label, WS_TABSTOP | (state.buttons.empty() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
+                   0, 0, 0, id));
   ApplyWindowFont(box);
+  LayoutBox(box, state, WindowDpi(box));
+  RECT frame;
+  GetWindowRect(box, &frame);
+  const POINT at = CentredOn(shownOwner, frame.right - frame.left, frame.bottom - frame.top);
+  SetWindowPos(box, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   ShowWindow(box, SW_SHOW);
-  if (first) SetFocus(first);
+  if (!state.buttons.empty()) SetFocus(state.buttons.front());
   RunModalLoop(box, shownOwner, [&] { return state.answer != 0; });
   if (state.answer == 0) state.answer = state.closeAnswer;
   DestroyWindow(box);

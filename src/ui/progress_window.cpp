@@ -29,6 +29,9 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       // Closing asks the removal to stop; the window goes when it has.
       if (cancel) cancel->user = true;
       return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      return 0;
     case WM_CTLCOLORSTATIC:
       return TransparentBackground(HDC(wParam), COLOR_WINDOW);
   }
@@ -45,8 +48,8 @@ bool ProgressWindow::Open(HWND owner, const std::wstring& caption, CancelFlags& 
   window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressWindowClass, kProductName, WS_POPUP | WS_CAPTION, at.x,
                             at.y, kWidth, kHeight, owner, nullptr, GetModuleHandleW(nullptr), &cancel);
   if (!window_) return false;
-  RECT client;
-  GetClientRect(window_, &client);
+  PlaceScaled(window_, shownOwner, kWidth, kHeight);
+  const RECT client = DesignClientRect(window_);
   const int width = client.right - 32;
   HWND title = AddControl(window_, L"STATIC", caption.c_str(), SS_NOPREFIX, 16, 14, width, 26, kIdProgressTitle);
   AddControl(window_, L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, 16, 48, width, 22, kIdProgressDetail);
@@ -55,7 +58,7 @@ bool ProgressWindow::Open(HWND owner, const std::wstring& caption, CancelFlags& 
   AddControl(window_, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, client.right - 106, client.bottom - 42, 90, 28,
              IDCANCEL);
   ApplyWindowFont(window_);
-  SendMessageW(title, WM_SETFONT, WPARAM(BoldFont()), TRUE);
+  SendMessageW(title, WM_SETFONT, WPARAM(BoldFont(WindowDpi(window_))), TRUE);
   // A hidden (quiet) run shows no progress either.
   ShowWindow(window_, shownOwner ? SW_SHOW : SW_HIDE);
   return true;

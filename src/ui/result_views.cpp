@@ -9,6 +9,7 @@
 #include "platform/strings.h"
 #include "results/result_tabs.h"
 #include "ui/ui_fonts.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -18,24 +19,21 @@ constexpr int kIconSize = 16;
 // The Malware list's "Threat level" column.
 constexpr int kThreatLevelColumn = 1;
 
-HICON SmallIconFromFile(const std::wstring& file, int index) {
-  HICON small = nullptr;
-  if (ExtractIconExW(file.c_str(), index, nullptr, &small, 1) == 0) return nullptr;
-  return small;
-}
-
-// The image a tab shows for rows that name no icon of their own.
-HICON DefaultIcon(int tab) {
+// The image a tab shows for rows that name no icon of their own; shared
+// when it is a stock icon.
+HICON DefaultIcon(int tab, UINT dpi, bool& owned) {
   const TabInfo* info = FindTab(tab);
+  owned = true;
   if (info && !info->defaultIconInSystemFolder.empty()) {
     const std::wstring file = ShellFolder(CSIDL_SYSTEM) + L"\\" + std::wstring(info->defaultIconInSystemFolder);
-    if (HICON icon = SmallIconFromFile(file, 0)) return icon;
+    if (HICON icon = FileIcon(file, 0, kIconSize, dpi)) return icon;
   }
-  LPCWSTR stock = tab == kMalwareTab ? IDI_WARNING : IDI_APPLICATION;
-  return HICON(LoadImageW(nullptr, stock, IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
+  owned = false;
+  return LoadScaledIcon(nullptr, tab == kMalwareTab ? IDI_WARNING : IDI_APPLICATION, kIconSize, dpi);
 }
 
-void AddColumns(HWND list, const TabInfo& info, int listWidth) {
+// Column widths are design units; `listWidth` too.
+void AddColumns(HWND list, const TabInfo& info, int listWidth, UINT dpi) {
   const auto headers = Split(info.headers, L"\n");
   for (int column = 0; column < info.columnCount && column < int(headers.size()); ++column) {
     int width = info.widths[size_t(column)];
@@ -43,7 +41,7 @@ void AddColumns(HWND list, const TabInfo& info, int listWidth) {
     LVCOLUMNW lvc{};
     lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     lvc.pszText = const_cast<wchar_t*>(headers[size_t(column)].c_str());
-    lvc.cx = width;
+    lvc.cx = Scaled(width, dpi);
     lvc.iSubItem = column;
     SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&lvc));
   }
@@ -79,6 +77,7 @@ bool ResultViews::Create(HWND parent, int firstId, ResultSet& results, UINT pend
   parent_ = parent;
   pendingMessage_ = pendingMessage;
   results_ = &results;
+  dpi_ = WindowDpi(parent);
   RECT area;
   GetClientRect(parent, &area);
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -89,13 +88,12 @@ bool ResultViews::Create(HWND parent, int firstId, ResultSet& results, UINT pend
                                 area.right, area.bottom, parent, HMENU(INT_PTR(firstId + tab)), instance, nullptr);
     if (!list) return false;
     lists_[size_t(tab)] = list;
-    SendMessageW(list, WM_SETFONT, WPARAM(ListFont()), FALSE);
+    SendMessageW(list, WM_SETFONT, WPARAM(ListFont(dpi_)), FALSE);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
-    images_[size_t(tab)] = ImageList_Create(kIconSize, kIconSize, ILC_COLOR32 | ILC_MASK, 8, 8);
-    ImageList_AddIcon(images_[size_t(tab)], DefaultIcon(tab));
+    images_[size_t(tab)] = MakeImages(tab);
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, LPARAM(images_[size_t(tab)]));
-    AddColumns(list, info, area.right - GetSystemMetrics(SM_CXVSCROLL) - 8);
+    AddColumns(list, info, Unscaled(area.right - MetricForDpi(SM_CXVSCROLL, dpi_), dpi_) - 8, dpi_);
     if (info.grouped) AddGroups(list, tab);
   }
 
@@ -123,6 +121,33 @@ void ResultViews::ShowTab(int tab) {
 void ResultViews::Move(const RECT& area) {
   for (HWND list : lists_) {
     MoveWindow(list, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+  }
+}
+
+HIMAGELIST ResultViews::MakeImages(int tab) const {
+  const int size = Scaled(kIconSize, dpi_);
+  HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 8, 8);
+  bool owned = false;
+  HICON fallback = DefaultIcon(tab, dpi_, owned);
+  ImageList_AddIcon(images, fallback);
+  // An icon that cannot be made again keeps its place with the default.
+  for (const auto& [file, index] : imageSources_[size_t(tab)]) {
+    HICON icon = FileIcon(file, index, kIconSize, dpi_);
+    ImageList_AddIcon(images, icon ? icon : fallback);
+    if (icon) DestroyIcon(icon);
+  }
+  if (owned) DestroyIcon(fallback);
+  return images;
+}
+
+void ResultViews::SetDpi(UINT dpi) {
+  if (dpi == dpi_) return;
+  dpi_ = dpi;
+  for (int tab = 0; tab < kTabCount; ++tab) {
+    HIMAGELIST images = MakeImages(tab);
+    SendMessageW(lists_[size_t(tab)], LVM_SETIMAGELIST, LVSIL_SMALL, LPARAM(images));
+    if (images_[size_t(tab)]) ImageList_Destroy(images_[size_t(tab)]);
+    images_[size_t(tab)] = images;
   }
 }
 
@@ -187,10 +212,14 @@ int ResultViews::ImageOf(int tab, const ScanItem& item) {
   const std::wstring name = ToLower(item.iconFile) + L"," + std::to_wstring(item.iconIndex);
   if (auto found = index.find(name); found != index.end()) return found->second;
   int image = 0;
-  if (HICON icon = SmallIconFromFile(item.iconFile, item.iconIndex)) {
+  if (HICON icon = FileIcon(item.iconFile, item.iconIndex, kIconSize, dpi_)) {
     image = ImageList_AddIcon(images_[size_t(tab)], icon);
     DestroyIcon(icon);
-    if (image < 0) image = 0;
+    if (image < 0) {
+      image = 0;
+    } else {
+      imageSources_[size_t(tab)].emplace_back(item.iconFile, item.iconIndex);
+    }
   }
   index[name] = image;
   return image;

@@ -12,6 +12,8 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "results/result_set.h"
 
@@ -36,6 +38,9 @@ class ResultViews : public ResultObserver {
   // Shows the tab's list and hides the others.
   void ShowTab(int tab);
   void Move(const RECT& area);
+  // Window thread: the parent moved to a monitor of another DPI; the row
+  // icons are made again at their size there.
+  void SetDpi(UINT dpi);
 
   // Window thread: brings the lists up to date with the model.
   void ApplyPending();
@@ -71,6 +76,7 @@ class ResultViews : public ResultObserver {
   void Apply(const Event& event);
   void SetItem(int tab, int index, const ScanItem& item, bool insert);
   int ImageOf(int tab, const ScanItem& item);
+  HIMAGELIST MakeImages(int tab) const;
 
   HWND parent_ = nullptr;
   UINT pendingMessage_ = 0;
@@ -78,6 +84,10 @@ class ResultViews : public ResultObserver {
   std::array<HWND, kTabCount> lists_{};
   std::array<HIMAGELIST, kTabCount> images_{};
   std::array<std::map<std::wstring, int>, kTabCount> imageIndex_;
+  // The files and icon indexes of the images after the first (the tab's
+  // default), in the image list's order, to make them again at a new DPI.
+  std::array<std::vector<std::pair<std::wstring, int>>, kTabCount> imageSources_;
+  UINT dpi_ = 96;
   // Set while the lists are changed from the model, so that the list's own
   // change notifications are not taken for the user's.
   bool applying_ = false;

@@ -114,8 +114,9 @@ void OnScanNow(HWND page, PageState& state) {
   tray.hWnd = page;
   tray.uID = kTrayId;
   tray.uFlags = NIF_ICON | NIF_TIP | NIF_INFO;
-  tray.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-  if (!tray.hIcon) tray.hIcon = LoadIconW(nullptr, IDI_SHIELD);
+  const UINT dpi = WindowDpi(page);
+  tray.hIcon = LoadScaledIcon(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), 16, dpi);
+  if (!tray.hIcon) tray.hIcon = LoadScaledIcon(nullptr, IDI_SHIELD, 16, dpi);
   lstrcpynW(tray.szTip, kProductName, int(std::size(tray.szTip)));
   lstrcpynW(tray.szInfoTitle, kProductName, int(std::size(tray.szInfoTitle)));
   lstrcpynW(tray.szInfo,
@@ -185,7 +186,7 @@ HWND CreateSchedulePage(HWND parent, const RECT& area, const std::wstring& execu
     delete state;
     return nullptr;
   }
-  const int width = area.right - area.left - 30;
+  const int width = Unscaled(area.right - area.left, WindowDpi(page)) - 30;
   HWND tips = CreateToolTips(page);
   int y = 8;
   AddControl(page, L"STATIC",
@@ -200,6 +201,8 @@ HWND CreateSchedulePage(HWND parent, const RECT& area, const std::wstring& execu
   HWND picker = AddControl(page, DATETIMEPICK_CLASSW, L"", WS_TABSTOP | DTS_UPDOWN, 240, y, 250, 26,
                            kIdScheduleFirstStart);
   SendMessageW(picker, DTM_SETFORMATW, 0, LPARAM(FirstStartFormat(GetThreadUILanguage())));
+  // The picker comes with a font of its own, not made for the DPI.
+  SendMessageW(picker, WM_SETFONT, WPARAM(WindowFont(WindowDpi(page))), TRUE);
   y += 36;
   AddControl(page, L"BUTTON", L"Repeat the automated scan every", BS_AUTOCHECKBOX | WS_TABSTOP, 15, y, 225, 24,
              kIdScheduleRepeat);

@@ -10,8 +10,8 @@
 
 namespace tavrin {
 
-// Creates the page as a child of `parent` in `area`; `executablePath` is
-// the running program's own path.
+// Creates the page as a child of `parent` in `area` (pixels), its controls
+// at the parent's DPI; `executablePath` is the running program's own path.
 HWND CreateSchedulePage(HWND parent, const RECT& area, const std::wstring& executablePath);
 
 // The date-time picker's format for a user-interface language.

@@ -18,7 +18,18 @@ constexpr int kHeight = 560;
 
 struct DialogState {
   bool ended = false;
+  HWND page = nullptr;
 };
+
+// The page fills the tab control's display area.
+RECT PageArea(HWND dialog) {
+  HWND tabs = GetDlgItem(dialog, kIdSettingsTabs);
+  RECT area{};
+  GetWindowRect(tabs, &area);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+  SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, LPARAM(&area));
+  return area;
+}
 
 LRESULT CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = static_cast<DialogState*>(WindowData(window, message, lParam));
@@ -31,6 +42,13 @@ LRESULT CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LP
       break;
     case WM_CLOSE:
       if (state) state->ended = true;
+      return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      if (state && state->page) {
+        const RECT area = PageArea(window);
+        MoveWindow(state->page, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+      }
       return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -47,8 +65,8 @@ void RunSettingsDialog(HWND owner, const std::wstring& executablePath) {
                                 (std::wstring(kProductName) + L" settings").c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
                                 at.x, at.y, kWidth, kHeight, shownOwner, nullptr, GetModuleHandleW(nullptr), &state);
   if (!dialog) return;
-  RECT client;
-  GetClientRect(dialog, &client);
+  PlaceScaled(dialog, shownOwner, kWidth, kHeight);
+  const RECT client = DesignClientRect(dialog);
   HWND tabs = AddControl(dialog, WC_TABCONTROLW, nullptr, WS_CLIPSIBLINGS, 10, 10, client.right - 20,
                          client.bottom - 66, kIdSettingsTabs);
   TCITEMW item{};
@@ -57,14 +75,12 @@ void RunSettingsDialog(HWND owner, const std::wstring& executablePath) {
   item.pszText = title;
   SendMessageW(tabs, TCM_INSERTITEMW, 0, LPARAM(&item));
   ApplyWindowFont(dialog);
-  RECT area{0, 0, client.right - 20, client.bottom - 66};
-  SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, LPARAM(&area));
-  OffsetRect(&area, 10, 10);
-  HWND page = CreateSchedulePage(dialog, area, executablePath);
+  HWND page = CreateSchedulePage(dialog, PageArea(dialog), executablePath);
   if (page) SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  state.page = page;
   HWND close = AddControl(dialog, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, client.right - 110,
                           client.bottom - 46, 100, 32, IDCANCEL);
-  SendMessageW(close, WM_SETFONT, WPARAM(WindowFont()), TRUE);
+  SendMessageW(close, WM_SETFONT, WPARAM(WindowFont(WindowDpi(dialog))), TRUE);
 
   ShowWindow(dialog, SW_SHOW);
   SetFocus(close);

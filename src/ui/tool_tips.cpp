@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/window_kit.h"
+
 namespace tavrin {
 
 HWND CreateToolTips(HWND owner) {
@@ -9,7 +11,7 @@ HWND CreateToolTips(HWND owner) {
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
   // Tips with line breaks need a width to wrap at.
-  if (tips) SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, 600);
+  if (tips) SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, Scaled(600, WindowDpi(owner)));
   return tips;
 }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "results/result_tabs.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
@@ -58,7 +59,6 @@ void Balloon::Show(HWND owner, POINT point, const std::wstring& body, const std:
                               GetModuleHandleW(nullptr), nullptr);
     owner_ = owner;
     if (!window_) return;
-    SendMessageW(window_, TTM_SETMAXTIPWIDTH, 0, 520);
     TOOLINFOW info{};
     info.cbSize = sizeof info;
     info.uFlags = TTF_TRACK | TTF_ABSOLUTE;
@@ -70,6 +70,8 @@ void Balloon::Show(HWND owner, POINT point, const std::wstring& body, const std:
   // The tool keeps pointers to the texts: they live in this object.
   body_ = body;
   title_ = title;
+  // The owner may have moved to a monitor of another DPI since.
+  SendMessageW(window_, TTM_SETMAXTIPWIDTH, 0, Scaled(520, WindowDpi(owner)));
   TOOLINFOW info{};
   info.cbSize = sizeof info;
   info.hwnd = owner;

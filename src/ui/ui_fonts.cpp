@@ -1,23 +1,47 @@
 #include "ui/ui_fonts.h"
 
+#include <map>
+#include <mutex>
+#include <utility>
+
 #include "platform/windows_version.h"
+#include "ui/window_kit.h"
 
 namespace tavrin {
 
 namespace {
 
-// Font height in logical units for a size in tenths of a point.
-int HeightOf(int tenthsOfPoint) {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return -MulDiv(tenthsOfPoint, dpi, 720);
+enum class FontKind { Window, List, Heading, Bold };
+
+struct FontCache {
+  std::mutex lock;
+  std::map<std::pair<FontKind, UINT>, HFONT> fonts;
+};
+
+FontCache& Cache() {
+  static FontCache cache;
+  return cache;
 }
 
-HFONT MakeFont(int tenthsOfPoint, int weight) {
-  return CreateFontW(HeightOf(tenthsOfPoint), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+HFONT MakeFont(FontKind kind, UINT dpi) {
+  int tenthsOfPoint = 100;
+  int weight = FW_NORMAL;
+  if (kind == FontKind::List) tenthsOfPoint = 87;
+  if (kind == FontKind::Heading) tenthsOfPoint = 160, weight = FW_SEMIBOLD;
+  if (kind == FontKind::Bold) weight = FW_BOLD;
+  return CreateFontW(-MulDiv(tenthsOfPoint, int(dpi), 720), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
                      UiFontFace());
+}
+
+HFONT FontOf(FontKind kind, UINT dpi) {
+  FontCache& cache = Cache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  HFONT& font = cache.fonts[{kind, dpi}];
+  // A font kept here is never deleted by the program, but a control may
+  // delete the font it was given when it goes.
+  if (!font || GetObjectType(font) != OBJ_FONT) font = MakeFont(kind, dpi);
+  return font;
 }
 
 BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font) {
@@ -30,29 +54,30 @@ BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font) {
 
 const wchar_t* UiFontFace() { return WindowsVersion() >= 6.0 ? L"Segoe UI" : L"Arial"; }
 
-HFONT WindowFont() {
-  static HFONT font = MakeFont(100, FW_NORMAL);
-  return font;
-}
-
-HFONT ListFont() {
-  static HFONT font = MakeFont(87, FW_NORMAL);
-  return font;
-}
-
-HFONT HeadingFont() {
-  static HFONT font = MakeFont(160, FW_SEMIBOLD);
-  return font;
-}
-
-HFONT BoldFont() {
-  static HFONT font = MakeFont(100, FW_BOLD);
-  return font;
-}
+HFONT WindowFont(UINT dpi) { return FontOf(FontKind::Window, dpi); }
+HFONT ListFont(UINT dpi) { return FontOf(FontKind::List, dpi); }
+HFONT HeadingFont(UINT dpi) { return FontOf(FontKind::Heading, dpi); }
+HFONT BoldFont(UINT dpi) { return FontOf(FontKind::Bold, dpi); }
 
 void ApplyWindowFont(HWND window) {
-  SendMessageW(window, WM_SETFONT, WPARAM(WindowFont()), TRUE);
-  EnumChildWindows(window, SetFontOnChild, LPARAM(WindowFont()));
+  HFONT font = WindowFont(WindowDpi(window));
+  SendMessageW(window, WM_SETFONT, WPARAM(font), TRUE);
+  EnumChildWindows(window, SetFontOnChild, LPARAM(font));
+}
+
+void RescaleFont(HWND control, UINT dpi) {
+  HFONT current = HFONT(SendMessageW(control, WM_GETFONT, 0, 0));
+  if (!current) return;
+  FontKind kind;
+  {
+    FontCache& cache = Cache();
+    std::lock_guard<std::mutex> hold(cache.lock);
+    auto found = cache.fonts.begin();
+    while (found != cache.fonts.end() && found->second != current) ++found;
+    if (found == cache.fonts.end() || found->first.second == dpi) return;
+    kind = found->first.first;
+  }
+  SendMessageW(control, WM_SETFONT, WPARAM(FontOf(kind, dpi)), TRUE);
 }
 
 }  // namespace tavrin

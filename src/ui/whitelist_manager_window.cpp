@@ -45,17 +45,17 @@ int CategoryOf(const std::wstring& section) {
   return kBrowsersImage;
 }
 
-HIMAGELIST MakeCategoryImages() {
-  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 5, 0);
+HIMAGELIST MakeCategoryImages(UINT dpi) {
+  const int size = Scaled(16, dpi);
+  HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 5, 0);
   const std::wstring system = ShellFolder(CSIDL_SYSTEM);
   auto add = [&](const std::wstring& file, int index, LPCWSTR stock) {
-    HICON icon = nullptr;
-    if (!file.empty()) ExtractIconExW(file.c_str(), index, nullptr, &icon, 1);
+    HICON icon = file.empty() ? nullptr : FileIcon(file, index, 16, dpi);
     if (icon) {
       ImageList_AddIcon(images, icon);
       DestroyIcon(icon);
     } else {
-      ImageList_AddIcon(images, HICON(LoadImageW(nullptr, stock, IMAGE_ICON, 16, 16, LR_SHARED)));
+      ImageList_AddIcon(images, LoadScaledIcon(nullptr, stock, 16, dpi));
     }
   };
   add(system + L"\\msiexec.exe", 0, IDI_APPLICATION);
@@ -199,6 +199,15 @@ LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
       if (state) state->closed = true;
       return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(window, wParam, lParam);
+      if (state) {
+        HIMAGELIST images = MakeCategoryImages(HIWORD(wParam));
+        SendMessageW(state->list, LVM_SETIMAGELIST, LVSIL_SMALL, LPARAM(images));
+        ImageList_Destroy(state->images);
+        state->images = images;
+      }
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return TransparentBackground(HDC(wParam), COLOR_BTNFACE);
@@ -221,23 +230,24 @@ void RunWhitelistManager(HWND owner, WhiteList& whitelist) {
                                 WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, kWidth, kHeight, shownOwner, nullptr,
                                 GetModuleHandleW(nullptr), &state);
   if (!window) return;
+  PlaceScaled(window, shownOwner, kWidth, kHeight);
 
-  RECT client;
-  GetClientRect(window, &client);
+  const RECT client = DesignClientRect(window);
+  const UINT dpi = WindowDpi(window);
   const int listBottom = client.bottom - 56;
   state.list = AddControl(window, WC_LISTVIEWW, nullptr, WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 10, 10,
                           client.right - 20, listBottom - 10, kIdManagerList, WS_EX_CLIENTEDGE);
   SendMessageW(state.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
-  state.images = MakeCategoryImages();
+  state.images = MakeCategoryImages(dpi);
   SendMessageW(state.list, LVM_SETIMAGELIST, LVSIL_SMALL, LPARAM(state.images));
   const auto headers = Split(L"Section name\nWhitelisted item", L"\n");
-  const int widths[] = {200, client.right - 20 - 200 - GetSystemMetrics(SM_CXVSCROLL) - 4};
+  const int widths[] = {200, client.right - 20 - 200 - Unscaled(MetricForDpi(SM_CXVSCROLL, dpi), dpi) - 4};
   for (int column = 0; column < 2; ++column) {
     LVCOLUMNW lvc{};
     lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     lvc.pszText = const_cast<wchar_t*>(headers[size_t(column)].c_str());
-    lvc.cx = widths[column];
+    lvc.cx = Scaled(widths[column], dpi);
     lvc.iSubItem = column;
     SendMessageW(state.list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&lvc));
   }
@@ -267,7 +277,7 @@ void RunWhitelistManager(HWND owner, WhiteList& whitelist) {
                           control.id),
                control.tip);
   ApplyWindowFont(window);
-  SendMessageW(state.list, WM_SETFONT, WPARAM(ListFont()), TRUE);
+  SendMessageW(state.list, WM_SETFONT, WPARAM(ListFont(dpi)), TRUE);
 
   FillList(state);
   ShowWindow(window, SW_SHOW);

@@ -29,25 +29,10 @@ using test::WaitUntil;
 
 // The rest of the program as the window sees it, in a scratch folder, with
 // scan and removal bodies that the test chooses.
-struct Harness {
-  ScratchFolder scratch;
-  IniDocument settings;
-  WhiteList whitelist;
-  ResultSet results;
-  CancelFlags cancel;
-  MainWindowHost host;
+struct Harness : test::TestWindowHost {
   std::atomic<int> removals{0};
 
   Harness() {
-    settings.Load(scratch / L"settings.ini");
-    LoadWhiteList(whitelist, scratch / L"WhiteList.ini");
-    host.options.showCommand = SW_SHOWNORMAL;
-    host.dataFolder = scratch.Path();
-    host.executablePath = OwnExecutablePath();
-    host.settings = &settings;
-    host.whitelist = &whitelist;
-    host.results = &results;
-    host.cancel = &cancel;
     host.prepareRemoval = [this](const RemovalChoices&, ProgressSink& status, ProgressSink&) {
       return std::function<unsigned()>([this, &status] {
         ++removals;

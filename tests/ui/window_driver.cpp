@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/file_system.h"
 #include "ui/ui_ids.h"
 
 namespace tavrin::test {
@@ -81,6 +82,18 @@ std::optional<std::wstring> AnswerShownMessageBox(DWORD pid, int answer, DWORD m
   AnswerMessageBox(box, answer);
   WaitUntil([&] { return !IsWindow(box); });
   return text;
+}
+
+TestWindowHost::TestWindowHost() {
+  settings.Load(scratch / L"settings.ini");
+  LoadWhiteList(whitelist, scratch / L"WhiteList.ini");
+  host.options.showCommand = SW_SHOWNORMAL;
+  host.dataFolder = scratch.Path();
+  host.executablePath = OwnExecutablePath();
+  host.settings = &settings;
+  host.whitelist = &whitelist;
+  host.results = &results;
+  host.cancel = &cancel;
 }
 
 std::wstring TavrinExePath() { return TestBuildPath(L"..\\..\\src\\ui\\tavrin.exe"); }

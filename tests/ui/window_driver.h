@@ -8,6 +8,8 @@
 #include <string>
 
 #include "support/child_process.h"
+#include "support/scratch.h"
+#include "ui/main_window.h"
 
 namespace tavrin::test {
 
@@ -37,6 +39,22 @@ std::optional<std::wstring> AnswerShownMessageBox(DWORD pid, int answer, DWORD m
 class ShownProgram : public ChildProcess {
  public:
   bool Start(const std::wstring& commandLine) { return ChildProcess::Start(commandLine, SW_SHOWNORMAL); }
+};
+
+// What the main window needs of the rest of the program, in a scratch
+// folder: settings, whitelist, results and cancel flags, and a host shown
+// normally that names them. Scans and removals are the test's to give.
+struct TestWindowHost {
+  TestWindowHost();
+  TestWindowHost(const TestWindowHost&) = delete;
+  TestWindowHost& operator=(const TestWindowHost&) = delete;
+
+  ScratchFolder scratch;
+  IniDocument settings;
+  WhiteList whitelist;
+  ResultSet results;
+  CancelFlags cancel;
+  MainWindowHost host;
 };
 
 // The real program, beside the test build.
