@@ -37,13 +37,7 @@ std::string Header(const std::string& magic, std::uint32_t size) {
   return header;
 }
 
-// The text with its first `from` replaced; the test fails when it is absent.
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
+using test::Replaced;
 
 TEST(MozLz4Test, RealFilesDecodeToTheBytesBesideThemAndEncodeBackTheSameWay) {
   for (const wchar_t* file : {kHijacked, kClean}) {

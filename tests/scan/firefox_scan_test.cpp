@@ -55,14 +55,7 @@ std::string JsonEscaped(const std::wstring& path) {
   return out;
 }
 
-// The text with its first `from` replaced; the test fails when it is absent,
-// so that a changed fixture cannot turn a case into one that tests nothing.
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
+using test::Replaced;
 
 class FirefoxScanFixture : public ::testing::Test, public test::ScanParts {
  public:
