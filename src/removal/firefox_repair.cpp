@@ -4,6 +4,8 @@
 
 #include "browsers/browser_folder_guard.h"
 #include "browsers/firefox_pref_line.h"
+#include "browsers/firefox_search_engines.h"
+#include "browsers/firefox_search_file.h"
 #include "browsers/preference_document.h"
 #include "browsers/preference_elements.h"
 #include "browsers/preference_file.h"
@@ -103,6 +105,33 @@ RowRepair RepairDefaultEngine(const Context& c) {
                   RemoveEngineMetadata(ParentOf(row.path));
   return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() + L" Default Search Provider \"" + row.name +
                           L"\"" + ForUser(row));
+}
+
+// An engine of "search.json.mozlz4": it and every default choice naming it
+// are cut, so that Firefox falls back to its own default, and the file is
+// written back compressed with the original kept beside it. A file that
+// does not decode is left alone; one that no longer names the engine
+// needs no repair.
+bool RemoveSearchEngine(const Context& c) {
+  const BrowserRow& row = c.row;
+  if (!IsProfileFile(c, row.path, L"search.json.mozlz4")) return false;
+  PreferenceDocument document;
+  if (!LoadFirefoxSearchFile(row.path, document)) return false;
+  FirefoxSearchSettings settings;
+  if (!ReadFirefoxSearchSettings(document, settings)) return false;
+  const int cut = RemoveFirefoxSearchEngine(document, row.valueName, row.valueData);
+  if (cut < 0 || HoldsFirefoxSearchEngine(document, row.valueName, row.valueData)) return false;
+  return cut == 0 || !SaveFirefoxSearchFile(row.path, document).empty();
+}
+
+RowRepair RepairSearchEngine(const Context& c) {
+  const BrowserRow& row = c.row;
+  if (row.valueName.empty() && row.valueData.empty()) return {};
+  const bool ok = RemoveSearchEngine(c);
+  const bool isDefault = NameIs(c, L"Firefox default search provider", L".+ default search provider$");
+  return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() +
+                          (isDefault ? L" Default Search Provider \"" : L" Search Provider \"") +
+                          row.name + L"\"" + ForUser(row));
 }
 
 RowRepair RepairSearchPlugin(const Context& c) {
@@ -258,6 +287,7 @@ RowRepair RepairFirefoxRow(RemovalSession& session, const BrowserRow& row) {
     return RepairStartPage(c);
   }
   if (row.group == family->search) {
+    if (EqualsNoCase(LastPartOf(row.path), L"search.json.mozlz4")) return RepairSearchEngine(c);
     if (NameIs(c, L"Firefox default search provider", L".+ default search provider$") &&
         EqualsNoCase(row.valueName, kEnginePref))
       return RepairDefaultEngine(c);

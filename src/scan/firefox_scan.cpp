@@ -8,6 +8,8 @@
 #include "browsers/browser_folder_guard.h"
 #include "browsers/firefox_addons.h"
 #include "browsers/firefox_profiles.h"
+#include "browsers/firefox_search_engines.h"
+#include "browsers/firefox_search_file.h"
 #include "browsers/known_good.h"
 #include "browsers/other_browsers.h"
 #include "browsers/preference_document.h"
@@ -217,7 +219,39 @@ void ScanDefaultEngine(FirefoxScan& c, const Where& where, const std::wstring& p
            ReportField(prefs) + ItemStateLine(true));
 }
 
-// 2b. Search plug-in files in a folder of the installed browser.
+// 2b. The engines of the profile's compressed search settings: the default
+// one, and every other installed one, whose search address is not a known
+// engine's. Firefox's own engines carry no address of their own there and
+// are never judged.
+void ScanSearchEngines(FirefoxScan& c, const Where& where, const std::wstring& profile) {
+  const std::wstring file = profile + L"\\search.json.mozlz4";
+  PreferenceDocument document;
+  FirefoxSearchSettings settings;
+  if (!LoadFirefoxSearchFile(file, document) || !ReadFirefoxSearchSettings(document, settings)) return;
+  const FirefoxSearchEngine* chosen = DefaultFirefoxSearchEngine(settings);
+  for (const FirefoxSearchEngine& engine : settings.engines) {
+    if (c.Cancelled()) return;
+    if (engine.appProvided || engine.searchUrl.empty() || IsKnownGoodUrl(engine.searchUrl, UrlTest::Search)) continue;
+    const bool isDefault = &engine == chosen;
+    const std::wstring& name = engine.name.empty() ? engine.id : engine.name;
+    // The whitelist holds what column 2 shows: the default's name, or the
+    // installed engine's address (every engine shares the one file).
+    const std::wstring column2 = isDefault ? name : engine.searchUrl;
+    if (c.Whitelisted(column2, c.browser.searchSection)) continue;
+    ScanItemDetails details;
+    details.path = file;
+    details.valueName = engine.id;
+    details.valueData = engine.name;
+    details.url = engine.searchUrl;
+    const std::wstring rowName =
+        isDefault ? RowName(L"Firefox default search provider", L" default search provider", where) : name;
+    if (!AddBrowserRow(c, c.browser.searchGroup, rowName, where, column2, isDefault, details)) continue;
+    c.Report((isDefault ? L"\r\n\t\tSearch provider: " : L"\r\n\t\tPlugin name: ") + ReportField(name) +
+             UserLines(where) + L"\r\n\t\tPath: " + ReportField(file) + ItemStateLine(isDefault));
+  }
+}
+
+// 2c. Search plug-in files in a folder of the installed browser.
 void ScanPluginFolder(FirefoxScan& c, const std::wstring& folder, const OtherFirefoxBrowser* other) {
   FindFiles files(folder + L"\\*.xml");
   while (!c.Cancelled() && files.Next()) {
@@ -474,6 +508,7 @@ void ScanFirefoxFamily(ScanEnvironment& scan, const FirefoxBrowser& browser) {
     c.Report(browser.searchHeader);
     ForEachProfile(c, true, [&](const Where& where, const std::wstring& profile) {
       ScanDefaultEngine(c, where, profile);
+      ScanSearchEngines(c, where, profile);
     });
     if (!c.Cancelled()) ScanPlugins(c);
   }

@@ -29,6 +29,16 @@
 // the file.
 //   "Path"        the XML file in the browser's search plug-in folder
 //
+// Engine of the compressed search settings (52 / 72): a profile's
+// "search.json.mozlz4" names an engine, not one of Firefox's own, whose
+// search address is not a known engine's. When the settings choose it as
+// default: checked, name and column 2 as the default search engine's row;
+// otherwise unchecked, name the engine's name, column 2 its address.
+//   "Path"        the profile's search.json.mozlz4
+//   "Value name"  the engine's "id" (empty in older files)
+//   "Value data"  the engine's "_name"
+//   "URL"         the search address
+//
 // Extension (53 / 73), checked. Name the add-on's "defaultLocale" name;
 // column 2 the path extensions.json records for it.
 //   "JSONPath"       the profile's extensions.json

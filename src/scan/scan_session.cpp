@@ -177,7 +177,6 @@ void BeginScanSession(ScanEnvironment& scan) {
   DiscardResults(*scan.results);
   s.users.clear();
   s.userDisplayNames.clear();
-  s.inventory.clear();
   Report(scan, 1, L"Preparing to scan...");
   for (int tab = 0; tab < kTabCount; ++tab) ClearList(TabList(*scan.results, tab));
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "support/scratch.h"
@@ -34,6 +36,13 @@ std::wstring BrowserFixture(const std::wstring& relative) {
 }
 
 std::wstring BrowserEditsFolder() { return HostPath(TAVRIN_BROWSER_EDITS); }
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
 
 bool CopyFixtureTree(const std::wstring& relative, const std::wstring& to) { return CopyTree(BrowserFixture(relative), to); }
 

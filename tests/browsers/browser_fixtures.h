@@ -11,6 +11,11 @@ std::wstring BrowserEditsFolder();
 // Copies a fixture folder tree to `to` (created); false on any failure.
 bool CopyFixtureTree(const std::wstring& relative, const std::wstring& to);
 
+// The text with its first `from` replaced; the calling test fails when it
+// is absent, so that a changed fixture cannot turn a case into one that
+// tests nothing.
+std::string Replaced(std::string text, const std::string& from, const std::string& to);
+
 // The planted extension of the hijacked Chromium profile.
 inline constexpr wchar_t kPlantedExtensionId[] = L"mbjblcjnbcejffjjakcgcokenaddfdaf";
 // The hijacked Chromium profile as "User Data" at `userData`, its unpacked

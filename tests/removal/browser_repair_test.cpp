@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "browsers/mozlz4_file.h"
 #include "browsers/preference_document.h"
 #include "browsers/preference_elements.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/registry_unlock.h"
 #include "platform/users.h"
+#include "removal/browser_repair_row.h"
 #include "removal/removal_session.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
@@ -319,6 +321,63 @@ TEST_F(BrowserRepairFixture, AFirefoxExtensionGoesFromItsProfileOnlyAndFromBothD
   EXPECT_EQ(test::ReadBytes(firefox + L"\\addons.json"), R"({"schema":6,"addons":[{"id":"mine@test"}]})");
   EXPECT_EQ(Lines(), L"\tSuccessfully deleted Firefox Extension \"Own\" for tester.\r\n\r\n"
                      L"\tFailed to delete Firefox Extension \"Elsewhere\" for tester.\r\n");
+}
+
+// The engines of a profile's compressed search settings: each row cuts its
+// engine and the default choices naming it, and the file is written back
+// compressed beside a backup of what it held. A file that does not decode,
+// or that lies outside every scanned profile, is left as it was.
+TEST_F(BrowserRepairFixture, FirefoxSearchEnginesLeaveTheCompressedSettingsBesideABackup) {
+  auto encoded = [](const std::string& json) {
+    std::string file;
+    EXPECT_TRUE(EncodeMozLz4(json, file));
+    return file;
+  };
+  auto decoded = [](const std::wstring& path) {
+    std::string json;
+    return DecodeMozLz4(test::ReadBytes(path), json) ? json : std::string("(does not decode)");
+  };
+  const std::wstring settings = base + L"\\Firefox\\search.json.mozlz4";
+  const std::wstring broken = base + L"\\Broken\\search.json.mozlz4";
+  const std::wstring outside = L"C:\\ProgramData\\TavrinTest-search-" + pid + L"\\search.json.mozlz4";
+  const std::string original = encoded(
+      R"({"engines":[{"id":"google","_isConfigEngine":true},{"id":"evil","_name":"Evil","_urls":[{"template":"https://e.test/"}]},)"
+      R"({"id":"other","_name":"Other","_urls":[{"template":"https://o.test/"}]}],)"
+      R"("metaData":{"appDefaultEngineId":"google","defaultEngineId":"evil","defaultEngineIdHash":"h"}})");
+  const std::string damaged = original.substr(0, original.size() - 5);
+  for (const auto& [path, bytes] : {std::pair{settings, original}, std::pair{broken, damaged}, std::pair{outside, original}}) {
+    ASSERT_TRUE(CreateFolderTree(ParentOf(path)));
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+  }
+  auto row = [&](const std::wstring& path, const std::wstring& id, const std::wstring& name) {
+    ScanItemDetails details;
+    details.path = path;
+    details.valueName = id;
+    details.valueData = name;
+    return details;
+  };
+  Add(52, L"Outside", L"https://e.test/", row(outside, L"evil", L"Evil"));
+  Add(52, L"Broken", L"https://e.test/", row(broken, L"evil", L"Evil"));
+  Add(52, L"Gone", L"https://g.test/", row(settings, L"gone", L"Gone"));
+  Add(52, L"Other", L"https://o.test/", row(settings, L"other", L"Other"));
+  Add(52, L"Firefox default search provider", L"Evil", row(settings, L"evil", L"Evil"));
+
+  RepairBrowserItems(session);
+  EXPECT_EQ(decoded(settings), R"({"engines":[{"id":"google","_isConfigEngine":true}],"metaData":{"appDefaultEngineId":"google"}})");
+  EXPECT_EQ(test::ReadBytes(settings + L".bak"), original);
+  EXPECT_EQ(decoded(settings + L".2.bak"),
+            R"({"engines":[{"id":"google","_isConfigEngine":true},{"id":"other","_name":"Other","_urls":[{"template":"https://o.test/"}]}],)"
+            R"("metaData":{"appDefaultEngineId":"google"}})");
+  EXPECT_FALSE(FileExists(settings + L".3.bak"));  // nothing left to cut for the engine already gone
+  EXPECT_EQ(test::ReadBytes(broken), damaged);
+  EXPECT_EQ(test::ReadBytes(outside), original);
+  EXPECT_FALSE(FileExists(broken + L".bak") || FileExists(outside + L".bak"));
+  test::RemoveTreeForTest(ParentOf(outside));
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed Firefox Default Search Provider \"Firefox default search provider\" for tester.\r\n\r\n"
+                     L"\tSuccessfully removed Firefox Search Provider \"Other\" for tester.\r\n\r\n"
+                     L"\tSuccessfully removed Firefox Search Provider \"Gone\" for tester.\r\n\r\n"
+                     L"\tFailed to remove Firefox Search Provider \"Broken\" for tester.\r\n\r\n"
+                     L"\tFailed to remove Firefox Search Provider \"Outside\" for tester.\r\n");
 }
 
 TEST_F(BrowserRepairFixture, InternetExplorerRowsTakeOutOnlyTheirEntries) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../browsers/browser_fixtures.h"
+#include "browsers/mozlz4_file.h"
 #include "platform/file_system.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
@@ -54,14 +55,7 @@ std::string JsonEscaped(const std::wstring& path) {
   return out;
 }
 
-// The text with its first `from` replaced; the test fails when it is absent,
-// so that a changed fixture cannot turn a case into one that tests nothing.
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
+using test::Replaced;
 
 class FirefoxScanFixture : public ::testing::Test, public test::ScanParts {
  public:
@@ -192,6 +186,8 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
                    bob + L"\r\n\t\tPath: " + prefs + kChecked +
                    L"\r\n\tFirefox search plug-ins:\r\n"
                    L"\r\n\t\tSearch provider: Example Hijack Search" + bob + L"\r\n\t\tPath: " + prefs + kChecked +
+                   L"\r\n\t\tPlugin name: Search Helper Plus" + bob + L"\r\n\t\tPath: " + bobFirefox +
+                   L"\\search.json.mozlz4" + kUnchecked +
                    L"\r\n\tFirefox extensions:\r\n"
                    L"\r\n\t\tExtension name: Search Helper Plus" + bob + L"\r\n\t\tPath: " + Xpi(bobFirefox) + kChecked +
                    L"\r\n\tFirefox shortcuts:\r\n"
@@ -211,6 +207,8 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
                    L"\r\n\tOther Firefox browsers search plug-ins:\r\n"
                    L"\r\n\t\tSearch provider: Example Hijack Search" + waterfox + L"\r\n\t\tPath: " + waterfoxPrefs +
                    kChecked +
+                   L"\r\n\t\tPlugin name: Search Helper Plus" + waterfox + L"\r\n\t\tPath: " + bobWaterfox +
+                   L"\\search.json.mozlz4" + kUnchecked +
                    L"\r\n\t\tPlugin name: Hijack Search\r\n\t\tUser name: (All users)\r\n\t\tBrowser: Waterfox\r\n\t\tPath: " +
                    waterfoxInstall + L"\\hijack.xml" + kUnchecked +
                    L"\r\n\tOther Firefox browsers extensions:\r\n"
@@ -229,10 +227,20 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
   EXPECT_EQ(Detail(pages[0], L"Group ID"), L"51");
 
   const std::vector<Seen> search = RowsOf(kGroupFirefoxSearchPlugins);
-  ASSERT_EQ(search.size(), 1u);
+  ASSERT_EQ(search.size(), 2u);
   EXPECT_EQ(search[0].name, L"Firefox default search provider");
   EXPECT_EQ(Detail(search[0], L"Value name"), L"browser.search.defaultenginename");
   EXPECT_EQ(Detail(search[0], L"Value data"), L"Example Hijack Search");
+  // The add-on's engine in the compressed search settings: installed, not
+  // the default (Firefox asked first and nobody answered).
+  EXPECT_EQ(search[1].name, L"Search Helper Plus");
+  EXPECT_EQ(search[1].user, L"bob");
+  EXPECT_EQ(search[1].column2, L"https://search.example-hijack.test/?q={searchTerms}");
+  EXPECT_FALSE(search[1].checked);
+  EXPECT_EQ(Detail(search[1], L"Path"), bobFirefox + L"\\search.json.mozlz4");
+  EXPECT_EQ(Detail(search[1], L"Value name"), L"searchhelperplus@example-hijack.testdefault");
+  EXPECT_EQ(Detail(search[1], L"Value data"), L"Search Helper Plus");
+  EXPECT_EQ(Detail(search[1], L"URL"), L"https://search.example-hijack.test/?q={searchTerms}");
 
   const std::vector<Seen> extensions = RowsOf(kGroupFirefoxExtensions);
   ASSERT_EQ(extensions.size(), 1u);
@@ -250,14 +258,50 @@ TEST_F(FirefoxScanFixture, HijackedProfilesAreListedExactlyAndTheCleanOneOnlyOff
   for (const Seen& row : RowsOf(kGroupFirefoxResetOptions)) EXPECT_FALSE(row.checked) << NarrowText(row.name);
 
   const std::vector<Seen> otherPlugins = RowsOf(kGroupOtherFirefoxSearchPlugins);
-  ASSERT_EQ(otherPlugins.size(), 2u);
+  ASSERT_EQ(otherPlugins.size(), 3u);
   EXPECT_EQ(otherPlugins[0].name, L"Waterfox default search provider");
-  EXPECT_EQ(otherPlugins[1].name, L"Hijack Search");
-  EXPECT_EQ(otherPlugins[1].user, L"(All users)");
-  EXPECT_FALSE(otherPlugins[1].checked);
-  EXPECT_EQ(Detail(otherPlugins[1], L"Path"), waterfoxInstall + L"\\hijack.xml");
+  EXPECT_EQ(otherPlugins[1].name, L"Search Helper Plus");
   EXPECT_EQ(Detail(otherPlugins[1], L"CLSID"), L"Waterfox");
+  EXPECT_EQ(otherPlugins[2].name, L"Hijack Search");
+  EXPECT_EQ(otherPlugins[2].user, L"(All users)");
+  EXPECT_FALSE(otherPlugins[2].checked);
+  EXPECT_EQ(Detail(otherPlugins[2], L"Path"), waterfoxInstall + L"\\hijack.xml");
+  EXPECT_EQ(Detail(otherPlugins[2], L"CLSID"), L"Waterfox");
   EXPECT_EQ(RowsOf(kGroupOtherFirefoxStartPages).at(0).name, L"Waterfox startup homepage");
+}
+
+// The compressed search settings with the add-on's engine chosen as
+// default, an engine of the user's own that searches Google, and one that
+// claims to be Firefox's own: only the chosen hijacker is a row, as the
+// profile's default search provider.
+TEST_F(FirefoxScanFixture, AnEngineChosenAsDefaultIsTheDefaultRowAndFirefoxsOwnAreNever) {
+  std::string json = Fixture(L"firefox-hijacked\\Mozilla\\Firefox\\" + std::wstring(kHijackedProfile) +
+                             L"\\search.json.decoded");
+  json = Replaced(json, R"("_extensionID":"searchhelperplus@example-hijack.test"})",
+                  R"("_extensionID":"searchhelperplus@example-hijack.test"},)"
+                  R"({"id":"own","_name":"Own Google","_loadPath":"[user]","_urls":[{"template":"https://www.google.com/search",)"
+                  R"("params":[{"name":"q","value":"{searchTerms}"}]}]},)"
+                  R"({"id":"fake","_name":"Fake","_isConfigEngine":true,"_urls":[{"template":"https://fake.example-hijack.test/"}]})");
+  json = Replaced(json, R"("appDefaultEngineId":"google")",
+                  R"("appDefaultEngineId":"google","defaultEngineId":"searchhelperplus@example-hijack.testdefault","defaultEngineIdHash":"x")");
+  std::string file;
+  ASSERT_TRUE(EncodeMozLz4(json, file));
+  ASSERT_TRUE(WriteBytes(bobFirefox + L"\\search.json.mozlz4", file));
+
+  Scan();
+
+  const std::wstring settings = bobFirefox + L"\\search.json.mozlz4";
+  EXPECT_NE(Block(L"\r\n\tFirefox search plug-ins:\r\n")
+                .find(L"\r\n\t\tSearch provider: Search Helper Plus\r\n\t\tUser name: bob\r\n\t\tPath: " + settings +
+                      kChecked + L"\r\n\tFirefox extensions:"),
+            std::wstring::npos);
+  const std::vector<Seen> search = RowsOf(kGroupFirefoxSearchPlugins);
+  ASSERT_EQ(search.size(), 2u);  // the prefs.js choice, then this one
+  EXPECT_EQ(search[1].name, L"Firefox default search provider");
+  EXPECT_EQ(search[1].column2, L"Search Helper Plus");
+  EXPECT_TRUE(search[1].checked);
+  EXPECT_EQ(Detail(search[1], L"Path"), settings);
+  EXPECT_EQ(Detail(search[1], L"Value name"), L"searchhelperplus@example-hijack.testdefault");
 }
 
 // extensions.json is written by whoever runs as the user: an add-on may not
@@ -326,6 +370,14 @@ TEST_F(FirefoxScanFixture, DamagedFilesGiveNoFindings) {
                          "[Profile0\nPath=..\\..\\..\\..\nIsRelative=1\n[Profile1]\nPath=C:\\Windows\nIsRelative=0\n"));
   ASSERT_TRUE(WriteBytes(waterfoxInstall + L"\\broken.xml", "<SearchPlugin><ShortName>Never closed"));
   ASSERT_TRUE(WriteBytes(waterfoxInstall + L"\\binary.xml", std::string("\0\0\xfe\xff\x12", 5)));
+  // Search settings that are not Firefox's compressed JSON: the hijacked
+  // file cut short, and one whose block holds no JSON.
+  const std::string settings = Fixture(L"firefox-hijacked\\Mozilla\\Firefox\\" + std::wstring(kHijackedProfile) +
+                                       L"\\search.json.mozlz4");
+  ASSERT_TRUE(WriteBytes(bobFirefox + L"\\search.json.mozlz4", settings.substr(0, settings.size() - 40)));
+  std::string notJson;
+  ASSERT_TRUE(EncodeMozLz4("engines: https://search.example-hijack.test/", notJson));
+  ASSERT_TRUE(WriteBytes(bobWaterfox + L"\\search.json.mozlz4", notJson));
 
   Scan();
 

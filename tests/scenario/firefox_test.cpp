@@ -120,7 +120,9 @@ TEST(FirefoxScenario, FirefoxAndAFirefoxBasedBrowserListThePlantedHijacks) {
             L"\r\n\tFirefox startup pages:\r\n" + homepage + who + L"\r\n\t\tPath: " + firefox + L"\\prefs.js" + kChecked +
                 L"\r\n\tFirefox search plug-ins:\r\n"
                 L"\r\n\t\tSearch provider: Example Hijack Search" + who + L"\r\n\t\tPath: " + firefox + L"\\prefs.js" +
-                kChecked + L"\r\n\t\tPlugin name: Hijack Search\r\n\t\tUser name: (All users)\r\n\t\tPath: " + plugins +
+                kChecked + L"\r\n\t\tPlugin name: Search Helper Plus" + who + L"\r\n\t\tPath: " + firefox +
+                L"\\search.json.mozlz4" + kUnchecked +
+                L"\r\n\t\tPlugin name: Hijack Search\r\n\t\tUser name: (All users)\r\n\t\tPath: " + plugins +
                 L"\\hijack-search.xml" + kUnchecked +
                 L"\r\n\tFirefox extensions:\r\n"
                 L"\r\n\t\tExtension name: Search Helper Plus" + who + L"\r\n\t\tPath: " + firefox +
@@ -135,7 +137,8 @@ TEST(FirefoxScenario, FirefoxAndAFirefoxBasedBrowserListThePlantedHijacks) {
             L"\r\n\tStartup pages:\r\n" + homepage + waterfoxWho + L"\r\n\t\tPath: " + waterfox + L"\\prefs.js" + kChecked +
                 L"\r\n\tOther Firefox browsers search plug-ins:\r\n"
                 L"\r\n\t\tSearch provider: Example Hijack Search" + waterfoxWho + L"\r\n\t\tPath: " + waterfox +
-                L"\\prefs.js" + kChecked +
+                L"\\prefs.js" + kChecked + L"\r\n\t\tPlugin name: Search Helper Plus" + waterfoxWho +
+                L"\r\n\t\tPath: " + waterfox + L"\\search.json.mozlz4" + kUnchecked +
                 L"\r\n\tOther Firefox browsers extensions:\r\n"
                 L"\r\n\t\tExtension name: Search Helper Plus" + waterfoxWho + L"\r\n\t\tPath: " + waterfox +
                 L"\\extensions\\searchhelperplus@example-hijack.test.xpi" + kChecked +
