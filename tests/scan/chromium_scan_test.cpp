@@ -506,6 +506,59 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
   const std::wstring hijackPolicy = L"http://search.example-hijack.test/policy";
   const std::wstring nested(20000, L'[');
   const EdgeCase cases[] = {
+      // Before the case that whitelists the planted extension by name.
+      {"a disabled extension is still listed, and its details say so",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"disable_reasons\":[]", "\"disable_reasons\":[1,64]");
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_TRUE(rows[0].checked);
+         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Disabled (reasons 1, 64)");
+       }},
+      {"an older file disables through its state, with a bit mask of none",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"disable_reasons\":[]",
+                                                            "\"disable_reasons\":0,\"state\":0");
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Disabled");
+       }},
+      {"an extension a policy forces is listed as forced, with the keys that force it",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"location\":8", "\"location\":7");
+         ASSERT_TRUE(WriteStringAt(f.bobRoot + kChromePolicies + L"\\ExtensionInstallForcelist", L"1",
+                                   std::wstring(kPlantedId) + L";https://clients2.google.com/service/update2/crx"));
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_TRUE(rows[0].checked);
+         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Enabled");
+         EXPECT_EQ(f.Detail(rows[0], L"Install location"), L"Forced by policy");
+         EXPECT_EQ(f.Detail(rows[0], L"Policy key"), f.bobRoot + kChromePolicies);
+       }},
+      {"a policy-installed location without a forcing key found is still told",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"location\":8", "\"location\":9");
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_EQ(f.Detail(rows[0], L"Install location"), L"Forced by policy");
+         EXPECT_EQ(f.Detail(rows[0], L"Policy key"), L"");
+       }},
       {"a home page of about:blank is never listed",
        [](ChromiumScanFixture& f) {
          static_cast<ChromiumEdgeCases&>(f).WithPreferences(kHomePage, "\"homepage\":\"about:blank\"");
@@ -643,58 +696,6 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
          ASSERT_TRUE(AddWhitelistEntry(f.whitelist, L"Chrome extensions", L"Search Helper Plus"));
        },
        {{kGroupChromeExtensions, {}}}},
-      {"a disabled extension is still listed, and its details say so",
-       [](ChromiumScanFixture& f) {
-         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"disable_reasons\":[]", "\"disable_reasons\":[1,64]");
-       },
-       {{kGroupChromeExtensions, {extension}}},
-       ScanChrome,
-       [](ChromiumScanFixture& f) {
-         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
-         ASSERT_EQ(rows.size(), 1u);
-         EXPECT_TRUE(rows[0].checked);
-         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Disabled (reasons 1, 64)");
-       }},
-      {"an older file disables through its state, with a bit mask of none",
-       [](ChromiumScanFixture& f) {
-         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"disable_reasons\":[]",
-                                                            "\"disable_reasons\":0,\"state\":0");
-       },
-       {{kGroupChromeExtensions, {extension}}},
-       ScanChrome,
-       [](ChromiumScanFixture& f) {
-         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
-         ASSERT_EQ(rows.size(), 1u);
-         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Disabled");
-       }},
-      {"an extension a policy forces is listed as forced, with the keys that force it",
-       [](ChromiumScanFixture& f) {
-         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"location\":8", "\"location\":7");
-         ASSERT_TRUE(WriteStringAt(f.bobRoot + kChromePolicies + L"\\ExtensionInstallForcelist", L"1",
-                                   std::wstring(kPlantedId) + L";https://clients2.google.com/service/update2/crx"));
-       },
-       {{kGroupChromeExtensions, {extension}}},
-       ScanChrome,
-       [](ChromiumScanFixture& f) {
-         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
-         ASSERT_EQ(rows.size(), 1u);
-         EXPECT_TRUE(rows[0].checked);
-         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Enabled");
-         EXPECT_EQ(f.Detail(rows[0], L"Install location"), L"Forced by policy");
-         EXPECT_EQ(f.Detail(rows[0], L"Policy key"), f.bobRoot + kChromePolicies);
-       }},
-      {"a policy-installed location without a forcing key found is still told",
-       [](ChromiumScanFixture& f) {
-         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"location\":8", "\"location\":9");
-       },
-       {{kGroupChromeExtensions, {extension}}},
-       ScanChrome,
-       [](ChromiumScanFixture& f) {
-         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
-         ASSERT_EQ(rows.size(), 1u);
-         EXPECT_EQ(f.Detail(rows[0], L"Install location"), L"Forced by policy");
-         EXPECT_EQ(f.Detail(rows[0], L"Policy key"), L"");
-       }},
       {"an Edge startup page of about:blank is listed",
        [](ChromiumScanFixture& f) {
          const std::wstring edge = f.bobProfile + kLocal + L"\\Microsoft\\Edge\\User Data\\Default";
