@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "browsers/chromium_extension_state.h"
 #include "browsers/firefox_addons.h"
 #include "browsers/firefox_pref_line.h"
 #include "browsers/preference_document.h"
@@ -198,6 +199,17 @@ void ExerciseDocument(const std::wstring& text) {
   const std::vector<tavrin::FirefoxAddon> addons = tavrin::ReadFirefoxAddons(doc);
   Check(addons.size() <= tavrin::kMaxFirefoxAddons);
   for (const tavrin::FirefoxAddon& addon : addons) tavrin::IsBuiltInFirefoxAddon(addon);
+  // The state of every extension a Chromium file lists, as the scan reads it.
+  PreferenceNode settings;
+  if (doc.FindNode(L"extensions->settings", settings) && settings.kind == PreferenceKind::Object) {
+    MemberCursor member{};
+    while (doc.NextMember(member, &settings)) {
+      const tavrin::ChromiumExtensionState state = tavrin::ReadChromiumExtensionState(doc, doc.NodeOf(member));
+      Check(state.location >= 0 && !tavrin::ExtensionStateText(state).empty());
+      Check(state.active == (tavrin::ExtensionStateText(state) == L"Enabled"));
+      tavrin::InstallLocationText(state.location);
+    }
+  }
 
   std::vector<Found> all;
   PreferenceNode root;

@@ -42,6 +42,7 @@ BrowserRow ReadRow(ResultList list, int position) {
   row.extensionPath = GetDetail(list, key, L"Extension path");
   row.jsonPath = GetDetail(list, key, L"JSONPath");
   row.url = GetDetail(list, key, L"URL");
+  row.policyKeys = GetDetail(list, key, L"Policy key");
   return row;
 }
 

@@ -17,6 +17,9 @@ struct BrowserRow {
   std::wstring column2;  // the URL, path or argument shown
   std::wstring iconFile;  // the browser's executable when the scan knew it
   std::wstring key, path, user, valueName, valueData, clsid, extensionPath, jsonPath, url;
+  // Chromium extension rows: the policy keys that forced the extension at
+  // the scan, joined by "|".
+  std::wstring policyKeys;
 };
 
 struct RowRepair {

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include "browsers/browser_folder_guard.h"
+#include "browsers/chromium_extension_state.h"
+#include "browsers/chromium_policy_extensions.h"
+#include "browsers/chromium_profiles.h"
 #include "browsers/preference_document.h"
 #include "browsers/preference_elements.h"
 #include "browsers/preference_file.h"
@@ -66,13 +69,15 @@ enum class Edit { Gone, Done, Failed };
 bool Succeeded(Edit edit) { return edit != Edit::Failed; }
 
 // A file directly in a Chromium profile folder ("User Data\Default",
-// "User Data\Profile 2", "Opera Software\Opera Stable") of a scanned
-// account, where the scans read the hijacks.
+// "User Data\Profile 2", a folder the "User Data" folder's "Local State"
+// lists, "Opera Software\Opera Stable") of a scanned account, where the
+// scans read the hijacks.
 bool IsInChromiumProfile(const Context& c, const std::wstring& path) {
   const std::wstring profile = LastPartOf(ParentOf(path));
   const std::wstring userData = LastPartOf(ParentOf(ParentOf(path)));
   const bool shaped = EqualsNoCase(userData, L"User Data")
-                          ? EqualsNoCase(profile, L"Default") || StartsWithNoCase(profile, L"Profile ")
+                          ? EqualsNoCase(profile, L"Default") || StartsWithNoCase(profile, L"Profile ") ||
+                                IsChromiumProfileFolder(ParentOf(path), false)
                           : EqualsNoCase(userData, L"Opera Software") && StartsWithNoCase(profile, L"Op");
   return shaped && LiesInScannedProfile(c.scan(), path);
 }
@@ -182,6 +187,41 @@ bool RemoveExtensionFolder(const Context& c) {
   return false;
 }
 
+// The location the profile's file gives the extension now says a policy
+// installed it.
+bool EntrySaysForced(const Context& c, const std::wstring& id) {
+  PreferenceDocument document;
+  document.Load(c.row.path);
+  PreferenceNode node;
+  return document.FindNode(std::wstring(kExtensionSettings) + id, node) &&
+         IsPolicyLocation(ReadChromiumExtensionState(document, node).location);
+}
+
+bool IsPolicyKey(const Context& c, const std::wstring& key);
+
+// A forced extension comes back at the browser's next start: its forcelist
+// entries in the policy keys the scan filed go first, and the extension is
+// only released when none of those keys forces it any more. One whose file
+// says a policy installed it, with no key filed, is forced from where this
+// program cannot reach (a domain or cloud policy) and is never released.
+bool ReleasePolicy(const Context& c, const std::wstring& id) {
+  std::vector<std::wstring> keys;
+  for (const std::wstring& key : Split(c.row.policyKeys, L"|"))
+    if (!key.empty()) keys.push_back(key);
+  if (keys.empty()) return !EntrySaysForced(c, id);
+  bool released = true;
+  for (const std::wstring& key : keys) {
+    if (!IsPolicyKey(c, key)) {
+      released = false;
+      continue;
+    }
+    for (const std::wstring& value : ForcelistValuesNaming(key, id))
+      DeleteValueIfPresent(key + L"\\ExtensionInstallForcelist", value);
+    released = released && !PolicyKeyForcesExtension(key, id);
+  }
+  return released;
+}
+
 RowRepair RepairExtension(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.empty() || row.key.empty()) return {};
@@ -190,7 +230,7 @@ RowRepair RepairExtension(const Context& c) {
   // A row naming a folder it may not delete is refused before anything
   // is edited, so that it fails as a whole.
   bool ok = !id.empty() && IsProfilePreferenceFile(c, row.path) && (!folder || IsOwnExtensionFolder(c)) &&
-            Succeeded(RemoveExtensionEntry(c, id));
+            ReleasePolicy(c, id) && Succeeded(RemoveExtensionEntry(c, id));
   if (ok && folder) ok = RemoveExtensionFolder(c);
   return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() + L"'s extension \"" + row.name + L"\"" +
                           ForUser(row));

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "browsers/browser_folder_guard.h"
+#include "browsers/chromium_extension_state.h"
+#include "browsers/chromium_policy_extensions.h"
 #include "browsers/chromium_profiles.h"
 #include "browsers/known_good.h"
 #include "browsers/other_browsers.h"
@@ -265,6 +267,30 @@ void ScanSearchProvider(ChromiumScan& c, const PreferenceDocument& document, con
                    url, where, file);
 }
 
+// Roots of the registry locations: each user's hive, then both machine views.
+std::vector<std::wstring> RegistryRoots(const ChromiumScan& c) {
+  std::vector<std::wstring> roots;
+  for (const UserProfile& user : c.Users()) roots.push_back(user.RegistryRoot());
+  roots.push_back(L"HKLM64");
+  roots.push_back(L"HKLM32");
+  return roots;
+}
+
+// The browser's policy keys (below every root) that force the extension,
+// joined by "|" (a character no key name of theirs holds); empty when none.
+std::wstring ForcingPolicyKeys(const ChromiumScan& c, const Where& where, const std::wstring& id) {
+  if (where.other && where.other->policyKeyName.empty()) return {};
+  std::wstring keys;
+  for (const std::wstring& root : RegistryRoots(c)) {
+    std::wstring key = root + c.browser.policyKey;
+    if (where.other) key += L"\\" + where.other->policyKeyName;
+    if (!PolicyKeyForcesExtension(key, id)) continue;
+    if (!keys.empty()) keys += L"|";
+    keys += key;
+  }
+  return keys;
+}
+
 // The name an extension shows: from the copy of its manifest the
 // preferences keep, or, for an unpacked extension (the browser keeps no
 // copy of those), from the manifest in its own folder.
@@ -307,6 +333,16 @@ void ScanExtensions(ChromiumScan& c, const PreferenceDocument& document, const s
     details.registryKey = jsonPath;
     details.jsonPath = jsonPath;
     details.path = file;
+    // Whether the browser runs it and how it came: a disabled extension is
+    // still offered (it can be turned on again), and one a policy forces is
+    // the policy's hijack; its removal releases the policy entries filed
+    // here first and fails while anything still forces it.
+    const ChromiumExtensionState state = ReadChromiumExtensionState(document, extension);
+    const std::wstring policyKeys = ForcingPolicyKeys(c, where, id);
+    const std::wstring location =
+        policyKeys.empty() ? InstallLocationText(state.location) : InstallLocationText(int(ChromiumInstallLocation::ExternalPolicy));
+    details.extra = {{L"Extension state", ExtensionStateText(state)}, {L"Install location", location},
+                     {L"Policy key", policyKeys}};
     // The removal deletes the folder it is given. Only the browser's own
     // copy of an extension is its to delete: an unpacked extension loaded
     // from anywhere else (a developer's folder, the browser's resources,
@@ -316,15 +352,6 @@ void ScanExtensions(ChromiumScan& c, const PreferenceDocument& document, const s
     c.Report(c.browser.extensionLabel + ReportField(name) + L" (" + ReportField(id) + L")" + UserLines(where) +
              L"\r\n\t\tPath: " + ReportField(folder) + ItemStateLine(true));
   }
-}
-
-// Roots of the registry locations: each user's hive, then both machine views.
-std::vector<std::wstring> RegistryRoots(const ChromiumScan& c) {
-  std::vector<std::wstring> roots;
-  for (const UserProfile& user : c.Users()) roots.push_back(user.RegistryRoot());
-  roots.push_back(L"HKLM64");
-  roots.push_back(L"HKLM32");
-  return roots;
 }
 
 void AddStartMenuInternetRow(ChromiumScan& c, const std::wstring& key, const std::wstring& argument, const Where& where) {

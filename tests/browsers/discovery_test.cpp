@@ -126,6 +126,57 @@ TEST_F(DiscoveryTest, FindsExactlyTheSeededChromiumBrowsers) {
   EXPECT_EQ(ChromiumProfileFolders(users_[0].profileFolder + L"\\AppData\\Local\\Microsoft\\Edge\\User Data", false).size(), 2u);
 }
 
+// The real "Local State" of the clean profiles, with names put first into
+// its "info_cache" that try to lead out of the "User Data" folder, name
+// the same folder twice, or name nothing.
+TEST_F(DiscoveryTest, LocalStateAddsOnlyFoldersDirectlyInsideTheUserDataFolder) {
+  const std::wstring local = users_[0].profileFolder + kFragments.localAppData;
+  const std::wstring userData = local + L"\\Tester\\User Data";
+  ASSERT_TRUE(CopyFixtureTree(L"chrome-clean\\User Data", userData));
+  const std::wstring work = userData + L"\\Work Profile 7x";
+  for (const std::wstring& folder : {work, local + L"\\Tester\\escaped", userData + L"\\Profile 1\\inner",
+                                     userData + L"\\Five", users_[0].profileFolder + L"\\Windows"})
+    ASSERT_TRUE(CreateFolderTree(folder));
+  Touch(userData + L"\\Notes", "a file, not a folder");
+  // The short alias the file system gives the unusual folder, when it has one.
+  wchar_t shortName[MAX_PATH] = {};
+  std::string alias;
+  if (GetShortPathNameW(work.c_str(), shortName, MAX_PATH) > 0) {
+    const std::wstring last = Names({shortName})[0];
+    if (last != L"Work Profile 7x") alias = "\"" + Narrow(last) + "\":{},";
+  }
+  const std::string drive = Narrow(users_[0].profileFolder.substr(0, 2));
+  const std::string hostile =
+      "\"..\\\\escaped\":{},\"../escaped\":{},\"..\":{},\".\":{},\"\":{},"
+      "\"" + drive + "\\\\\":{},\"" + drive + "\":{},\"Profile 1\\\\inner\":{},\"Profile 1/inner\":{},"
+      "\"\\\\\\\\?\\\\" + drive + "\\\\\":{},\"Work Profile 7x.\":{},\"Work Profile 7x \":{},"
+      "\"Work*\":{},\"Work\\u0001\":{},\"Missing\":{},\"Notes\":{},\"Work Profile 7x::$DATA\":{}," +
+      alias + "\"Work Profile 7x\":{},\"WORK PROFILE 7X\":{},\"default\":{},\"Five\":5,";
+  std::string text = test::ReadBytes(test::BrowserFixture(L"chrome-clean\\User Data\\Local State"));
+  const size_t cache = text.find("\"info_cache\":{");
+  ASSERT_NE(cache, std::string::npos);
+  text.insert(cache + 14, hostile);
+  Touch(userData + L"\\Local State", text);
+
+  EXPECT_EQ(Names(ListedChromiumProfileFolders(userData)),
+            (std::vector<std::wstring>{L"Work Profile 7x", L"Default", L"Profile 1"}));
+  std::vector<std::wstring> all = Names(ChromiumProfileFolders(userData, false));
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(all, (std::vector<std::wstring>{L"Default", L"Profile 1", L"Work Profile 7x"}));
+  EXPECT_TRUE(IsChromiumProfileFolder(work, false));
+  EXPECT_TRUE(IsChromiumProfileFolder(userData + L"\\WORK PROFILE 7X", false));
+  EXPECT_FALSE(IsChromiumProfileFolder(userData + L"\\Missing", false));
+  EXPECT_FALSE(IsChromiumProfileFolder(local + L"\\Tester\\escaped", false));
+
+  // Opera's folder keeps its own rule; a missing or damaged file adds nothing.
+  EXPECT_TRUE(ChromiumProfileFolders(userData, true).empty());
+  for (const std::string& damaged : {std::string("{\"profile\":{\"info_cache\":[\"Work Profile 7x\"]}}"),
+                                     std::string("{\"profile\":{\"info_cache\":{\"Work Profile 7x\""), std::string()}) {
+    Touch(userData + L"\\Local State", damaged);
+    EXPECT_EQ(Names(ListedChromiumProfileFolders(userData)), std::vector<std::wstring>{}) << damaged;
+  }
+}
+
 TEST_F(DiscoveryTest, FindsExactlyTheSeededFirefoxBrowsers) {
   std::vector<OtherFirefoxBrowser> found;
   DiscoverOtherFirefoxBrowsers(users_, kFragments, found);

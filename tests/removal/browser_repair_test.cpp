@@ -262,6 +262,84 @@ TEST_F(BrowserRepairFixture, PolicyAndStartMenuRowsRemoveOnlyTheirPart) {
 namespace tavrin {
 namespace {
 
+// A profile in a folder of another name than "Default" or "Profile N" is
+// the browser's only when its "Local State" lists it.
+TEST_F(BrowserRepairFixture, AProfileOfAnotherNameIsRepairedOnlyWhenLocalStateListsIt) {
+  const std::wstring userData = base + L"\\User Data";
+  ASSERT_TRUE(test::WriteBytes(userData + L"\\Local State", R"({"profile":{"info_cache":{"Work Profile 7x":{}}}})"));
+  for (const wchar_t* name : {L"Work Profile 7x", L"Stray"}) {
+    ASSERT_TRUE(CreateFolderTree(userData + L"\\" + name));
+    ASSERT_TRUE(test::WriteBytes(userData + L"\\" + name + L"\\Preferences", R"({"homepage":"http://h.test/"})"));
+    Add(42, L"Home page", L"http://h.test/",
+        PreferenceRow(userData + L"\\" + name + L"\\Preferences", L"homepage", L"http://h.test/"));
+  }
+  RepairBrowserItems(session);
+  EXPECT_EQ(test::ReadBytes(userData + L"\\Work Profile 7x\\Preferences"), "{}");
+  EXPECT_EQ(test::ReadBytes(userData + L"\\Stray\\Preferences"), R"({"homepage":"http://h.test/"})");
+  EXPECT_EQ(Lines(), L"\tFailed to fix Chrome's \"Home page\" for tester.\r\n\r\n"
+                     L"\tSuccessfully fixed Chrome's \"Home page\" for tester.\r\n");
+}
+
+// A forced extension comes back at the browser's next start unless its
+// policy entry goes: the row first releases the forcelist entries of the
+// policy keys it names, and fails, leaving the extension, while anything
+// still forces it.
+TEST_F(BrowserRepairFixture, AForcedExtensionGoesOnlyOnceNoPolicyForcesIt) {
+  const std::wstring key = scan.users[0].RegistryRoot() + kPolicySuffix;
+  const bool keyExisted = KeyExists(key);
+  const std::wstring forcelist = key + L"\\ExtensionInstallForcelist";
+  const std::wstring foreign = scan.users[0].RegistryRoot() + L"\\Software\\TavrinTest-" + pid;
+  ASSERT_TRUE(WriteStringAt(forcelist, L"1", L"aaaa;https://update.test/crx"));
+  ASSERT_TRUE(WriteStringAt(forcelist, L"2", L"aaaab"));
+  ASSERT_TRUE(WriteStringAt(forcelist, L"3", L" AAAA "));
+  ASSERT_TRUE(WriteStringAt(key, L"ExtensionSettings", LR"({"cccc":{"installation_mode":"force_installed"}})"));
+  ASSERT_TRUE(WriteStringAt(foreign + L"\\ExtensionInstallForcelist", L"1", L"dddd"));
+  const std::wstring prefs = profile + L"\\Secure Preferences";
+  ASSERT_TRUE(test::WriteBytes(
+      prefs, R"({"extensions":{"settings":{"aaaa":{"location":7,"path":"aaaa\\1_0"},"bbbb":{"location":9},)"
+             R"("cccc":{"location":7},"dddd":{"location":7},"eeee":{"location":1}}}})"));
+  const std::wstring own = profile + L"\\Extensions\\aaaa\\1_0";
+  ASSERT_TRUE(CreateFolderTree(own));
+
+  // aaaa: forced by two forcelist entries of the browser's key; bbbb: a
+  // policy location with no key found (a domain's policy); cccc: forced
+  // through the JSON policy; dddd: a key that is not the browser's; eeee:
+  // installed by the user.
+  const struct {
+    const wchar_t* id;
+    std::wstring keys;
+  } rows[] = {{L"aaaa", key}, {L"bbbb", L""}, {L"cccc", key}, {L"dddd", foreign}, {L"eeee", L""}};
+  for (const auto& row : rows) {
+    ScanItemDetails details = PreferenceRow(prefs, std::wstring(L"extensions->settings->") + row.id, L"");
+    if (std::wstring(row.id) == L"aaaa") details.extensionPath = own;
+    details.extra = {{L"Policy key", row.keys}};
+    Add(44, row.id, L"", details);
+  }
+
+  RepairBrowserItems(session);
+  const bool listKept = KeyExists(forcelist, L"2"), listTaken = !KeyExists(forcelist, L"1") && !KeyExists(forcelist, L"3");
+  const bool foreignKept = KeyExists(foreign + L"\\ExtensionInstallForcelist", L"1");
+  DeleteKeyTree(forcelist);
+  DeleteValueAt(key, L"ExtensionSettings");
+  if (!keyExisted) DeleteKeyTree(key);
+  DeleteKeyTree(foreign);
+  EXPECT_TRUE(listKept);
+  EXPECT_TRUE(listTaken);
+  EXPECT_TRUE(foreignKept);
+  EXPECT_FALSE(FolderExists(own));
+  PreferenceDocument edited;
+  edited.Load(prefs);
+  PreferenceNode node;
+  for (const wchar_t* id : {L"aaaa", L"bbbb", L"cccc", L"dddd", L"eeee"})
+    EXPECT_EQ(edited.FindNode(std::wstring(L"extensions->settings->") + id, node),
+              std::wstring(id) != L"aaaa" && std::wstring(id) != L"eeee")
+        << id;
+  const std::wstring failed = L"\tFailed to remove Chrome's extension \"";
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed Chrome's extension \"eeee\" for tester.\r\n\r\n" + failed +
+                         L"dddd\" for tester.\r\n\r\n" + failed + L"cccc\" for tester.\r\n\r\n" + failed +
+                         L"bbbb\" for tester.\r\n\r\n\tSuccessfully removed Chrome's extension \"aaaa\" for tester.\r\n");
+}
+
 TEST_F(BrowserRepairFixture, FirefoxResetsDeleteTheirFilesAndANoOpIsNoSuccess) {
   const std::wstring forced = base + L"\\Forced";
   const std::wstring plain = base + L"\\Plain";

@@ -309,6 +309,9 @@ TEST_F(ChromiumScanFixture, HijackedProfileIsListedSectionBySectionAndCleanProfi
   EXPECT_EQ(extensions[0].name, L"Search Helper Plus");
   EXPECT_EQ(Detail(extensions[0], L"Registry Key"), std::wstring(L"extensions->settings->") + kPlantedId);
   EXPECT_EQ(Detail(extensions[0], L"Extension path"), PlantedExtensionFolder());
+  EXPECT_EQ(Detail(extensions[0], L"Extension state"), L"Enabled");
+  EXPECT_EQ(Detail(extensions[0], L"Install location"), L"Loaded from the command line");
+  EXPECT_EQ(Detail(extensions[0], L"Policy key"), L"");
 
   const std::vector<Seen> shortcuts = RowsOf(kGroupChromeShortcuts);
   ASSERT_EQ(shortcuts.size(), 4u);
@@ -503,6 +506,59 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
   const std::wstring hijackPolicy = L"http://search.example-hijack.test/policy";
   const std::wstring nested(20000, L'[');
   const EdgeCase cases[] = {
+      // Before the case that whitelists the planted extension by name.
+      {"a disabled extension is still listed, and its details say so",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"disable_reasons\":[]", "\"disable_reasons\":[1,64]");
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_TRUE(rows[0].checked);
+         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Disabled (reasons 1, 64)");
+       }},
+      {"an older file disables through its state, with a bit mask of none",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"disable_reasons\":[]",
+                                                            "\"disable_reasons\":0,\"state\":0");
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Disabled");
+       }},
+      {"an extension a policy forces is listed as forced, with the keys that force it",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"location\":8", "\"location\":7");
+         ASSERT_TRUE(WriteStringAt(f.bobRoot + kChromePolicies + L"\\ExtensionInstallForcelist", L"1",
+                                   std::wstring(kPlantedId) + L";https://clients2.google.com/service/update2/crx"));
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_TRUE(rows[0].checked);
+         EXPECT_EQ(f.Detail(rows[0], L"Extension state"), L"Enabled");
+         EXPECT_EQ(f.Detail(rows[0], L"Install location"), L"Forced by policy");
+         EXPECT_EQ(f.Detail(rows[0], L"Policy key"), f.bobRoot + kChromePolicies);
+       }},
+      {"a policy-installed location without a forcing key found is still told",
+       [](ChromiumScanFixture& f) {
+         static_cast<ChromiumEdgeCases&>(f).WithPreferences("\"location\":8", "\"location\":9");
+       },
+       {{kGroupChromeExtensions, {extension}}},
+       ScanChrome,
+       [](ChromiumScanFixture& f) {
+         const std::vector<Seen> rows = f.RowsOf(kGroupChromeExtensions);
+         ASSERT_EQ(rows.size(), 1u);
+         EXPECT_EQ(f.Detail(rows[0], L"Install location"), L"Forced by policy");
+         EXPECT_EQ(f.Detail(rows[0], L"Policy key"), L"");
+       }},
       {"a home page of about:blank is never listed",
        [](ChromiumScanFixture& f) {
          static_cast<ChromiumEdgeCases&>(f).WithPreferences(kHomePage, "\"homepage\":\"about:blank\"");
@@ -666,6 +722,36 @@ TEST_F(ChromiumEdgeCases, EachSmallChangeGivesExactlyItsRows) {
     }
     if (c.check) c.check(*this);
   }
+}
+
+// Bob's hijacked profile lives in a folder of an unusual name that only
+// "Local State" names; a planted name that leads into Carol's profile is
+// refused, so that nothing of hers is listed (or later repaired) as Bob's.
+TEST_F(ChromiumScanFixture, AProfileListedInLocalStateIsScannedWhateverItsFolderIsNamed) {
+  const std::wstring work = bobUserData + L"\\Work Profile 7x";
+  ASSERT_TRUE(test::CopyFixtureTree(L"chrome-hijacked\\User Data\\Default", work));
+  test::RemoveTreeForTest(bobDefault);
+  ASSERT_FALSE(FolderExists(bobDefault));
+  ASSERT_TRUE(WriteBytes(
+      bobUserData + L"\\Local State",
+      Replaced(ReadFixture(L"chrome-hijacked\\User Data\\Local State"), "\"info_cache\":{\"Default\":",
+               "\"info_cache\":{\"..\\\\..\\\\..\\\\..\\\\..\\\\carol\\\\AppData\\\\Local\\\\Google\\\\Chrome\\\\User "
+               "Data\\\\Default\":{},\"Work Profile 7x\":")));
+
+  Scan();
+  std::vector<std::wstring> pages;
+  for (const Seen& row : RowsOf(kGroupChromeStartPages)) {
+    pages.push_back(row.path);
+    EXPECT_EQ(row.user, L"bob");
+    EXPECT_EQ(Detail(row, L"Path"), work + L"\\Preferences");
+  }
+  EXPECT_EQ(pages, (std::vector<std::wstring>{kHome, kStart, kWelcome}));
+  ASSERT_EQ(RowsOf(kGroupChromeSearchProviders).size(), 1u);
+  EXPECT_NE(report.find(L"\r\n\t\tOption name: Reset Preferences\r\n\t\tUser name: bob\r\n\t\tInfo: " + work +
+                        L"\\Preferences" + kUnchecked),
+            std::wstring::npos);
+  for (const Seen& row : Rows())
+    if (row.user == L"bob") EXPECT_FALSE(StartsWithNoCase(Detail(row, L"Path"), carolProfile)) << Narrow(row.name);
 }
 
 TEST_F(ChromiumScanFixture, EdgeWithoutProfilesOrExecutableEndsAfterItsFirstSection) {

@@ -1,7 +1,9 @@
 // A machine whose console user has the real hijacked Chromium profile as
 // Google Chrome, as Microsoft Edge and as a third Chromium browser below a
 // vendor folder. The real program scans it quietly; each browser's block of
-// the report must list the planted hijacks exactly, in the phase order.
+// the report must list the planted hijacks exactly, in the phase order. The
+// third browser keeps its profile in a folder of an unusual name that only
+// its "Local State" names; the removal repairs it there too.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -41,6 +43,14 @@ TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
   ASSERT_TRUE(test::SeedHijackedChromiumProfile(edge));
   ASSERT_TRUE(test::SeedHijackedChromiumProfile(other));
   ASSERT_TRUE(CreateFolderTree(other + L"\\GrShaderCache"));
+  const std::wstring work = other + L"\\Work Profile 7x";
+  ASSERT_TRUE(MoveFileW((other + L"\\Default").c_str(), work.c_str()));
+  std::string localState = test::ReadBytes(other + L"\\Local State");
+  const std::string listed = "\"info_cache\":{\"Default\":";
+  const size_t at = localState.find(listed);
+  ASSERT_NE(at, std::string::npos);
+  localState.replace(at, listed.size(), "\"info_cache\":{\"Work Profile 7x\":");
+  ASSERT_TRUE(test::WriteBytes(other + L"\\Local State", localState));
   ASSERT_TRUE(CreateFolderTree(local + L"\\Google\\Chrome\\Application"));
   ASSERT_TRUE(test::WriteBytes(local + L"\\Google\\Chrome\\Application\\chrome.exe", "MZ chrome"));
   ASSERT_TRUE(WriteStringAt(L"HKCU\\Software\\Policies\\Google\\Chrome", L"HomepageLocation",
@@ -60,6 +70,7 @@ TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
   struct Browser {
     const wchar_t* title;
     std::wstring userData;
+    const wchar_t* profile;
     const wchar_t* pages;
     const wchar_t* homeLabel;
     const wchar_t* startupLabel;
@@ -67,18 +78,18 @@ TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
     const wchar_t* extensionLabel;
     std::wstring browserLine;
   } const browsers[] = {
-      {L"->Microsoft Edge scan:", edge, L"MS Edge's startup and home pages", L"Homepage: ", L"Startup page: ",
+      {L"->Microsoft Edge scan:", edge, L"Default", L"MS Edge's startup and home pages", L"Homepage: ", L"Startup page: ",
        L"MS Edge extensions", L"Extension found: ", L""},
-      {L"->Google Chrome scan:", chrome, L"Chrome's startup and home pages", L"Homepage: ", L"Startup page: ",
+      {L"->Google Chrome scan:", chrome, L"Default", L"Chrome's startup and home pages", L"Homepage: ", L"Startup page: ",
        L"Chrome extensions", L"Extension found: ", L""},
-      {L"->Other Chromium browsers scan:", other, L"Other Chromium browsers startup and home pages", L"Homepage: ",
+      {L"->Other Chromium browsers scan:", other, L"Work Profile 7x", L"Other Chromium browsers startup and home pages", L"Homepage: ",
        L"Startup page : ", L"Other Chromium browsers extensions", L"Extension found : ",
        L"\r\n\t\tBrowser: Vendor Browser"},
   };
   for (const Browser& b : browsers) {
     SCOPED_TRACE(std::string(b.title, b.title + wcslen(b.title)));
     const std::wstring section = ReportSection(report, b.title);
-    const std::wstring prefs = b.userData + L"\\Default\\Preferences";
+    const std::wstring prefs = b.userData + L"\\" + b.profile + L"\\Preferences";
     const std::wstring who = L"\r\n\t\tUser name: " + user + b.browserLine;
     const std::wstring info = L"\r\n\t\tInfo: " + prefs + L"\r\n\t\tItem state: Checked\r\n";
     EXPECT_EQ(Subsection(section, b.pages),
@@ -89,10 +100,12 @@ TEST(ChromiumScenario, EachChromiumBrowserListsThePlantedHijacks) {
         << section;
     EXPECT_EQ(Subsection(section, b.extensions),
               L"\r\n\t" + std::wstring(b.extensions) + L":\r\n\r\n\t\t" + b.extensionLabel + L"Search Helper Plus (" +
-                  kPlantedExtensionId + L")" + who + L"\r\n\t\tPath: " + b.userData + L"\\Default\\Extensions\\" + kPlantedExtensionId +
+                  kPlantedExtensionId + L")" + who + L"\r\n\t\tPath: " + b.userData + L"\\" + b.profile + L"\\Extensions\\" + kPlantedExtensionId +
                   L"\\1.4.2_0\r\n\t\tItem state: Checked\r\n")
         << section;
   }
+  // The removal repaired the profile of the unusual name as well.
+  EXPECT_EQ(test::ReadBytes(work + L"\\Preferences").find("http://search.example-hijack.test/home"), std::string::npos);
   const std::wstring policies = Subsection(ReportSection(report, L"->Google Chrome scan:"), L"Chrome's Group Policies");
   EXPECT_EQ(policies, L"\r\n\tChrome's Group Policies:\r\n\r\n\t\tChrome's Default Homepage policy: "
                       L"http://search.example-hijack.test/policy\r\n\t\tUser name: " + user +
