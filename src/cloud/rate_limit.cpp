@@ -36,11 +36,10 @@ void RateLimiter::SetLimits(RateLimits limits) {
 }
 
 void RateLimiter::Restore(int64_t day, int used) {
-  const int64_t today = DayOf(clock_.NowMs());
-  if (day == today && used > used_) {
-    day_ = today;
-    used_ = used;
-  }
+  const int64_t now = clock_.NowMs();
+  if (day != DayOf(now)) return;
+  RollDay(now);
+  used_ = std::max(used_, used);
 }
 
 void RateLimiter::RollDay(int64_t now) {

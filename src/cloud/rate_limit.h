@@ -50,7 +50,8 @@ class RateLimiter {
   const RateLimits& Limits() const { return limits_; }
 
   // Today's count as kept from an earlier run: `day` in days since 1970.
-  // A count of another day is no count for today.
+  // A count of another day is no count for today; of two counts of today
+  // the larger holds.
   void Restore(int64_t day, int used);
 
   // Waits (in steps of at most 100 ms, asking `stopped` before each) until

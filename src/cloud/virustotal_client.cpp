@@ -194,11 +194,7 @@ int VirusTotalClient::QueueLookup(const std::wstring& path, RequestBatch& batch,
 int VirusTotalClient::Flush(RequestBatch& batch) {
   if (batch.count == 0 || batch.text.size() < 10) return -5;
   if (!connection_.IsOpen()) return -5;
-  if (settings_.personalKey) {
-    if (batch.kind == RequestKind::FileReports) return FlushPersonal(batch);
-    const RateGrant grant = personal_->AcquireSlot([this] { return Stopped(); });
-    if (grant != RateGrant::Granted) return grant == RateGrant::Stopped && Stopped() ? -3 : -5;
-  }
+  if (settings_.personalKey && batch.kind == RequestKind::FileReports) return FlushPersonal(batch);
   const unsigned long long started = Now(false);
 
   HttpRequest request;
@@ -232,6 +228,11 @@ int VirusTotalClient::Flush(RequestBatch& batch) {
     request.timeouts = {5000, 5000, 900000, 60000};
   }
 
+  if (settings_.personalKey) {
+    // An upload counts against the same limits as the look-ups.
+    const RateGrant grant = personal_->AcquireSlot([this] { return Stopped(); });
+    if (grant != RateGrant::Granted) return grant == RateGrant::Stopped && Stopped() ? -3 : -5;
+  }
   const HttpAnswer answer = SendHttpRequest(connection_, request, [this] { return Stopped(); });
   switch (answer.outcome) {
     case HttpOutcome::Cancelled:

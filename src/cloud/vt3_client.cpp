@@ -81,8 +81,11 @@ int PersonalLookups::Run(const std::vector<std::wstring>& hashes, const Fetch& f
         return result;
       }
       const HttpAnswer answer = fetch(path);
-      if (answer.outcome == HttpOutcome::Cancelled || (stopped && stopped())) return -3;
-      if (answer.outcome != HttpOutcome::Answered) break;  // no answer, or not a whole one
+      if (answer.outcome == HttpOutcome::Cancelled) return -3;
+      // The service cannot be reached: the other hashes would only wait
+      // for their turn to fail as well.
+      if (answer.outcome == HttpOutcome::NoAnswer) return result == 1 ? 1 : 0;
+      if (answer.outcome != HttpOutcome::Answered) break;  // not a whole answer (or too large)
 
       if (answer.status == 429) {
         if (++tooMany > kTooManyRetries) {

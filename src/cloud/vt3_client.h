@@ -42,9 +42,11 @@ class PersonalLookups {
   // Looks the hashes up in turn. 200: the file object's report; 404: "not
   // known"; 401 or 403: the key is refused, and nothing more is sent until
   // the next Configure; 429: the hash is asked again after a whole window
-  // (kTooManyRetries times, then the run ends); anything else stores
-  // nothing for that hash. Ends at the daily quota and at once when
-  // `stopped` says so. 1 when a report was stored, -3 stopped, else -5.
+  // (kTooManyRetries times, then the run ends); anything else, and an
+  // answer cut short or too large, stores nothing for that hash. Ends at
+  // the daily quota, when the service cannot be reached, and at once when
+  // `stopped` says so. 1 when a report was stored, -3 stopped, 0 the
+  // service unreachable before any was, else -5.
   int Run(const std::vector<std::wstring>& hashes, const Fetch& fetch, const Store& store,
           const std::function<bool()>& stopped, ProgressSink* status);
 

@@ -99,8 +99,8 @@ TEST(RateLimiter, AStopDuringAWaitEndsItAtOnce) {
 }
 
 // Look-ups against a scripted service: each hash answers with its list of
-// statuses in turn (the last one repeats); every request is noted with the
-// fake time it went out at.
+// statuses in turn (the last one repeats; 404 without a list); every
+// request is noted with the fake time it went out at.
 class ScriptedLookups : public ::testing::Test {
  protected:
   void SetUp() override { DeleteKeyTree(countKey); }
@@ -124,8 +124,10 @@ class ScriptedLookups : public ::testing::Test {
       sent.push_back({path, clock.now - kMorning});
       std::vector<unsigned>& statuses = script[path.substr(path.rfind(L'/') + 1)];
       HttpAnswer answer;
-      answer.outcome = HttpOutcome::Answered;
       answer.status = statuses.empty() ? 404 : statuses.front();
+      // Status 0 stands for no answer at all, 1 for an answer cut short.
+      answer.outcome = answer.status == 0 ? HttpOutcome::NoAnswer
+                                          : answer.status == 1 ? HttpOutcome::Cut : HttpOutcome::Answered;
       if (statuses.size() > 1) statuses.erase(statuses.begin());
       if (answer.status == 200)
         answer.body = "{\"data\": {\"id\": \"ab\", \"attributes\": {\"last_analysis_date\": 1796896800, "
@@ -250,12 +252,20 @@ TEST_F(ScriptedLookups, RefusedKeysTooManyRequestsAndStops) {
     sent.clear();
     stored.clear();
     script[hashes[0]] = {500};
-    script[hashes[1]] = {400};
+    script[hashes[1]] = {1};
     script[hashes[2]] = {200};
     PersonalLookups lookups = Make({100, 500});
     EXPECT_EQ(Run(lookups, hashes), 1);
     EXPECT_EQ(sent.size(), 3u);
     EXPECT_EQ(stored.size(), 1u);
+  }
+  {
+    // A service that cannot be reached is not asked about every other hash.
+    sent.clear();
+    script[hashes[0]] = {0};
+    PersonalLookups lookups = Make({100, 500});
+    EXPECT_EQ(Run(lookups, hashes), 0);
+    EXPECT_EQ(sent.size(), 1u);
   }
   {
     // A scan stopped while the look-ups wait for the rate limit ends at once.

@@ -49,14 +49,22 @@ int FileReportRequests(const test::CloudServers& servers) {
   return count;
 }
 
-TEST(CloudScenario, AnUnknownFileIsJudgedByTheServiceAndThenByTheCacheAlone) {
+// The stand-ins running and trusted, and definitions that know nothing of
+// the dropper.
+class CloudScenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(servers.running);
+    ASSERT_TRUE(authority.Added());
+    ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4301\n[Adware]\n203.0.113.66\n[Malware]\n"
+                               L"44D88612FEA8A8F36DE82E1278ABB02F = EICAR-Test-File.8766.100\n"),
+              L"");
+  }
   const test::CloudServers& servers = test::TheCloudServers();
-  ASSERT_TRUE(servers.running);
-  test::TrustedAuthority authority(test::TheLoopback().AuthorityCertificate());
-  ASSERT_TRUE(authority.Added());
-  ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4301\n[Adware]\n203.0.113.66\n[Malware]\n"
-                             L"44D88612FEA8A8F36DE82E1278ABB02F = EICAR-Test-File.8766.100\n"),
-            L"");
+  test::TrustedAuthority authority{test::TheLoopback().AuthorityCertificate()};
+};
+
+TEST_F(CloudScenario, AnUnknownFileIsJudgedByTheServiceAndThenByTheCacheAlone) {
   Plant();
   std::wstring hash;
   ASSERT_TRUE(Md5OfFile(kDropper, hash));
@@ -90,14 +98,7 @@ TEST(CloudScenario, AnUnknownFileIsJudgedByTheServiceAndThenByTheCacheAlone) {
   EXPECT_TRUE(servers.Received().empty());
 }
 
-TEST(CloudScenario, APersonalKeyGetsItsVerdictFromThePublicApiWithinTheRateLimit) {
-  const test::CloudServers& servers = test::TheCloudServers();
-  ASSERT_TRUE(servers.running);
-  test::TrustedAuthority authority(test::TheLoopback().AuthorityCertificate());
-  ASSERT_TRUE(authority.Added());
-  ASSERT_EQ(ServeDefinitions(L"[Database]\nNumber = 4302\n[Adware]\n203.0.113.67\n[Malware]\n"
-                             L"44D88612FEA8A8F36DE82E1278ABB02F = EICAR-Test-File.8766.100\n"),
-            L"");
+TEST_F(CloudScenario, APersonalKeyGetsItsVerdictFromThePublicApiWithinTheRateLimit) {
   Plant();
   ASSERT_TRUE(test::WriteBytes(kDropper, "MZ a dropper only the public file reports know"));
   std::wstring hash;
