@@ -106,7 +106,8 @@ int PersonalLookups::Run(const std::vector<std::wstring>& hashes, const Fetch& f
       } else if (answer.status == 200) {
         std::wstring text;
         FileObjectStats stats;
-        if (StrictUtf8ToWide(answer.body, text) && ReadFileObject(text, stats)) json = CachedFormOf(hash, stats, siteAddress_);
+        if (StrictUtf8ToWide(answer.body, text) && ReadFileObject(text, stats))
+          json = CachedFormOf(hash, stats, siteAddress_);
       }
       if (!json.empty() && store(hash, json)) result = 1;
       break;
