@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <set>
 
 #include "cloud/virustotal_client.h"
 #include "cloud/vt3_report.h"
@@ -67,10 +68,11 @@ RateGrant PersonalLookups::AcquireSlot(const std::function<bool()>& stopped) {
 int PersonalLookups::Run(const std::vector<std::wstring>& hashes, const Fetch& fetch, const Store& store,
                          const std::function<bool()>& stopped, ProgressSink* status) {
   int result = -5;
+  std::set<std::wstring> asked;  // two files of one content are one look-up
   for (size_t i = 0; i < hashes.size() && !keyRefused_; ++i) {
     const std::wstring& hash = hashes[i];
     const std::wstring path = FileObjectPath(hash);
-    if (path.empty()) continue;
+    if (path.empty() || !asked.insert(ToLower(hash)).second) continue;
     for (int tooMany = 0;;) {
       Show(status, Progress(i + 1, hashes.size(), false));
       const RateGrant grant = Acquire(stopped, [&] { Show(status, Progress(i + 1, hashes.size(), true)); });

@@ -11,6 +11,7 @@
 #include "cloud/vt3_client.h"
 #include "cloud/vt_report.h"
 #include "platform/registry.h"
+#include "platform/strings.h"
 
 namespace tavrin {
 namespace {
@@ -277,11 +278,13 @@ TEST_F(ScriptedLookups, RefusedKeysTooManyRequestsAndStops) {
     EXPECT_EQ(sent.size(), 1u);
     EXPECT_LE(clock.now - start, 5000);
   }
-  // Hashes that are no hexadecimal text are never put into a request path.
+  // Hashes that are no hexadecimal text are never put into a request path,
+  // and a hash is asked once however many files have it.
   sent.clear();
   PersonalLookups lookups = Make({100, 500});
-  Run(lookups, {L"../../users/me", L"ABC?x=1", L""});
-  EXPECT_TRUE(sent.empty());
+  Run(lookups, {L"../../users/me", L"ABC?x=1", L"", hashes[0], ToLower(hashes[0]), hashes[0]});
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].first, L"/api/v3/files/" + hashes[0]);
 }
 
 }  // namespace
