@@ -80,6 +80,8 @@ ScanEnvironment MakeScanEnvironment(AppContext& app, ProgressSink& progress) {
   scan.hashList = &app.hashList;
   scan.cloud = &app.cloud;
   app.cloud.virusTotal.ResetForScan();
+  // The look-ups of the scan tell their progress in the scan's status.
+  app.cloud.virusTotal.AttachStatus(&progress);
   return scan;
 }
 

@@ -35,6 +35,13 @@ VirusTotalSettings ReadVirusTotalSettings(const IniDocument& settings) {
   vt.address = Trim(settings.GetString(L"Settings", L"VirusTotalServer", L""));
   if (vt.address.empty()) vt.address = kDefaultVirusTotalServer;
   vt.apiKey = NormalizeApiKey(settings.GetString(L"Settings", L"VirusTotalApiKey", L""));
+  vt.personalKey = EqualsNoCase(Trim(settings.GetString(L"Settings", L"VirusTotalKeyType", L"")), L"personal");
+  auto limit = [&](const wchar_t* key, int fallback, long long largest) {
+    const long long v = settings.GetInt(L"Settings", key, fallback);
+    return v < 1 || v > largest ? fallback : int(v);
+  };
+  vt.limits.perMinute = limit(L"VirusTotalRequestsPerMinute", kDefaultRequestsPerMinute, 100000);
+  vt.limits.perDay = limit(L"VirusTotalRequestsPerDay", kDefaultRequestsPerDay, 100000000);
   return vt;
 }
 

@@ -23,7 +23,10 @@ DetectionLevel StoredDetectionLevel(const IniDocument& settings);
 // The file-report service: section "Settings", key "VirusTotalServer" (its
 // base address, the public service when missing) and key "VirusTotalApiKey"
 // (64 hexadecimal characters; any other text counts as no key, and then
-// nothing is sent).
+// nothing is sent). Key "VirusTotalKeyType": "personal" for a key of the
+// public API, anything else (and none) for a partner key. A personal key's
+// limits: "VirusTotalRequestsPerMinute" (4) and "VirusTotalRequestsPerDay"
+// (500); a value that is no whole number from 1 up counts as the default.
 VirusTotalSettings ReadVirusTotalSettings(const IniDocument& settings);
 
 struct WindowSettings {

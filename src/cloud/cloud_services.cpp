@@ -31,6 +31,8 @@ size_t CloudServices::AddUpload(const std::wstring& path) { return virusTotal.Ad
 void CloudServices::SendHashList(std::vector<std::wstring> lines) { maker.StartHashListSend(std::move(lines)); }
 
 void CloudServices::StartAfterScan(HashListQueue& hashList) {
+  // The status line is the scan's: the uploads after it keep silent.
+  virusTotal.AttachStatus(nullptr);
   virusTotal.StartUploads();
   std::vector<std::wstring> lines = TakeHashList(hashList);
   if (!lines.empty()) maker.StartHashListSend(std::move(lines));

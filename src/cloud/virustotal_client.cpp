@@ -19,6 +19,10 @@ namespace {
 
 constexpr unsigned long long kLargestLookup = 134217728;
 constexpr unsigned long long kLargestUpload = 33554432;
+// A file object of the public API is far larger than a partner report (it
+// holds every engine's result and the file's properties); beyond this it is
+// not read.
+constexpr size_t kLargestFileObject = 4u << 20;
 constexpr unsigned long long kFileTimePerDay = 864000000000ULL;
 constexpr long long kFreshDays = 10;
 
@@ -61,15 +65,6 @@ std::string CodePage437(const std::wstring& text) {
   return out;
 }
 
-bool StrictUtf8ToWide(const std::string& bytes, std::wstring& out) {
-  out.clear();
-  if (bytes.empty()) return true;
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
-  if (n <= 0) return false;
-  out.resize(size_t(n));
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), out.data(), n) == n;
-}
-
 bool Asked(const RequestBatch& batch, const std::wstring& hash, std::wstring& asked) {
   for (const std::wstring& name : batch.asked) {
     if (EqualsNoCase(name, hash)) {
@@ -86,6 +81,15 @@ bool UsableKeyName(const std::wstring& hash) {
 }
 
 }  // namespace
+
+bool StrictUtf8ToWide(const std::string& bytes, std::wstring& out) {
+  out.clear();
+  if (bytes.empty()) return true;
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
+  if (n <= 0) return false;
+  out.resize(size_t(n));
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), out.data(), n) == n;
+}
 
 std::wstring NormalizeApiKey(const std::wstring& text) {
   const std::wstring key = Trim(text);
@@ -111,7 +115,11 @@ VirusTotalClient::~VirusTotalClient() {
   if (!workKeyPath_.empty()) DeleteKeyTree(workKeyPath_);
 }
 
-void VirusTotalClient::Configure(const VirusTotalSettings& settings) { settings_ = settings; }
+void VirusTotalClient::Configure(const VirusTotalSettings& settings, RateClock& clock) {
+  settings_ = settings;
+  personal_ = std::make_unique<PersonalLookups>(clock);
+  personal_->Configure(settings.limits, settings.cacheRoot, settings.address);
+}
 
 void VirusTotalClient::ResetForScan() {
   StopUploads();
@@ -172,7 +180,10 @@ int VirusTotalClient::QueueLookup(const std::wstring& path, RequestBatch& batch,
     AppendReportItem(batch, item);
     batch.asked.push_back(hash);
   }
-  if (++batch.count >= ItemsPerRequest(batch.kind)) {
+  // A personal key's look-ups wait for the end of the phase: they go out
+  // one at a time anyway, and the progress then counts them all.
+  const bool personalReports = settings_.personalKey && !scan;
+  if (++batch.count >= ItemsPerRequest(batch.kind) && !personalReports) {
     ShowStatus(scan ? L"Uploading " + FileNameOf(path) + L" to VirusTotal..." : std::wstring(kStatusCaption));
     Flush(batch);
     ResetBatch(batch);
@@ -183,6 +194,7 @@ int VirusTotalClient::QueueLookup(const std::wstring& path, RequestBatch& batch,
 int VirusTotalClient::Flush(RequestBatch& batch) {
   if (batch.count == 0 || batch.text.size() < 10) return -5;
   if (!connection_.IsOpen()) return -5;
+  if (settings_.personalKey && batch.kind == RequestKind::FileReports) return FlushPersonal(batch);
   const unsigned long long started = Now(false);
 
   HttpRequest request;
@@ -216,6 +228,11 @@ int VirusTotalClient::Flush(RequestBatch& batch) {
     request.timeouts = {5000, 5000, 900000, 60000};
   }
 
+  if (settings_.personalKey) {
+    // An upload counts against the same limits as the look-ups.
+    const RateGrant grant = personal_->AcquireSlot([this] { return Stopped(); });
+    if (grant != RateGrant::Granted) return grant == RateGrant::Stopped && Stopped() ? -3 : -5;
+  }
   const HttpAnswer answer = SendHttpRequest(connection_, request, [this] { return Stopped(); });
   switch (answer.outcome) {
     case HttpOutcome::Cancelled:
@@ -243,9 +260,34 @@ int VirusTotalClient::StoreResponse(const std::wstring& json, const RequestBatch
     if (Stopped()) return -3;
     std::wstring name;
     if (!Asked(batch, report.hash, name) || !UsableKeyName(name)) continue;
-    if (WriteStringAt(settings_.cacheRoot + L"\\" + name, L"", report.json)) result = 1;
+    if (StoreReport(name, report.json)) result = 1;
   }
   return result;
+}
+
+bool VirusTotalClient::StoreReport(const std::wstring& name, const std::wstring& json) {
+  return UsableKeyName(name) && WriteStringAt(settings_.cacheRoot + L"\\" + name, L"", json);
+}
+
+int VirusTotalClient::FlushPersonal(const RequestBatch& batch) {
+  const std::wstring header = L"x-apikey: " + settings_.apiKey + L"\r\n";
+  auto fetch = [this, &header](const std::wstring& path) {
+    HttpRequest request;
+    request.verb = L"GET";
+    request.path = path;
+    request.headers = header;
+    request.timeouts = {5000, 5000, 20000, 25000};
+    request.bodyLimit = kLargestFileObject;
+    const unsigned long long started = Now(false);
+    HttpAnswer answer = SendHttpRequest(connection_, request, [this] { return Stopped(); });
+    if (answer.outcome == HttpOutcome::Answered && answer.status == 200) WriteLastRequestTime(started / 10000000ULL);
+    return answer;
+  };
+  auto store = [this, &batch](const std::wstring& hash, const std::wstring& json) {
+    std::wstring name;
+    return Asked(batch, hash, name) && StoreReport(name, json);
+  };
+  return personal_->Run(batch.asked, fetch, store, [this] { return Stopped(); }, status_);
 }
 
 bool VirusTotalClient::GetCachedReport(const std::wstring& hash, std::wstring& json) {

@@ -4,11 +4,14 @@
 // network, and the upload of executables the service has never seen.
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cloud/rate_limit.h"
 #include "cloud/request_batch.h"
+#include "cloud/vt3_client.h"
 #include "cloud/vt_report.h"
 #include "platform/https_request.h"
 #include "platform/pattern.h"
@@ -26,7 +29,15 @@ struct VirusTotalSettings {
   std::wstring address;  // base address of the API host
   std::wstring apiKey;   // 64 lowercase hexadecimal characters; empty: nothing is sent
   std::wstring cacheRoot = kReportCacheRoot;
+  // A personal key: file reports are asked one hash at a time at the
+  // public API, within `limits`. Otherwise the key is a partner's and
+  // they go to the partner endpoint in batches.
+  bool personalKey = false;
+  RateLimits limits;
 };
+
+// Strict UTF-8 (no invalid sequence) to UTF-16; an empty text is valid.
+bool StrictUtf8ToWide(const std::string& bytes, std::wstring& out);
 
 // Lower-cased when the text is 64 hexadecimal characters, else empty.
 std::wstring NormalizeApiKey(const std::wstring& text);
@@ -41,8 +52,9 @@ class VirusTotalClient {
   VirusTotalClient(const VirusTotalClient&) = delete;
   VirusTotalClient& operator=(const VirusTotalClient&) = delete;
 
-  // Takes effect at the next ResetForScan.
-  void Configure(const VirusTotalSettings& settings);
+  // Takes effect at the next ResetForScan. `clock` paces the look-ups of
+  // a personal key.
+  void Configure(const VirusTotalSettings& settings, RateClock& clock = TheSystemRateClock());
   // Scan cancellation also stops a request in progress.
   void AttachCancel(const CancelFlags* cancel) { cancel_ = cancel; }
   // Progress texts while requests are sent; none by default.
@@ -58,6 +70,8 @@ class VirusTotalClient {
   int QueueLookup(const std::wstring& path, RequestBatch& batch, const std::wstring& autostartText,
                   const std::wstring& hash);
   // 1 a report was stored, -5 empty or invalid, -3 stopped, 0 no answer.
+  // With a personal key the file reports are looked up one by one (see
+  // PersonalLookups::Run) and every upload waits for its request slot.
   int Flush(RequestBatch& batch);
   // Stores the reports of an answer that name what the batch asked for.
   int StoreResponse(const std::wstring& json, const RequestBatch& batch);
@@ -90,6 +104,9 @@ class VirusTotalClient {
   bool Stopped() const { return stop.load() || (cancel_ && cancel_->Cancelled()); }
   void ShowStatus(const std::wstring& text);
   void WriteLastRequestTime(unsigned long long seconds);
+  // Writes one report of a hash that was asked for into the cache.
+  bool StoreReport(const std::wstring& name, const std::wstring& json);
+  int FlushPersonal(const RequestBatch& batch);
 
   VirusTotalSettings settings_;
   HttpConnection connection_;
@@ -105,6 +122,7 @@ class VirusTotalClient {
   const CancelFlags* cancel_ = nullptr;
   ProgressSink* status_ = nullptr;
   std::thread uploadThread_;
+  std::unique_ptr<PersonalLookups> personal_ = std::make_unique<PersonalLookups>();
 };
 
 }  // namespace tavrin

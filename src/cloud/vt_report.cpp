@@ -10,16 +10,6 @@ namespace {
 
 bool Blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
-// The document's root, when the whole text is one JSON object or array.
-bool WholeRoot(const PreferenceDocument& document, PreferenceNode& root) {
-  if (!document.FindNode(L"", root)) return false;
-  const std::wstring& text = document.Text();
-  for (size_t i = root.valueEnd + 1; i < text.size(); ++i) {
-    if (!Blank(text[i])) return false;
-  }
-  return true;
-}
-
 bool Member(const PreferenceDocument& document, const PreferenceNode* node, std::wstring_view key,
             std::wstring& out) {
   out.clear();
@@ -98,6 +88,15 @@ int FillReport(const PreferenceDocument& document, const PreferenceNode* node, l
 
 }  // namespace
 
+bool ReadWholeRoot(const PreferenceDocument& document, PreferenceNode& root) {
+  if (!document.FindNode(L"", root)) return false;
+  const std::wstring& text = document.Text();
+  for (size_t i = root.valueEnd + 1; i < text.size(); ++i) {
+    if (!Blank(text[i])) return false;
+  }
+  return true;
+}
+
 long long DaysSince1601(int year, int month, int day) {
   // Days from the civil calendar's epoch, shifted so that March starts the year.
   const int y = year - (month <= 2 ? 1 : 0);
@@ -116,7 +115,7 @@ int ParseReport(std::wstring_view text, long long today, VtReport& report) {
   if (text.size() < 10) return report.responseCode;
   PreferenceDocument document{std::wstring(text)};
   PreferenceNode root;
-  if (!WholeRoot(document, root) || root.kind != PreferenceKind::Object) return report.responseCode;
+  if (!ReadWholeRoot(document, root) || root.kind != PreferenceKind::Object) return report.responseCode;
   return FillReport(document, &root, today, report);
 }
 
@@ -124,7 +123,7 @@ AnswerShape ReadAnswer(std::wstring_view text, std::vector<AnsweredReport>& repo
   reports.clear();
   PreferenceDocument document{std::wstring(text)};
   PreferenceNode root;
-  if (!WholeRoot(document, root)) return AnswerShape::Invalid;
+  if (!ReadWholeRoot(document, root)) return AnswerShape::Invalid;
 
   auto keep = [&](const PreferenceNode& node) {
     if (node.kind != PreferenceKind::Object) return;

@@ -9,6 +9,12 @@
 
 namespace tavrin {
 
+class PreferenceDocument;
+struct PreferenceNode;
+
+// The document's root, when the whole text is one JSON object or array.
+bool ReadWholeRoot(const PreferenceDocument& document, PreferenceNode& root);
+
 struct VtReport {
   std::wstring scanDate;
   std::wstring permalink;

@@ -44,6 +44,32 @@ TEST(Settings, DefaultsOnMissingFileAndReadingRules) {
   EXPECT_EQ(w.height, 0);
 }
 
+TEST(Settings, TheKeyIsAPartnerKeyUnlessSaidPersonalWithThePublicLimitsByDefault) {
+  ScratchFolder scratch;
+  struct Case {
+    const char* lines;
+    bool personal;
+    int perMinute;
+    int perDay;
+  } cases[] = {
+      {"", false, 4, 500},
+      {"VirusTotalKeyType=partner\r\n", false, 4, 500},
+      {"VirusTotalKeyType= Personal \r\n", true, 4, 500},
+      {"VirusTotalKeyType=personal\r\nVirusTotalRequestsPerMinute=30\r\nVirusTotalRequestsPerDay=20000\r\n", true,
+       30, 20000},
+      {"VirusTotalKeyType=personally\r\nVirusTotalRequestsPerMinute=0\r\nVirusTotalRequestsPerDay=-5\r\n", false, 4,
+       500},
+      {"VirusTotalRequestsPerMinute=4x\r\nVirusTotalRequestsPerDay=99999999999999\r\n", false, 4, 500},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(scratch / L"s.ini", std::string("[Settings]\r\n") + c.lines);
+    const VirusTotalSettings vt = ReadVirusTotalSettings(IniDocument(scratch / L"s.ini"));
+    EXPECT_EQ(vt.personalKey, c.personal) << c.lines;
+    EXPECT_EQ(vt.limits.perMinute, c.perMinute) << c.lines;
+    EXPECT_EQ(vt.limits.perDay, c.perDay) << c.lines;
+  }
+}
+
 TEST(Settings, WindowSizeIsWrittenOnlyWhenNotMaximized) {
   IniDocument doc;
   WriteWindowSettings(doc, {true, 1000, 700});

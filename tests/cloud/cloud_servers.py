@@ -15,6 +15,16 @@ STATE/answers.json, which the tests write: {"HASH": {"mode": ...}} with mode
   foreign    also answers for a hash nobody asked about
   large      every report padded so that the answer passes 64 KiB
 
+The current public API answers "GET /api/v3/files/HASH" from the same table
+in its file-object format: found (as "last_analysis_stats", "malicious" the
+positives and "undetected" the rest, beside engines that could not judge it;
+"stats" replaces them all), notfound (404), malformed, error, slow, large
+(a valid object past 300 KB) and huge (a valid object past 5 MB). The table's
+member "v3" sets the limits: {"key": K} answers 401 to any other "x-apikey",
+{"per_minute": N, "window": SECONDS} answers 429 to a request beyond N in
+the last window (only requests answered otherwise count; default 4 in 60).
+Such a request is recorded with "answer=429".
+
 maker: the hash-list, false-positive and found-programs endpoints; answers
 200 with a short text, false positives after half a second.
 
@@ -34,13 +44,14 @@ import ssl
 import sys
 import threading
 import time
-from datetime import datetime, timedelta
+from datetime import datetime, timedelta, timezone
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import loopback_server  # noqa: E402  (its serving loop)
 
 PARTNER_PATH = "/partners/sysinternals/file-reports"
 SCAN_PATH = "/vtapi/v2/file/scan"
+V3_PATH = "/api/v3/files/"
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -91,8 +102,75 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return {}
 
     def do_GET(self):
+        if self.server.name == "virustotal" and self.path.startswith(V3_PATH):
+            self.file_object(self.path[len(V3_PATH):])
+            return
         self.record([], b"")
         self.answer(200, b"OK", "text/plain")
+
+    def over_limit(self, config):
+        """Counts the request in the sliding window; True when it is one too many."""
+        per_minute, window = int(config.get("per_minute", 4)), float(config.get("window", 60))
+        now = time.monotonic()
+        with self.server.lock:
+            stamp = self.answers_stamp()
+            if stamp != self.server.window_stamp:  # a new table starts a new count
+                self.server.window_stamp, self.server.window[:] = stamp, []
+            self.server.window[:] = [t for t in self.server.window if t > now - window]
+            if len(self.server.window) >= per_minute:
+                return True
+            self.server.window.append(now)
+            return False
+
+    def answers_stamp(self):
+        try:
+            return os.stat(os.path.join(self.server.state, "answers.json")).st_mtime_ns
+        except OSError:
+            return 0
+
+    def file_object(self, hash_text):
+        table = self.answers()
+        config = table.get("V3", {})
+        key = self.headers.get("x-apikey") or ""
+        fields = [("apikey", key)]
+        if "key" in config and key != config["key"]:
+            self.record(fields + [("answer", "401")], b"")
+            self.answer(401, b'{"error": {"code": "WrongCredentialsError", "message": "Wrong API key"}}')
+            return
+        if self.over_limit(config):
+            self.record(fields + [("answer", "429")], b"")
+            self.answer(429, b'{"error": {"code": "QuotaExceededError", "message": "Quota exceeded"}}')
+            return
+        self.record(fields, b"")
+        entry = table.get(hash_text.upper(), {})
+        mode = entry.get("mode", "notfound")
+        if mode == "slow":
+            time.sleep(entry.get("delay", 5))
+        if mode == "error":
+            self.answer(500, b"Internal error", "text/plain")
+            return
+        if mode not in ("found", "large", "huge", "slow", "malformed"):
+            self.answer(404, json.dumps({"error": {"code": "NotFoundError",
+                                                   "message": "File \"%s\" not found" % hash_text}}).encode())
+            return
+        positives, total = entry.get("positives", 1), entry.get("total", 60)
+        stats = entry.get("stats", {"malicious": positives, "suspicious": 0, "undetected": total - positives,
+                                    "harmless": 0, "timeout": 2, "confirmed-timeout": 0, "failure": 1,
+                                    "type-unsupported": 12})
+        scanned = datetime.now(timezone.utc) - timedelta(days=entry.get("age", 1))
+        sha256 = hashlib.sha256(hash_text.encode()).hexdigest()
+        attributes = {"md5": hash_text.lower(), "sha256": sha256, "last_analysis_stats": stats,
+                      "last_analysis_date": int(scanned.timestamp()), "meaningful_name": "sample.exe"}
+        if mode in ("large", "huge"):
+            count, pad = (600, 500) if mode == "large" else (5200, 1000)
+            attributes["last_analysis_results"] = {"engine%04d" % e: {"category": "undetected", "result": None,
+                                                                       "engine_update": "x" * pad}
+                                                   for e in range(count)}
+        text = json.dumps({"data": {"id": sha256, "type": "file", "links": {"self": V3_PATH + sha256},
+                                    "attributes": attributes}}).encode("utf-8")
+        if mode == "malformed":
+            text = text[:len(text) // 2] + b"}, {]"
+        self.answer(200, text)
 
     def do_POST(self):
         body = self.read_body()
@@ -189,6 +267,7 @@ class Server(http.server.ThreadingHTTPServer):
 def make_server(name, args, lock, counter):
     server = Server(("127.0.0.1", 0), Handler)
     server.name, server.state, server.lock, server.counter = name, args.state, lock, counter
+    server.window, server.window_stamp = [], None
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(args.cert, args.key)
     server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)

@@ -74,6 +74,24 @@ class VirusTotalLookups : public test::CloudServerTest {
     ASSERT_EQ(cloud.virusTotal.Online(), online);
   }
 
+  // A client of the public API with a personal key and these limits.
+  void PreparePersonal(CloudServices& cloud, RateLimits limits) {
+    VirusTotalSettings settings;
+    settings.address = servers.VirusTotalAddress();
+    settings.apiKey = kApiKey;
+    settings.cacheRoot = cacheRoot;
+    settings.personalKey = true;
+    settings.limits = limits;
+    cloud.virusTotal.Configure(settings);
+    cloud.virusTotal.ResetForScan();
+    ASSERT_TRUE(cloud.virusTotal.Online());
+  }
+  int Answered(const std::string& status) {
+    int count = 0;
+    for (const test::ReceivedRequest& request : servers.Received()) count += request.Field("answer") == status;
+    return count;
+  }
+
   // A file of its own content (so of its own hash); returns the path.
   std::wstring Sample(const std::wstring& name, const std::string& prefix = "MZ") {
     const std::wstring path = folder / name;
@@ -347,6 +365,131 @@ TEST_F(VirusTotalLookups, WithoutAKeyNothingIsSent) {
   cloud.virusTotal.AddUpload(file);
   cloud.virusTotal.UploadAll();
   EXPECT_TRUE(servers.Received().empty());
+}
+
+// What the public API's stand-in answers, and how fast it lets look-ups through.
+std::string PublicApi(const std::string& table, int perMinute, double windowSeconds) {
+  return "{" + table + (table.empty() ? "" : ", ") + "\"v3\": {\"per_minute\": " + std::to_string(perMinute) +
+         ", \"window\": " + std::to_string(windowSeconds) + "}}";
+}
+
+struct StatusTexts : ProgressSink {
+  void SetProgress(int) override {}
+  void SetStatus(const std::wstring& text) override { texts.push_back(text); }
+  std::vector<std::wstring> texts;
+};
+
+TEST_F(VirusTotalLookups, APersonalKeyAsksThePublicApiAndCachesItsVerdictsAsReports) {
+  struct Case {
+    const char* name;
+    std::string entry;  // the stand-in's answer table entry
+    bool cached;
+    int code;
+    double score;
+  } cases[] = {
+      {"found", "{\"mode\": \"found\", \"positives\": 36, \"total\": 60}", true, 1, 60},
+      {"notfound", "{\"mode\": \"notfound\"}", true, 0, 0},
+      {"large", "{\"mode\": \"large\", \"positives\": 6, \"total\": 60}", true, 1, 10},
+      {"no-engines", "{\"mode\": \"found\", \"stats\": {\"type-unsupported\": 70, \"timeout\": 2}}", true, -2, 0},
+      {"malformed", "{\"mode\": \"malformed\"}", false, 0, 0},
+      {"huge", "{\"mode\": \"huge\", \"positives\": 50, \"total\": 60}", false, 0, 0},
+      {"error", "{\"mode\": \"error\"}", false, 0, 0},
+  };
+  std::vector<std::wstring> files, hashes;
+  std::string table;
+  for (const Case& c : cases) {
+    files.push_back(Sample(std::wstring(c.name, c.name + strlen(c.name)) + L".exe"));
+    hashes.push_back(Hash(files.back()));
+    table += (table.empty() ? "\"" : ", \"") + Narrow(hashes.back()) + "\": " + c.entry;
+  }
+  servers.SetAnswers(PublicApi(table, 100, 60));
+  CloudServices cloud;
+  PreparePersonal(cloud, {100, 500});
+  StatusTexts status;
+  cloud.virusTotal.AttachStatus(&status);
+  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(cloud.QueueLookup(files[i], L"", hashes[i]), 1);
+  EXPECT_EQ(cloud.Flush(), 1);
+
+  const std::vector<test::ReceivedRequest> received = servers.Received();
+  ASSERT_EQ(received.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    const Case& c = cases[i];
+    EXPECT_EQ(received[i].Field("method"), "GET") << c.name;
+    EXPECT_EQ(received[i].Field("path"), "/api/v3/files/" + Narrow(hashes[i])) << c.name;
+    EXPECT_EQ(received[i].Field("apikey"), Narrow(kApiKey)) << c.name;
+    EXPECT_EQ(Cached(hashes[i]), c.cached) << c.name;
+    CachedReport report;
+    if (!c.cached || !cloud.GetCachedReport(hashes[i], report)) continue;
+    EXPECT_EQ(report.responseCode, c.code) << c.name;
+    EXPECT_DOUBLE_EQ(report.score, c.score) << c.name;
+  }
+  EXPECT_EQ(status.texts.front(), L"Looking up file reports: 1 of 7");
+  EXPECT_EQ(status.texts.back(), L"Looking up file reports: 7 of 7");
+
+  // A found report is fresh: the next scan asks nothing about it.
+  servers.ClearReceived();
+  EXPECT_EQ(cloud.QueueLookup(files[0], L"", hashes[0]), 2);
+  EXPECT_EQ(cloud.Flush(), -5);
+  EXPECT_TRUE(servers.Received().empty());
+}
+
+TEST_F(VirusTotalLookups, APersonalKeyKeepsTheRateLimitAndWaitsOutTooManyRequests) {
+  // The stand-in lets two through in each second. A client that knows the
+  // limit (and a little more of a window) is never refused; one that
+  // believes in more is refused and still gets every verdict.
+  struct Case {
+    RateLimits limits;
+    bool refusals;
+  } cases[] = {{{2, 500, 1250}, false}, {{10, 500, 1000}, true}};
+  for (const Case& c : cases) {
+    servers.ClearReceived();
+    std::vector<std::wstring> files, hashes;
+    std::string table;
+    for (int i = 0; i < 5; ++i) {
+      files.push_back(Sample(L"paced" + std::to_wstring(i) + L".exe"));
+      hashes.push_back(Hash(files.back()));
+      table += (i ? ", " : "") + Found(hashes.back(), 12, 60);
+    }
+    servers.SetAnswers(PublicApi(table, 2, 1));
+    CloudServices cloud;
+    PreparePersonal(cloud, c.limits);
+    for (size_t i = 0; i < files.size(); ++i) cloud.QueueLookup(files[i], L"", hashes[i]);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(cloud.Flush(), 1);
+    const auto took = std::chrono::steady_clock::now() - started;
+    for (const std::wstring& hash : hashes) {
+      CachedReport report;
+      ASSERT_TRUE(cloud.GetCachedReport(hash, report)) << c.limits.perMinute;
+      EXPECT_DOUBLE_EQ(report.score, 20);
+    }
+    EXPECT_EQ(Answered("429") > 0, c.refusals) << c.limits.perMinute;
+    // Five look-ups at two a second take two windows at least.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1900) << c.limits.perMinute;
+  }
+}
+
+TEST_F(VirusTotalLookups, APersonalKeyTheServiceRefusesEndsTheLookUpsOfTheRun) {
+  std::vector<std::wstring> files;
+  for (int i = 0; i < 3; ++i) files.push_back(Sample(L"refused" + std::to_wstring(i) + L".exe"));
+  servers.SetAnswers("{\"v3\": {\"key\": \"" + std::string(64, 'b') + "\", \"per_minute\": 100}}");
+  CloudServices cloud;
+  PreparePersonal(cloud, {100, 500});
+  StatusTexts status;
+  cloud.virusTotal.AttachStatus(&status);
+  for (const std::wstring& file : files) cloud.QueueLookup(file, L"", Hash(file));
+  EXPECT_EQ(cloud.Flush(), -5);
+  EXPECT_EQ(servers.Received().size(), 1u);
+  EXPECT_EQ(Answered("401"), 1);
+  EXPECT_EQ(status.texts.back(), L"VirusTotal did not accept the API key: no more look-ups in this run.");
+  for (const std::wstring& file : files) EXPECT_FALSE(Cached(Hash(file)));
+
+  // The next scan of the same run sends nothing, uploads included.
+  cloud.virusTotal.ResetForScan();
+  cloud.QueueLookup(files[0], L"", Hash(files[0]));
+  EXPECT_EQ(cloud.Flush(), -5);
+  cloud.virusTotal.AddUpload(files[1]);
+  cloud.virusTotal.UploadAll();
+  EXPECT_EQ(servers.Received().size(), 1u);
 }
 
 }  // namespace

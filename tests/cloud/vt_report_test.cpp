@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cloud/escaping.h"
 #include "cloud/request_batch.h"
+#include "cloud/vt3_report.h"
 
 namespace tavrin {
 namespace {
@@ -76,6 +78,80 @@ TEST(VtReport, AnswersYieldOnlyFoundReportsWithAHash) {
   ReadAnswer(L"[ {\"hash\": \"" + kHash + L"\", \"found\": false} ]", reports);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].json, L"{\"hash\": \"" + kHash + L"\", \"found\": false}");
+}
+
+// A file object of the public API, with the given analysis statistics.
+std::wstring FileObject(const std::wstring& stats, const std::wstring& date = L"1765324800") {
+  return L"{\"data\": {\"id\": \"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08\", "
+         L"\"type\": \"file\", \"attributes\": {\"last_analysis_date\": " + date +
+         L", \"last_analysis_stats\": {" + stats + L"}}}}";
+}
+
+TEST(FileObjectReport, ScoresCountVerdictsOfEnginesThatJudgedTheFile) {
+  const long long today = DaysSince1601(2026, 12, 10);
+  struct Case {
+    std::wstring answer;
+    bool read;
+    int code;  // of the cached form
+    double score;
+  } cases[] = {
+      // 36 of 60 judging engines; the 17 that could not judge do not count.
+      {FileObject(L"\"malicious\": 36, \"suspicious\": 4, \"undetected\": 20, \"harmless\": 0, "
+                  L"\"type-unsupported\": 12, \"timeout\": 2, \"confirmed-timeout\": 1, \"failure\": 2"),
+       true, 1, 60},
+      // "Suspicious" alone is no detection.
+      {FileObject(L"\"malicious\": 0, \"suspicious\": 30, \"undetected\": 30"), true, 1, 0},
+      {FileObject(L"\"malicious\": 23, \"undetected\": 177"), true, 1, 11.5},
+      // No engine could judge it: no verdict (the form of a file waiting for its analysis).
+      {FileObject(L"\"malicious\": 0, \"type-unsupported\": 70, \"timeout\": 3"), true, -2, 0},
+      {FileObject(L""), true, -2, 0},
+      // Counted but never dated: no verdict either.
+      {FileObject(L"\"malicious\": 5, \"undetected\": 5", L"null"), true, -2, 0},
+      // Counts that are no counts, and what is no file object.
+      {FileObject(L"\"malicious\": -3, \"undetected\": 5"), false, 0, 0},
+      {FileObject(L"\"malicious\": \"7\", \"undetected\": 5"), false, 0, 0},
+      {FileObject(L"\"malicious\": 1.5, \"undetected\": 5"), false, 0, 0},
+      {FileObject(L"\"malicious\": 99999999999999999999, \"undetected\": 5"), false, 0, 0},
+      {L"{\"data\": {\"attributes\": {\"last_analysis_stats\": []}}}", false, 0, 0},
+      {L"{\"data\": [{\"attributes\": {}}]}", false, 0, 0},
+      {L"{\"error\": {\"code\": \"NotFoundError\"}}", false, 0, 0},
+      {FileObject(L"\"malicious\": 3") + L" trailing", false, 0, 0},
+      {L"{\"data\": {\"attributes\": {\"last_analysis_stats\": {\"malicious\": 3", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    FileObjectStats stats;
+    ASSERT_EQ(ReadFileObject(c.answer, stats), c.read) << Narrow(c.answer);
+    if (!c.read) continue;
+    const std::wstring cached = CachedFormOf(kHash, stats, L"https://localhost:8443/");
+    VtReport report;
+    EXPECT_EQ(ParseReport(cached, today, report), c.code) << Narrow(cached);
+    EXPECT_DOUBLE_EQ(report.score, c.score) << Narrow(cached);
+    EXPECT_EQ(report.hash, kHash);
+    EXPECT_EQ(report.permalink,
+              L"https://localhost:8443/gui/file/9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08");
+  }
+}
+
+TEST(FileObjectReport, TheCachedFormCarriesTheAnalysisDateAndReadsAsAnAnswer) {
+  FileObjectStats stats;
+  // Seconds since 1970 to a UTC date, across a leap day.
+  for (const auto& [seconds, text] : std::vector<std::pair<std::wstring, std::wstring>>{
+           {L"1765324800", L"2025-12-10 00:00:00"}, {L"951782399", L"2000-02-28 23:59:59"},
+           {L"951868800", L"2000-03-01 00:00:00"}}) {
+    ASSERT_TRUE(ReadFileObject(FileObject(L"\"malicious\": 1, \"undetected\": 9", seconds), stats));
+    const std::wstring cached = CachedFormOf(kHash, stats, L"https://www.virustotal.com");
+    VtReport report;
+    EXPECT_EQ(ParseReport(cached, DaysSince1601(2025, 12, 20), report), 1);
+    EXPECT_EQ(report.scanDate, text);
+    // What QueueLookup takes for a fresh report.
+    EXPECT_NE(cached.find(L"\"detection_ratio\": \"1/10\""), std::wstring::npos) << Narrow(cached);
+    std::vector<AnsweredReport> answered;
+    ASSERT_EQ(ReadAnswer(cached, answered), AnswerShape::Reports);
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_EQ(answered[0].hash, kHash);
+  }
+  VtReport unknown;
+  EXPECT_EQ(ParseReport(NotKnownForm(kHash), 0, unknown), 0);
 }
 
 TEST(RequestText, EveryValueIsEscaped) {
