@@ -44,6 +44,14 @@ struct Location {
   const UserEnvironment* environment = nullptr;
 };
 
+struct StartupItem {
+  std::wstring name;
+  std::wstring entry;
+  std::wstring target;
+  std::wstring canonicalEntry;
+  const Location* where = nullptr;
+};
+
 struct AutostartScan : PhaseScope {
   DetectionContext detection;
   ResultList list;
@@ -54,6 +62,9 @@ struct AutostartScan : PhaseScope {
   // to the Task Scheduler can take a second, which the registry and
   // Startup walks then hide.
   std::future<std::vector<ScheduledTask>> rootTasks;
+  // The Startup folders' items with their targets, read beside the Run
+  // keys: each shortcut is a file read through the shell.
+  std::future<std::vector<StartupItem>> startupItems;
 };
 
 const wchar_t* StateText(bool checked) { return checked ? L"Checked" : L"Un-checked"; }
@@ -138,34 +149,55 @@ void ScanRunKeys(AutostartScan& a) {
   }
 }
 
-// 2. Startup folders.
-void ScanStartupFolder(AutostartScan& a, const std::wstring& folder, const Location& where) {
-  if (folder.empty() || !IsAbsolutePath(folder)) return;
-  FindFiles files(folder + L"\\*.*");
-  while (!a.Cancelled() && files.Next()) {
-    DispatchPendingMessages();
-    if (files.IsFolder() || files.IsReparsePoint()) continue;
-    const std::wstring name = files.Name();
-    if (EqualsNoCase(name, L"desktop.ini") || a.Whitelisted(name, L"Startup folder items")) continue;
-    const std::wstring entry = folder + L"\\" + name;
-    const std::wstring target = StartupTarget(entry, where.environment, a.scan.session->systemFolders);
-    const bool checked = JudgedMalware(a, target, entry) || LiesIn(target, where.tempFolder);
-    ScanItemDetails details;
-    details.group = kGroupStartupFolder;
-    const std::wstring canonicalEntry = CanonicalFilePath(entry);
-    details.path = canonicalEntry.empty() ? entry : canonicalEntry;
-    details.userName = where.userName;
-    if (!AddEntry(a, kGroupStartupFolder, name, where.userName, target, checked, target, details)) continue;
-    a.Report(L"\r\n\t\tName: " + ReportField(name) + L"\r\n\t\tUser name: " + where.userName + L"\r\n\t\tPath: " +
-             ReportField(target) + L"\r\n\t\tItem state: " + StateText(checked) + L"\r\n");
+// 2. Startup folders. The items of each folder in listing order, folders
+// and links left out; what they start is read on a thread of its own.
+std::vector<StartupItem> ReadStartupItems(const std::vector<std::pair<std::wstring, const Location*>>& folders,
+                                          const SystemFolders& systemFolders, const CancelFlags* cancel) {
+  ComScope apartment;
+  std::vector<StartupItem> items;
+  for (const auto& [folder, where] : folders) {
+    if (folder.empty() || !IsAbsolutePath(folder)) continue;
+    FindFiles files(folder + L"\\*.*");
+    while (!(cancel && cancel->Cancelled()) && files.Next()) {
+      if (files.IsFolder() || files.IsReparsePoint()) continue;
+      StartupItem item;
+      item.name = files.Name();
+      if (EqualsNoCase(item.name, L"desktop.ini")) continue;
+      item.entry = folder + L"\\" + item.name;
+      item.target = StartupTarget(item.entry, where->environment, systemFolders);
+      item.canonicalEntry = CanonicalFilePath(item.entry);
+      item.where = where;
+      items.push_back(std::move(item));
+    }
   }
+  return items;
+}
+
+void ReadStartupItemsAside(AutostartScan& a) {
+  std::vector<std::pair<std::wstring, const Location*>> folders;
+  const UserList& users = a.scan.session->users;
+  for (size_t i = 0; i < users.size(); ++i) folders.emplace_back(UserStartupFolder(a.scan, users[i]), &a.userLocations[i]);
+  folders.emplace_back(a.scan.session->folders.commonStartup, &a.machine);
+  a.startupItems = std::async(std::launch::async, ReadStartupItems, std::move(folders),
+                              std::cref(a.scan.session->systemFolders), a.scan.cancel);
 }
 
 void ScanStartupFolders(AutostartScan& a) {
-  const UserList& users = a.scan.session->users;
-  for (size_t i = 0; i < users.size() && !a.Cancelled(); ++i)
-    ScanStartupFolder(a, UserStartupFolder(a.scan, users[i]), a.userLocations[i]);
-  if (!a.Cancelled()) ScanStartupFolder(a, a.scan.session->folders.commonStartup, a.machine);
+  for (const StartupItem& item : a.startupItems.get()) {
+    if (a.Cancelled()) break;
+    DispatchPendingMessages();
+    if (a.Whitelisted(item.name, L"Startup folder items")) continue;
+    const Location& where = *item.where;
+    const bool checked = JudgedMalware(a, item.target, item.entry) || LiesIn(item.target, where.tempFolder);
+    ScanItemDetails details;
+    details.group = kGroupStartupFolder;
+    details.path = item.canonicalEntry.empty() ? item.entry : item.canonicalEntry;
+    details.userName = where.userName;
+    if (!AddEntry(a, kGroupStartupFolder, item.name, where.userName, item.target, checked, item.target, details))
+      continue;
+    a.Report(L"\r\n\t\tName: " + ReportField(item.name) + L"\r\n\t\tUser name: " + where.userName +
+             L"\r\n\t\tPath: " + ReportField(item.target) + L"\r\n\t\tItem state: " + StateText(checked) + L"\r\n");
+  }
 }
 
 // 3. Scheduled tasks.
@@ -347,6 +379,7 @@ void ScanAutostart(ScanEnvironment& scan) {
 
   AutostartScan a{{scan}, DetectionContextOf(scan), TabList(*scan.results, kAutostartTab), {}, {}, {}, ReadRootFolderTasks()};
   PrepareLocations(a);
+  ReadStartupItemsAside(a);
 
   struct Part {
     const wchar_t* title;

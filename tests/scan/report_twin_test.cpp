@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/pattern.h"
@@ -63,8 +65,7 @@ class TwinFixture : public ::testing::Test, public test::ScanParts {
 // Set: the phase stops the scan once its rows are in.
 CancelFlags* cancelAfterRows = nullptr;
 
-// One row of every tab with hostile texts and details, and two inventory
-// entries, one without the texts it may lack.
+// One row of every tab with hostile texts and details.
 void HostilePhase(ScanEnvironment& scan) {
   ResultSet& results = *scan.results;
   ResultList programs = TabList(results, kProgramsTab);
@@ -88,13 +89,6 @@ void HostilePhase(ScanEnvironment& scan) {
   const int file = AddRow(malware, kGroupInfectedFiles, L"C:\\evil\\" + kHostile, L"High", L"Trojan.\"Test\"", true);
   SetColumnText(malware, file, 3, L"2026/12/01 10:00:00");
 
-  InventoryEntry full{L"Run", runDetails.registryKey, kHostile, L"alice", L"\"C:\\a.exe\" -q", L"C:\\a.exe",
-                      true, L"Acme \"Signing\"", std::wstring(64, L'a')};
-  scan.session->inventory.push_back(full);
-  InventoryEntry bare;
-  bare.category = L"Services";
-  bare.name = L"gone";
-  scan.session->inventory.push_back(bare);
   if (cancelAfterRows) cancelAfterRows->user = true;
 }
 
@@ -165,19 +159,38 @@ TEST_F(TwinFixture, ScanTwinHoldsTheHeaderEveryRowAndTheInventory) {
     EXPECT_EQ(twin.Member(malware.back(), L"checked"), L"false");
     EXPECT_EQ(twin.Elements(L"findings").size(), 3 + malware.size());
 
+    // The scan's own inventory of this machine; a stopped scan keeps none.
     const auto inventory = twin.Elements(L"inventory");
-    ASSERT_EQ(inventory.size(), 2u);
-    EXPECT_EQ(twin.Member(inventory[0], L"name"), kHostileBack);
-    EXPECT_EQ(twin.Member(inventory[0], L"command"), L"\"C:\\a.exe\" -q");
-    EXPECT_EQ(twin.Member(inventory[0], L"signer"), L"Acme \"Signing\"");
-    EXPECT_EQ(twin.Member(inventory[0], L"sha256"), std::wstring(64, L'a'));
-    EXPECT_EQ(twin.Member(inventory[0], L"fileExists"), L"true");
-    EXPECT_EQ(twin.Member(inventory[1], L"category"), L"Services");
-    EXPECT_EQ(twin.Member(inventory[1], L"fileExists"), L"false");
-    for (const wchar_t* absent : {L"location", L"user", L"command", L"file", L"signer", L"sha256"})
-      EXPECT_EQ(twin.Member(inventory[1], absent), L"<missing>") << test::NarrowText(absent);
+    EXPECT_EQ(inventory.size(), session.inventory.size());
+    EXPECT_EQ(inventory.empty(), cancelled);
+    for (size_t i = 0; i < std::min(inventory.size(), session.inventory.size()); ++i)
+      EXPECT_EQ(twin.Member(inventory[i], L"category"), session.inventory[i].category);
   }
   cancelAfterRows = nullptr;
+
+  // Two entries, one with hostile texts and one without the texts it may
+  // lack, as the twin writes them.
+  InventoryEntry full{L"Run", L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", kHostile, L"alice",
+                      L"\"C:\\a.exe\" -q", L"C:\\a.exe", true, L"Acme \"Signing\"", std::wstring(64, L'a')};
+  InventoryEntry bare;
+  bare.category = L"Services";
+  bare.name = L"gone";
+  session.inventory = {full, bare};
+  const std::wstring path = scratch / L"inventory.json";
+  ASSERT_TRUE(WriteTwinFile(path, ScanTwinText(session, results, session.startTime)));
+  const test::ReportTwin twin = test::ReadReportTwin(path);
+  EXPECT_EQ(twin.problem, "");
+  const auto inventory = twin.Elements(L"inventory");
+  ASSERT_EQ(inventory.size(), 2u);
+  EXPECT_EQ(twin.Member(inventory[0], L"name"), kHostileBack);
+  EXPECT_EQ(twin.Member(inventory[0], L"command"), L"\"C:\\a.exe\" -q");
+  EXPECT_EQ(twin.Member(inventory[0], L"signer"), L"Acme \"Signing\"");
+  EXPECT_EQ(twin.Member(inventory[0], L"sha256"), std::wstring(64, L'a'));
+  EXPECT_EQ(twin.Member(inventory[0], L"fileExists"), L"true");
+  EXPECT_EQ(twin.Member(inventory[1], L"category"), L"Services");
+  EXPECT_EQ(twin.Member(inventory[1], L"fileExists"), L"false");
+  for (const wchar_t* absent : {L"location", L"user", L"command", L"file", L"signer", L"sha256"})
+    EXPECT_EQ(twin.Member(inventory[1], absent), L"<missing>") << test::NarrowText(absent);
 }
 
 // Something already standing at the twin's name: no twin, nothing left
