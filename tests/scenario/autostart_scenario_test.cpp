@@ -11,14 +11,18 @@
 
 #include <string>
 
+#include "app/settings.h"
 #include "platform/com_ptr.h"
 #include "platform/file_system.h"
+#include "platform/find_files.h"
 #include "platform/path_lookup.h"
 #include "platform/registry.h"
 #include "platform/scheduled_tasks.h"
 #include "platform/shell_folders.h"
+#include "platform/strings.h"
 #include "platform/users.h"
 #include "scenario/scenario_machine.h"
+#include "support/report_twin.h"
 #include "support/scratch.h"
 #include "support/shortcut_maker.h"
 
@@ -175,6 +179,28 @@ TEST(AutostartScenario, EveryAutostartPlaceIsReportedWithItsVerdict) {
   // The inventory's own places add no row and no report line.
   for (const wchar_t* text : {L"scenario.exe", L"/setup", L"ScenarioNotify", L"ScenarioAgentService", L"Agent Helper"})
     EXPECT_EQ(report.find(text), std::wstring::npos) << text;
+  // They are in the scan twin's inventory, with the rows' places.
+  std::wstring twinPath;
+  FILETIME newest{};
+  for (FindFiles twins(PrepareDataFolder() + L"\\tvnScan*.json"); twins.Next();) {
+    if (CompareFileTime(&twins.Entry().ftLastWriteTime, &newest) < 0) continue;
+    newest = twins.Entry().ftLastWriteTime;
+    twinPath = PrepareDataFolder() + L"\\" + twins.Name();
+  }
+  const test::ReportTwin twin = test::ReadReportTwin(twinPath);
+  ASSERT_EQ(twin.problem, "") << WideToUtf8(twinPath);
+  const auto commandOf = [&](const std::wstring& category, const std::wstring& name) {
+    for (const PreferenceNode& entry : twin.Elements(L"inventory"))
+      if (twin.Member(entry, L"category") == category && twin.Member(entry, L"name") == name)
+        return twin.Member(entry, L"command");
+    return std::wstring(L"<not listed>");
+  };
+  EXPECT_EQ(commandOf(L"Image File Execution Options", L"scenario.exe"), agentCommand);
+  EXPECT_EQ(commandOf(L"Active Setup", L"{5C3A9E10-0000-4000-8000-00000000A010}"), L"\"" + agent + L"\" /setup");
+  EXPECT_EQ(commandOf(L"Winlogon", L"ScenarioNotify"), helper);
+  EXPECT_EQ(commandOf(L"Services", L"ScenarioAgentService"), L"\"" + agent + L"\" /service");
+  EXPECT_NE(commandOf(L"Scheduled tasks", L"Agent Helper"), L"<not listed>");
+  EXPECT_EQ(commandOf(L"Run", L"Updater"), updaterCommand);
   // The malware verdict listed the file in the Malware section too.
   EXPECT_NE(ReportSection(report, L"->Anti-Malware scan:").find(eicar), std::wstring::npos) << report;
   CoUninitialize();
