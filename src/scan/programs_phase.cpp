@@ -60,12 +60,6 @@ bool HasControlCharacter(std::wstring_view text) {
   return false;
 }
 
-std::wstring ReadText(HKEY key, const wchar_t* name) {
-  std::wstring text;
-  if (!ReadString(key, name, text) || text.size() > kMaxValueText) return {};
-  return text;
-}
-
 std::wstring ReadText(const KeyValues& values, const wchar_t* name) {
   std::wstring text;
   if (!values.String(name, text) || text.size() > kMaxValueText) return {};
@@ -79,8 +73,7 @@ bool IsListableName(const std::wstring& name) {
   return name.find_first_of(L"\\/") == std::wstring::npos && name.find(L"..") == std::wstring::npos;
 }
 
-template <typename Values>
-std::wstring PublisherText(const Values& key) {
+std::wstring PublisherText(const KeyValues& key) {
   std::wstring publisher = ReadText(key, L"Publisher");
   if (publisher.size() > kMaxDisplayName) publisher.clear();
   for (wchar_t& c : publisher)
@@ -227,18 +220,20 @@ void ListFlaggedUninstaller(ProgramsScan& p, const std::wstring& keyPath) {
   entry.key = keyPath;
   RegKey key = OpenKey(keyPath, kRegRead);
   if (!key) return;
-  entry.displayName = ReadText(key, L"DisplayName");
+  // The six values below.
+  const KeyValues values(key, 6);
+  entry.displayName = ReadText(values, L"DisplayName");
   if (!IsListableName(entry.displayName)) return;
-  entry.installLocation = ReadText(key, L"InstallLocation");
-  entry.uninstallString = ReadText(key, L"UninstallString");
+  entry.installLocation = ReadText(values, L"InstallLocation");
+  entry.uninstallString = ReadText(values, L"UninstallString");
   if (entry.uninstallString.empty() && entry.installLocation.empty()) return;
-  entry.publisher = PublisherText(key);
+  entry.publisher = PublisherText(values);
   DWORD marker = 0;
   entry.isMsi = FindNoCase(entry.uninstallString, L"msiexec") != std::wstring::npos ||
-                (ReadDword(key, L"WindowsInstaller", marker) && marker == 1);
+                (values.Dword(L"WindowsInstaller", marker) && marker == 1);
   std::wstring parent, last;
   if (entry.isMsi && SplitLastComponent(keyPath, parent, last)) entry.productCode = last;
-  entry.displayIcon = ReadText(key, L"DisplayIcon");
+  entry.displayIcon = ReadText(values, L"DisplayIcon");
   key.Close();
 
   const ScanSession& session = *p.scan.session;
