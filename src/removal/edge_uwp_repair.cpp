@@ -69,9 +69,9 @@ RowRepair RepairExtension(const RemovalSession& session, const BrowserRow& row) 
   } else {
     name = LastPartOf(row.key);
   }
-  return Repaired(ok, (ok ? L"\tSuccessfully removed  MS Edge (UWP) extension: "
+  return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully removed  MS Edge (UWP) extension: "
                           : L"\tFailed to remove  MS Edge (UWP) extension: ") +
-                          name + L"\r\n");
+                          name + L"\r\n"; });
 }
 
 bool ResetExtensions(const ScanSession& scan, const std::wstring& key) {
@@ -131,7 +131,7 @@ bool ResetDomStorage(const ScanSession& scan, const std::wstring& key) {
 RowRepair RepairReset(const RemovalSession& session, const BrowserRow& row) {
   const ScanSession& scan = *session.scan;
   auto line = [](bool ok, const wchar_t* what) {
-    return Repaired(ok, std::wstring(ok ? L"\tSuccessfully reset " : L"\tFailed to reset ") + what + L".\r\n");
+    return Repaired(ok, [&](bool ok) { return std::wstring(ok ? L"\tSuccessfully reset " : L"\tFailed to reset ") + what + L".\r\n"; });
   };
   const std::wstring& name = row.name;
   if (EqualsNoCase(name, L"Reset Edge's Settings") || EqualsNoCase(name, L"Reset Edge's Expert Settings")) {
@@ -155,6 +155,12 @@ RowRepair RepairReset(const RemovalSession& session, const BrowserRow& row) {
 }
 
 }  // namespace
+
+RowProbe EdgeUwpRowProbe(const BrowserRow& row) {
+  if (row.group == kGroupEdgeUwpExtensions) return {ProbeKind::RegistryKey, row.key, {}, {}};
+  // The resets clear and read back their keys themselves.
+  return {};
+}
 
 RowRepair RepairEdgeUwpRow(RemovalSession& session, const BrowserRow& row) {
   if (row.group == kGroupEdgeUwpExtensions) return RepairExtension(session, row);
