@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/registry_unlock.h"
 #include "platform/strings.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_safety.h"
 #include "removal/removal_session.h"
 #include "results/result_tabs.h"
@@ -99,7 +100,7 @@ bool ResetMain(const ScanSession& scan, const std::wstring& key) {
 bool ResetProtectedValue(const ScanSession& scan, const BrowserRow& row) {
   std::wstring tail;
   return ContainerTail(scan, row.key, tail) && EqualsNoCase(tail, std::wstring(L"\\MicrosoftEdge") + kProtected) &&
-         !row.valueName.empty() && DeleteValueIfPresent(row.key, row.valueName);
+         !row.valueName.empty() && DeleteValuesFiledAs(row.key, row.valueName);
 }
 
 // The app's settings file moved aside while the system puts its own copy
@@ -158,6 +159,8 @@ RowRepair RepairReset(const RemovalSession& session, const BrowserRow& row) {
 
 RowProbe EdgeUwpRowProbe(const BrowserRow& row) {
   if (row.group == kGroupEdgeUwpExtensions) return {ProbeKind::RegistryKey, row.key, {}, {}};
+  if (row.group == kGroupEdgeUwpResetOptions && !row.valueName.empty())
+    return {ProbeKind::RegistryValue, row.key, row.valueName, {}};
   // The resets clear and read back their keys themselves.
   return {};
 }
