@@ -191,6 +191,12 @@ TEST(ReportTruthScenario, NoLineClaimsWhatTheMachineContradicts) {
       {L"\tSuccessfully removed infected file: " + malware + L".", [&] { return !FileExists(malware); }},
       {L"\tSuccessfully repaired infected registry entry: " + runOnce + L" / Updater / Helper.",
        [&] { return !KeyExists(runOnce, L"Updater / Helper"); }},
+      // Never true here: the add-on would come back from where it lies.
+      {L"\tSuccessfully deleted Firefox Extension \"Search Helper Plus\"" + forUser,
+       [&] {
+         return !FileExists(sideloaded) &&
+                test::ReadBytes(firefox + L"\\extensions.json").find(Ascii(test::kPlantedAddonId)) == std::string::npos;
+       }},
       // Waterfox's copy of the hijacked profile.
       {L"\tSuccessfully reset Waterfox Home page" + forUser,
        [&] {
