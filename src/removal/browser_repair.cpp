@@ -79,11 +79,22 @@ void CloseBrowsers(const RemovalSession& session, const std::vector<BrowserRow>&
   for (const std::wstring& path : paths) KillProcessesByPath(path);
 }
 
+bool IsIeGroup(int group) { return group >= kGroupIeStartPages && group <= kGroupIePolicies; }
+bool IsEdgeUwpGroup(int group) { return group >= kGroupEdgeUwpStartPages && group <= kGroupEdgeUwpPolicies; }
+
 RowRepair RepairRow(RemovalSession& session, const BrowserRow& row) {
   if (IsChromiumGroup(row.group)) return RepairChromiumRow(session, row);
   if (IsFirefoxGroup(row.group)) return RepairFirefoxRow(session, row);
-  if (row.group >= kGroupIeStartPages && row.group <= kGroupIePolicies) return RepairIeRow(session, row);
-  if (row.group >= kGroupEdgeUwpStartPages && row.group <= kGroupEdgeUwpPolicies) return RepairEdgeUwpRow(session, row);
+  if (IsIeGroup(row.group)) return RepairIeRow(session, row);
+  if (IsEdgeUwpGroup(row.group)) return RepairEdgeUwpRow(session, row);
+  return {};
+}
+
+RowProbe ProbeOf(const BrowserRow& row) {
+  if (IsChromiumGroup(row.group)) return ChromiumRowProbe(row);
+  if (IsFirefoxGroup(row.group)) return FirefoxRowProbe(row);
+  if (IsIeGroup(row.group)) return IeRowProbe(row);
+  if (IsEdgeUwpGroup(row.group)) return EdgeUwpRowProbe(row);
   return {};
 }
 
@@ -107,8 +118,11 @@ void RepairBrowserItems(RemovalSession& session) {
   CloseBrowsers(session, rows);
   bool first = true;
   for (const BrowserRow& row : rows) {
-    const RowRepair repair = RepairRow(session, row);
+    RowRepair repair = RepairRow(session, row);
     if (!repair.attempted) continue;
+    // Whatever the repair did, its success stands only when the row's
+    // hijack reads back as gone.
+    OverturnIfPresent(repair, ProbeOf(row));
     if (!first) session.report.Write(L"\r\n");
     first = false;
     ReportLine(session, repair.line);

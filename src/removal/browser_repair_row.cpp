@@ -9,6 +9,7 @@
 #include "platform/registry.h"
 #include "platform/registry_unlock.h"
 #include "platform/strings.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_safety.h"
 #include "scan/scan_session.h"
 
@@ -30,13 +31,23 @@ bool IsShortcutPlace(const ScanSession& scan, const std::wstring& path) {
 
 }  // namespace
 
-RowRepair Repaired(bool succeeded, std::wstring line) {
+RowRepair Repaired(bool succeeded, const std::function<std::wstring(bool)>& line) {
   RowRepair repair;
   repair.attempted = true;
   repair.succeeded = succeeded;
   repair.removeRow = succeeded;
-  repair.line = std::move(line);
+  repair.line = line(succeeded);
+  repair.failedLine = succeeded ? line(false) : repair.line;
   return repair;
+}
+
+void OverturnIfPresent(RowRepair& repair, const RowProbe& probe) {
+  // A deletion that waits for the next start leaves the thing in place
+  // until then, which is what its line says.
+  if (!repair.succeeded || repair.scheduled || !StillPresent(probe)) return;
+  repair.succeeded = false;
+  repair.removeRow = false;
+  repair.line = repair.failedLine;
 }
 
 std::wstring ForUser(const BrowserRow& row) { return L" for " + row.user + L".\r\n"; }
@@ -49,12 +60,12 @@ RowRepair RepairShortcutRow(const ScanSession& scan, const BrowserRow& row, cons
   if (EqualsNoCase(row.name, L"Start Menu Internet shortcut")) {
     if (row.key.empty()) return {};
     const bool ok = RemoveStartMenuArgument(scan, row.key, row.valueData.empty() ? row.column2 : row.valueData);
-    return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + browser + (others && ok ? L"'s" : L"") +
-                            L" Start Menu Internet shortcut" + ForUser(row));
+    return Repaired(ok, [&](bool ok) { return Lead(ok, L"fixed ", L"fix ") + browser + (others && ok ? L"'s" : L"") +
+                            L" Start Menu Internet shortcut" + ForUser(row); });
   }
   if (row.path.size() < 10) return {};
   const bool ok = ClearShortcutArguments(scan, row.path);
-  return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + browser + L" shortcut \"" + row.name + L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return Lead(ok, L"fixed ", L"fix ") + browser + L" shortcut \"" + row.name + L"\"" + ForUser(row); });
 }
 
 bool SplitScannedRoot(const ScanSession& scan, const std::wstring& key, std::wstring& rest) {

@@ -3,7 +3,10 @@
 // see it, what a repair made of it, and the checks every family shares:
 // where a row's file, folder or key may lie before it is edited or
 // deleted, and the shortcut and Start Menu Internet fixes.
+#include <functional>
 #include <string>
+
+#include "removal/removal_probe.h"
 
 namespace tavrin {
 
@@ -28,9 +31,17 @@ struct RowRepair {
   bool removeRow = false;  // usually the same as succeeded
   bool scheduled = false;  // a deletion waits for the next start
   std::wstring line;
+  std::wstring failedLine;  // the line had it failed
 };
 
-RowRepair Repaired(bool succeeded, std::wstring line);
+// A repair's outcome with its line; `line` gives the line for an outcome,
+// so that a success the probe contradicts can still be reported as the
+// failure it is.
+RowRepair Repaired(bool succeeded, const std::function<std::wstring(bool)>& line);
+
+// The row's success taken back when its probe finds the hijack still
+// there: the line becomes the failure line and the row stays.
+void OverturnIfPresent(RowRepair& repair, const RowProbe& probe);
 
 // " for " + user + ".\r\n", the tail of most lines.
 std::wstring ForUser(const BrowserRow& row);

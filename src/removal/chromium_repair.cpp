@@ -6,6 +6,7 @@
 #include "browsers/chromium_extension_state.h"
 #include "browsers/chromium_policy_extensions.h"
 #include "browsers/chromium_profiles.h"
+#include "browsers/hijack_values.h"
 #include "browsers/preference_document.h"
 #include "browsers/preference_elements.h"
 #include "browsers/preference_file.h"
@@ -13,8 +14,10 @@
 #include "platform/file_system.h"
 #include "platform/pattern.h"
 #include "platform/strings.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_safety.h"
 #include "removal/removal_session.h"
+#include "results/details_files.h"
 #include "results/result_tabs.h"
 #include "scan/scan_session.h"
 
@@ -22,10 +25,10 @@ namespace tavrin {
 
 namespace {
 
-constexpr wchar_t kHomePage[] = L"homepage";
-constexpr wchar_t kStartupUrls[] = L"session->startup_urls";
+constexpr const wchar_t* kHomePage = kChromiumHomePagePath;
+constexpr const wchar_t* kStartupUrls = kChromiumStartupUrlsPath;
 constexpr wchar_t kSearchProvider[] = L"default_search_provider_data";
-constexpr wchar_t kSearchUrl[] = L"default_search_provider_data->template_url_data->url";
+constexpr const wchar_t* kSearchUrl = kChromiumSearchUrlPath;
 constexpr wchar_t kExtensionSettings[] = L"extensions->settings->";
 constexpr wchar_t kPolicies[] = L"Software\\Policies\\";
 
@@ -100,14 +103,15 @@ Edit LoadForEdit(const std::wstring& path, PreferenceDocument& document) {
 Edit SaveEdit(PreferenceDocument& document) { return SavePreferenceFile(document) ? Edit::Done : Edit::Failed; }
 
 // The setting goes only while `urlPath` still holds the address the scan
-// found: one the user set since is theirs. `node` is what is cut (the
-// home page itself, or the whole search provider).
+// found, read as the scan read it and compared in the form the row keeps
+// it: one the user set since is theirs. `node` is what is cut (the home
+// page itself, or the whole search provider).
 Edit RemoveWhileItHolds(const Context& c, const wchar_t* urlPath, const wchar_t* node) {
   PreferenceDocument document;
   const Edit loaded = LoadForEdit(c.row.path, document);
   if (loaded != Edit::Done) return loaded;
   std::wstring url;
-  if (document.GetString(urlPath, url) != PreferenceKind::String || url != c.row.url) return Edit::Gone;
+  if (!ReadChromiumUrl(document, urlPath, url) || FiledText(url) != c.row.url) return Edit::Gone;
   if (!document.DeletePath(node)) return Edit::Failed;
   return SaveEdit(document);
 }
@@ -120,17 +124,14 @@ Edit RemoveStartupUrl(const Context& c) {
   if (loaded != Edit::Done) return loaded;
   const std::wstring& url = c.row.url;
   const int cut = DeleteMatchingElements(document, kStartupUrls, [&](const PreferenceDocument& d, const PreferenceNode& e) {
-    return ElementIsString(d, e, url);
+    std::wstring text;
+    return e.kind == PreferenceKind::String && d.ValueText(e, text) == PreferenceKind::String && FiledText(text) == url;
   });
   if (cut == 0) {
-    PreferenceNode list;
     // Still listed but not cut: the text around it is damaged.
-    bool listed = false;
-    if (document.FindNode(kStartupUrls, list) && list.kind == PreferenceKind::Array) {
-      ElementCursor cursor{};
-      while (!listed && document.NextElement(cursor, list)) listed = ElementIsString(document, document.NodeOf(cursor), url);
-    }
-    return listed ? Edit::Failed : Edit::Gone;
+    for (const std::wstring& listed : ReadChromiumStartupUrls(document))
+      if (FiledText(listed) == url) return Edit::Failed;
+    return Edit::Gone;
   }
   return SaveEdit(document);
 }
@@ -145,14 +146,14 @@ RowRepair RepairPage(const Context& c) {
   }
   const bool ok = Succeeded(edit);
   const std::wstring owner = c.family.others ? std::wstring() : c.Browser() + L"'s ";
-  return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + owner + L"\"" + row.name + L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return Lead(ok, L"fixed ", L"fix ") + owner + L"\"" + row.name + L"\"" + ForUser(row); });
 }
 
 RowRepair RepairSearch(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.empty()) return {};
   const bool ok = IsProfilePreferenceFile(c, row.path) && !row.url.empty() && Succeeded(RemoveWhileItHolds(c, kSearchUrl, kSearchProvider));
-  return Repaired(ok, Lead(ok, L"fixed ", L"fix ") + c.Browser() + L"'s default search provider" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return Lead(ok, L"fixed ", L"fix ") + c.Browser() + L"'s default search provider" + ForUser(row); });
 }
 
 // The id of "extensions->settings->" + id; empty when the key is anything
@@ -232,8 +233,8 @@ RowRepair RepairExtension(const Context& c) {
   bool ok = !id.empty() && IsProfilePreferenceFile(c, row.path) && (!folder || IsOwnExtensionFolder(c)) &&
             ReleasePolicy(c, id) && Succeeded(RemoveExtensionEntry(c, id));
   if (ok && folder) ok = RemoveExtensionFolder(c);
-  return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() + L"'s extension \"" + row.name + L"\"" +
-                          ForUser(row));
+  return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + c.Browser() + L"'s extension \"" + row.name + L"\"" +
+                          ForUser(row); });
 }
 
 // A policy key of the row's browser below a scanned root.
@@ -298,8 +299,8 @@ RowRepair RepairReset(const Context& c) {
   if (kind == ResetKind::Policies) {
     if (row.key.size() < 10) return {};
     ok = IsPolicyKey(c, row.key) && DeleteKeyIfPresent(row.key);
-    if (c.family.others) return Repaired(ok, Lead(ok, L"", L"") + row.name + ForUser(row));
-    return Repaired(ok, Lead(ok, L"reset ", L"reset ") + c.Browser() + L"'s Policies " + ForUser(row));
+    if (c.family.others) return Repaired(ok, [&](bool ok) { return Lead(ok, L"", L"") + row.name + ForUser(row); });
+    return Repaired(ok, [&](bool ok) { return Lead(ok, L"reset ", L"reset ") + c.Browser() + L"'s Policies " + ForUser(row); });
   }
   if (row.path.size() < 10) return {};
   bool scheduled = false;
@@ -307,8 +308,8 @@ RowRepair RepairReset(const Context& c) {
   const wchar_t* what = kind == ResetKind::SecurePreferences ? L"Secure Preferences"
                         : kind == ResetKind::Preferences     ? L"Preferences"
                                                              : L"Default Preferences";
-  repair = Repaired(ok, Lead(ok, L"reset ", L"reset ") + c.Browser() + L"'s " + what + (c.family.others ? L"" : L" ") +
-                            ForUser(row));
+  repair = Repaired(ok, [&](bool ok) { return Lead(ok, L"reset ", L"reset ") + c.Browser() + L"'s " + what + (c.family.others ? L"" : L" ") +
+                            ForUser(row); });
   repair.scheduled = ok && scheduled;
   return repair;
 }
@@ -319,23 +320,23 @@ RowRepair RepairPolicy(const Context& c) {
   const bool placed = IsPolicyKey(c, row.key);
   const std::wstring lead = c.Browser() + L"'s ";
   if (EqualsNoCase(row.name, L"RestoreOnStartupURLs")) {
-    const bool ok = placed && DeleteValueIfPresent(row.key + L"\\RestoreOnStartupURLs", row.valueName);
-    return Repaired(ok, Lead(ok, L"removed ", L"remove ") + lead + L"Startup Page policy \"" + row.column2 + L"\"" +
-                            ForUser(row));
+    const bool ok = placed && DeleteValuesFiledAs(row.key + L"\\RestoreOnStartupURLs", row.valueName, row.valueData);
+    return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + lead + L"Startup Page policy \"" + row.column2 + L"\"" +
+                            ForUser(row); });
   }
   if (EqualsNoCase(row.valueName, L"HomepageLocation")) {
-    const bool ok = placed && DeleteValueIfPresent(row.key, row.valueName);
+    const bool ok = placed && DeleteValuesFiledAs(row.key, row.valueName);
     if (ok) DeleteValueIfPresent(row.key, L"HomepageIsNewTabPage");
-    return Repaired(ok, Lead(ok, L"removed ", L"remove ") + lead + L"Default Homepage policy" + ForUser(row));
+    return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + lead + L"Default Homepage policy" + ForUser(row); });
   }
   if (EqualsNoCase(row.valueName, L"DefaultSearchProviderSearchURL")) {
-    const bool ok = placed && DeleteValueIfPresent(row.key, row.valueName);
+    const bool ok = placed && DeleteValuesFiledAs(row.key, row.valueName);
     if (ok)
       for (const wchar_t* value : {L"DefaultSearchProviderName", L"DefaultSearchProviderEnabled",
                                    L"DefaultSearchProviderKeyword", L"DefaultSearchProviderSuggestURL",
                                    L"DefaultSearchProviderInstantURL", L"DefaultSearchProviderIconURL"})
         DeleteValueIfPresent(row.key, value);
-    return Repaired(ok, Lead(ok, L"removed ", L"remove ") + lead + L"Default Search Provider policy" + ForUser(row));
+    return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + lead + L"Default Search Provider policy" + ForUser(row); });
   }
   return {};
 }
@@ -343,6 +344,33 @@ RowRepair RepairPolicy(const Context& c) {
 }  // namespace
 
 bool IsChromiumGroup(int group) { return FamilyOf(group) != nullptr; }
+
+RowProbe ChromiumRowProbe(const BrowserRow& row) {
+  const Family* family = FamilyOf(row.group);
+  if (!family) return {};
+  switch (row.group - family->start) {
+    case 0:
+      return {ProbeKind::ChromiumUrl, row.path, EqualsNoCase(row.key, kStartupUrls) ? kStartupUrls : kHomePage, row.url};
+    case 1:
+      return {ProbeKind::ChromiumUrl, row.path, kSearchUrl, row.url};
+    case 2:
+      if (ExtensionId(row.key).empty()) return {};
+      return {ProbeKind::ChromiumEntry, row.path, row.key, row.extensionPath};
+    case 3:
+      if (EqualsNoCase(row.name, L"Start Menu Internet shortcut"))
+        return {ProbeKind::StartMenuArgument, row.key, {}, row.valueData.empty() ? row.column2 : row.valueData};
+      return {ProbeKind::ShortcutArguments, row.path, {}, {}};
+    case 4:
+      // A policy reset names its key, the file resets their file.
+      if (!row.key.empty() && row.path.empty()) return {ProbeKind::RegistryKey, row.key, {}, {}};
+      return {ProbeKind::FileObject, row.path, {}, {}};
+    case 5:
+      if (EqualsNoCase(row.name, L"RestoreOnStartupURLs"))
+        return {ProbeKind::RegistryValue, row.key + L"\\RestoreOnStartupURLs", row.valueName, row.valueData};
+      return {ProbeKind::RegistryValue, row.key, row.valueName, {}};
+  }
+  return {};
+}
 
 RowRepair RepairChromiumRow(RemovalSession& session, const BrowserRow& row) {
   const Family* family = FamilyOf(row.group);

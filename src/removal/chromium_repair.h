@@ -6,5 +6,7 @@ namespace tavrin {
 
 bool IsChromiumGroup(int group);
 RowRepair RepairChromiumRow(RemovalSession& session, const BrowserRow& row);
+// What the row's repair must leave gone, read back as the scan read it.
+RowProbe ChromiumRowProbe(const BrowserRow& row);
 
 }  // namespace tavrin

@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/registry_unlock.h"
 #include "platform/strings.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_safety.h"
 #include "removal/removal_session.h"
 #include "results/result_tabs.h"
@@ -69,9 +70,9 @@ RowRepair RepairExtension(const RemovalSession& session, const BrowserRow& row) 
   } else {
     name = LastPartOf(row.key);
   }
-  return Repaired(ok, (ok ? L"\tSuccessfully removed  MS Edge (UWP) extension: "
+  return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully removed  MS Edge (UWP) extension: "
                           : L"\tFailed to remove  MS Edge (UWP) extension: ") +
-                          name + L"\r\n");
+                          name + L"\r\n"; });
 }
 
 bool ResetExtensions(const ScanSession& scan, const std::wstring& key) {
@@ -99,7 +100,7 @@ bool ResetMain(const ScanSession& scan, const std::wstring& key) {
 bool ResetProtectedValue(const ScanSession& scan, const BrowserRow& row) {
   std::wstring tail;
   return ContainerTail(scan, row.key, tail) && EqualsNoCase(tail, std::wstring(L"\\MicrosoftEdge") + kProtected) &&
-         !row.valueName.empty() && DeleteValueIfPresent(row.key, row.valueName);
+         !row.valueName.empty() && DeleteValuesFiledAs(row.key, row.valueName);
 }
 
 // The app's settings file moved aside while the system puts its own copy
@@ -131,7 +132,7 @@ bool ResetDomStorage(const ScanSession& scan, const std::wstring& key) {
 RowRepair RepairReset(const RemovalSession& session, const BrowserRow& row) {
   const ScanSession& scan = *session.scan;
   auto line = [](bool ok, const wchar_t* what) {
-    return Repaired(ok, std::wstring(ok ? L"\tSuccessfully reset " : L"\tFailed to reset ") + what + L".\r\n");
+    return Repaired(ok, [&](bool ok) { return std::wstring(ok ? L"\tSuccessfully reset " : L"\tFailed to reset ") + what + L".\r\n"; });
   };
   const std::wstring& name = row.name;
   if (EqualsNoCase(name, L"Reset Edge's Settings") || EqualsNoCase(name, L"Reset Edge's Expert Settings")) {
@@ -155,6 +156,14 @@ RowRepair RepairReset(const RemovalSession& session, const BrowserRow& row) {
 }
 
 }  // namespace
+
+RowProbe EdgeUwpRowProbe(const BrowserRow& row) {
+  if (row.group == kGroupEdgeUwpExtensions) return {ProbeKind::RegistryKey, row.key, {}, {}};
+  if (row.group == kGroupEdgeUwpResetOptions && !row.valueName.empty())
+    return {ProbeKind::RegistryValue, row.key, row.valueName, {}};
+  // The resets clear and read back their keys themselves.
+  return {};
+}
 
 RowRepair RepairEdgeUwpRow(RemovalSession& session, const BrowserRow& row) {
   if (row.group == kGroupEdgeUwpExtensions) return RepairExtension(session, row);

@@ -6,5 +6,7 @@
 namespace tavrin {
 
 RowRepair RepairEdgeUwpRow(RemovalSession& session, const BrowserRow& row);
+// What the row's repair must leave gone, read back as the scan read it.
+RowProbe EdgeUwpRowProbe(const BrowserRow& row);
 
 }  // namespace tavrin

@@ -14,7 +14,9 @@
 #include "platform/pattern.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_session.h"
+#include "results/details_files.h"
 #include "results/result_tabs.h"
 #include "scan/scan_session.h"
 
@@ -60,8 +62,9 @@ bool NameIs(const Context& c, const wchar_t* firefoxName, const wchar_t* otherPa
 }
 
 // Removes the preference's lines while they still hold the value the scan
-// found; success when none is left holding it. A value changed since is
-// the user's own and stays.
+// found, compared in the form the row keeps it (trimmed, on one line);
+// success when none is left holding it. A value changed since is the
+// user's own and stays.
 bool RemovePrefWhileItHolds(const std::wstring& prefs, const wchar_t* name, const std::wstring& value) {
   if (value.empty()) return false;
   for (int round = 0; round < 16; ++round) {
@@ -70,7 +73,7 @@ bool RemovePrefWhileItHolds(const std::wstring& prefs, const wchar_t* name, cons
     document.Load(prefs);
     if (!document.WasRead()) return false;
     FirefoxPrefLine line;
-    if (!FindFirefoxPrefLine(document.Text(), name, line) || line.value != value) return true;
+    if (!FindFirefoxPrefLine(document.Text(), name, line) || FiledText(line.value) != value) return true;
     if (!RemoveFirefoxPref(prefs, name)) return false;
   }
   return false;
@@ -80,8 +83,10 @@ RowRepair RepairStartPage(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.empty()) return {};
   const bool ok = IsProfileFile(c, row.path, L"prefs.js") && RemovePrefWhileItHolds(row.path, kHomePagePref, row.url);
-  if (ok) return Repaired(true, L"\tSuccessfully reset " + c.Browser() + L" Home page" + ForUser(row));
-  return Repaired(false, L"\tFailed to reset " + c.Browser() + L" Default Home page" + ForUser(row));
+  return Repaired(ok, [&](bool ok) {
+    return ok ? L"\tSuccessfully reset " + c.Browser() + L" Home page" + ForUser(row)
+              : L"\tFailed to reset " + c.Browser() + L" Default Home page" + ForUser(row);
+  });
 }
 
 // The engine choice of newer versions: the "[global]" member of
@@ -103,8 +108,8 @@ RowRepair RepairDefaultEngine(const Context& c) {
   const bool ok = IsProfileFile(c, row.path, L"prefs.js") &&
                   RemovePrefWhileItHolds(row.path, kEnginePref, row.valueData) &&
                   RemoveEngineMetadata(ParentOf(row.path));
-  return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() + L" Default Search Provider \"" + row.name +
-                          L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + c.Browser() + L" Default Search Provider \"" + row.name +
+                          L"\"" + ForUser(row); });
 }
 
 // An engine of "search.json.mozlz4": it and every default choice naming it
@@ -129,25 +134,33 @@ RowRepair RepairSearchEngine(const Context& c) {
   if (row.valueName.empty() && row.valueData.empty()) return {};
   const bool ok = RemoveSearchEngine(c);
   const bool isDefault = NameIs(c, L"Firefox default search provider", L".+ default search provider$");
-  return Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() +
+  return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + c.Browser() +
                           (isDefault ? L" Default Search Provider \"" : L" Search Provider \"") +
-                          row.name + L"\"" + ForUser(row));
+                          row.name + L"\"" + ForUser(row); });
+}
+
+// Where the scans list plug-ins: a "searchplugins" folder (a profile's, or
+// the one of Firefox's installation), or, for a browser found on the fly,
+// its installation folder itself, which is the folder of the executable the
+// scan found for the row.
+bool IsPluginFolder(const Context& c, const std::wstring& path) {
+  const std::wstring folder = ParentOf(path);
+  if (EqualsNoCase(LastPartOf(folder), L"searchplugins")) return true;
+  return c.family.others && EndsWithNoCase(c.row.iconFile, L".exe") && EqualsNoCase(folder, ParentOf(c.row.iconFile));
 }
 
 RowRepair RepairSearchPlugin(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.size() < 10) return {};
-  // A plug-in lives in a "searchplugins" folder: a profile's, or the one
-  // of the browser's installation.
   const KnownFolders& folders = c.scan().folders;
-  const bool placed = EndsWithNoCase(row.path, L".xml") && EqualsNoCase(LastPartOf(ParentOf(row.path)), L"searchplugins") &&
+  const bool placed = EndsWithNoCase(row.path, L".xml") && IsPluginFolder(c, row.path) &&
                       (LiesInScannedProfile(c.scan(), row.path) ||
                        (!folders.programFiles64.empty() && IsSafeBrowserFolder(row.path, folders.programFiles64, {})) ||
                        (!folders.programFiles32.empty() && IsSafeBrowserFolder(row.path, folders.programFiles32, {})));
   bool scheduled = false;
   const bool ok = placed && DeleteFileOrSchedule(row.path, scheduled);
-  RowRepair repair = Repaired(ok, Lead(ok, L"removed ", L"remove ") + c.Browser() + L" Search Provider \"" + row.name +
-                                      L"\"" + ForUser(row));
+  RowRepair repair = Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + c.Browser() + L" Search Provider \"" + row.name +
+                                      L"\"" + ForUser(row); });
   repair.scheduled = ok && scheduled;
   return repair;
 }
@@ -188,12 +201,17 @@ RowRepair RepairExtension(const Context& c) {
   bool ok = IsProfileFile(c, row.jsonPath, L"extensions.json");
   // The add-on's own file or folder goes only from inside the profile's
   // "extensions" folder; a row naming anything else fails before any edit.
+  // One installed elsewhere (the scan files no "Path" then) is listed again
+  // from where it lies at the browser's next start, so cutting its entry
+  // would remove nothing: it fails too while its file or folder is there.
   bool scheduled = false;
   if (ok && !row.path.empty())
     ok = IsSafeBrowserFolder(row.path, profile + L"\\extensions", {}) && DeleteFileOrSchedule(row.path, scheduled);
+  else if (ok && !row.extensionPath.empty())
+    ok = !StillPresent({ProbeKind::FileObject, WithBackslashes(row.extensionPath), {}, {}});
   ok = ok && CutAddon(row.jsonPath, row.valueName) && CutAddon(profile + L"\\addons.json", row.valueName);
   const std::wstring lead = ok ? L"\tSuccessfully deleted " : L"\tFailed to delete ";
-  RowRepair repair = Repaired(ok, lead + c.Browser() + L" Extension \"" + row.name + L"\"" + ForUser(row));
+  RowRepair repair = Repaired(ok, [&](bool ok) { return lead + c.Browser() + L" Extension \"" + row.name + L"\"" + ForUser(row); });
   repair.scheduled = ok && scheduled;
   return repair;
 }
@@ -271,12 +289,32 @@ RowRepair RepairReset(const Context& c) {
     case Reset::None:
       break;
   }
-  return Repaired(ok, (ok ? L"\tSuccessfully " : L"\tFailed to ") + row.name + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully " : L"\tFailed to ") + row.name + ForUser(row); });
 }
 
 }  // namespace
 
 bool IsFirefoxGroup(int group) { return FamilyOf(group) != nullptr; }
+
+RowProbe FirefoxRowProbe(const BrowserRow& row) {
+  const Family* family = FamilyOf(row.group);
+  if (!family) return {};
+  if (row.group == family->start) return {ProbeKind::FirefoxPref, row.path, kHomePagePref, row.url};
+  if (row.group == family->search) {
+    // The compressed search settings are read back by their repair.
+    if (EqualsNoCase(LastPartOf(row.path), L"search.json.mozlz4")) return {};
+    if (EqualsNoCase(row.valueName, kEnginePref)) return {ProbeKind::FirefoxPref, row.path, kEnginePref, row.valueData};
+    return {ProbeKind::FileObject, row.path, {}, {}};
+  }
+  if (row.group == family->extension) return {ProbeKind::FirefoxAddon, row.jsonPath, row.valueName, row.extensionPath};
+  if (row.group == family->shortcut) {
+    if (EqualsNoCase(row.name, L"Start Menu Internet shortcut"))
+      return {ProbeKind::StartMenuArgument, row.key, {}, row.valueData.empty() ? row.column2 : row.valueData};
+    return {ProbeKind::ShortcutArguments, row.path, {}, {}};
+  }
+  if (row.group == family->reset) return {ProbeKind::FileObject, row.path, {}, {}};
+  return {};
+}
 
 RowRepair RepairFirefoxRow(RemovalSession& session, const BrowserRow& row) {
   const Family* family = FamilyOf(row.group);

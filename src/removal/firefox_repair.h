@@ -6,5 +6,7 @@ namespace tavrin {
 
 bool IsFirefoxGroup(int group);
 RowRepair RepairFirefoxRow(RemovalSession& session, const BrowserRow& row);
+// What the row's repair must leave gone, read back as the scan read it.
+RowProbe FirefoxRowProbe(const BrowserRow& row);
 
 }  // namespace tavrin

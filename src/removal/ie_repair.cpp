@@ -7,7 +7,9 @@
 #include "platform/registry.h"
 #include "platform/registry_unlock.h"
 #include "platform/strings.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_session.h"
+#include "results/details_files.h"
 #include "results/result_tabs.h"
 #include "scan/scan_session.h"
 
@@ -62,15 +64,16 @@ const wchar_t* ReplacementOf(const std::wstring& name) {
   return nullptr;
 }
 
-// One line of a multi-string taken out; the others stay in their order
-// and trailing empty entries go.
+// The row's address taken out of the multi-string, every entry that holds
+// it as the scan read it (trimmed); the others stay in their order and
+// trailing empty entries go.
 bool RemoveSecondaryPage(const std::wstring& key, const std::wstring& valueName, const std::wstring& url) {
   std::wstring lines;
   if (!ReadStringAt(key, valueName.c_str(), lines)) return !KeyExists(key, valueName.c_str());
   std::vector<std::wstring> kept;
   bool found = false;
   for (const std::wstring& line : Split(lines, L"\n")) {
-    if (!found && line == url) found = true;
+    if (FiledText(line) == url) found = true;
     else kept.push_back(line);
   }
   if (!found) return true;
@@ -87,15 +90,15 @@ RowRepair RepairPage(const Context& c) {
   if (EqualsNoCase(row.valueName, L"Secondary Start Pages")) {
     const std::wstring& url = row.url.empty() ? row.column2 : row.url;
     const bool ok = placed && !url.empty() && RemoveSecondaryPage(row.key, row.valueName, url);
-    return Repaired(ok, (ok ? L"\tSuccessfully removed \"" : L"\tFailed to remove \"") + url + L"\" from the IE's " +
-                            row.name + ForUser(row));
+    return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully removed \"" : L"\tFailed to remove \"") + url + L"\" from the IE's " +
+                            row.name + ForUser(row); });
   }
   const wchar_t* replacement = ReplacementOf(row.valueName);
   if (!replacement) return {};
   bool ok = placed && DeleteValueIfPresent(row.key, row.valueName);
   if (ok && *replacement) ok = WriteStringForced(row.key, row.valueName.c_str(), replacement);
-  return Repaired(ok, (ok ? L"\tSuccessfully changed \"" : L"\tFailed to change \"") + row.name + L"\" to \"" +
-                          replacement + L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully changed \"" : L"\tFailed to change \"") + row.name + L"\" to \"" +
+                          replacement + L"\"" + ForUser(row); });
 }
 
 // The scope that takes the place of the deleted one, made the default.
@@ -115,8 +118,10 @@ RowRepair RepairSearchProvider(const Context& c) {
   if (row.key.size() < 10) return {};
   const bool ok = KeyIsChildOf(c, row.key, kSearchScopes) && DeleteKeyIfPresent(row.key);
   if (ok) WriteReplacementScope(ParentOf(row.key));
-  if (ok) return Repaired(true, L"\tSuccessfully deleted IE search provider " + row.name + ForUser(row));
-  return Repaired(false, L"\tFailed to delete IE search provider \"" + row.name + L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) {
+    return ok ? L"\tSuccessfully deleted IE search provider " + row.name + ForUser(row)
+              : L"\tFailed to delete IE search provider \"" + row.name + L"\"" + ForUser(row);
+  });
 }
 
 // Every registration of the add-on below one root ("Software" or
@@ -146,8 +151,8 @@ RowRepair RepairAddOn(const Context& c) {
       ok = RemoveAddOnBelow(users[i].RegistryRoot(), L"Software", row.clsid) && ok;
   if (everyone || users.size() == 1)
     for (const wchar_t* root : {L"HKLM64", L"HKLM32"}) ok = RemoveAddOnBelow(root, L"SOFTWARE", row.clsid) && ok;
-  return Repaired(ok, (ok ? L"\tSuccessfully deleted IE Ad-on \"" : L"\tFailed to delete IE Ad-on \"") + row.name +
-                          L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully deleted IE Ad-on \"" : L"\tFailed to delete IE Ad-on \"") + row.name +
+                          L"\"" + ForUser(row); });
 }
 
 RowRepair RepairPolicy(const Context& c) {
@@ -157,9 +162,9 @@ RowRepair RepairPolicy(const Context& c) {
   const std::wstring policyMain = std::wstring(kPolicy) + L"\\Main";
   const std::wstring secondary = policyMain + L"\\SecondaryStartPages";
   if (!row.valueName.empty() && (KeyIs(c, row.key, policyMain) || KeyIs(c, row.key, secondary))) {
-    const bool ok = DeleteValueIfPresent(row.key, row.valueName);
-    return Repaired(ok, (ok ? L"\tSuccessfully removed IE's GP Start Page \"" : L"\tFailed to remove IE's GP Start Page \"") +
-                            url + L"\"" + ForUser(row));
+    const bool ok = DeleteValuesFiledAs(row.key, row.valueName, url);
+    return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully removed IE's GP Start Page \"" : L"\tFailed to remove IE's GP Start Page \"") +
+                            url + L"\"" + ForUser(row); });
   }
   // A search scope forced by policy: the scope itself and the restriction
   // that keeps the user from choosing another.
@@ -169,15 +174,15 @@ RowRepair RepairPolicy(const Context& c) {
     const std::wstring policyKey = ParentOf(ParentOf(row.key));
     ok = DeleteValueIfPresent(policyKey + L"\\Infodelivery\\Restrictions", L"UsePolicySearchProvidersOnly");
   }
-  return Repaired(ok, (ok ? L"\tSuccessfully removed IE's GP \"" : L"\tFailed to remove IE's GP \"") + row.name +
-                          L"\"" + ForUser(row));
+  return Repaired(ok, [&](bool ok) { return (ok ? L"\tSuccessfully removed IE's GP \"" : L"\tFailed to remove IE's GP \"") + row.name +
+                          L"\"" + ForUser(row); });
 }
 
 RowRepair RepairReset(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.key.size() < 10) return {};
   auto line = [&](bool ok, const wchar_t* done, const wchar_t* failed) {
-    return Repaired(ok, (ok ? done : failed) + ForUser(row));
+    return Repaired(ok, [&](bool ok) { return (ok ? done : failed) + ForUser(row); });
   };
   if (EqualsNoCase(row.name, L"Reset Proxy")) {
     bool ok = KeyIs(c, row.key, kInternetSettings);
@@ -208,6 +213,27 @@ RowRepair RepairReset(const Context& c) {
 }
 
 }  // namespace
+
+RowProbe IeRowProbe(const BrowserRow& row) {
+  const std::wstring& url = row.url.empty() ? row.column2 : row.url;
+  switch (row.group) {
+    case kGroupIeStartPages:
+      if (EqualsNoCase(row.valueName, L"Secondary Start Pages"))
+        return {ProbeKind::IeSecondaryPage, row.key, row.valueName, url};
+      return {ProbeKind::RegistryValue, row.key, row.valueName, url};
+    case kGroupIeSearchProviders:
+      return {ProbeKind::RegistryKey, row.key, {}, {}};
+    case kGroupIeShortcuts:
+      if (EqualsNoCase(row.name, L"Start Menu Internet shortcut"))
+        return {ProbeKind::StartMenuArgument, row.key, {}, row.valueData.empty() ? row.column2 : row.valueData};
+      return {ProbeKind::ShortcutArguments, row.path, {}, {}};
+    case kGroupIePolicies:
+      if (!row.valueName.empty()) return {ProbeKind::RegistryValue, row.key, row.valueName, url};
+      return {ProbeKind::RegistryKey, row.key, {}, {}};
+  }
+  // Add-ons and reset options read back what they removed themselves.
+  return {};
+}
 
 RowRepair RepairIeRow(RemovalSession& session, const BrowserRow& row) {
   const Context c{session, row};

@@ -6,5 +6,7 @@
 namespace tavrin {
 
 RowRepair RepairIeRow(RemovalSession& session, const BrowserRow& row);
+// What the row's repair must leave gone, read back as the scan read it.
+RowProbe IeRowProbe(const BrowserRow& row);
 
 }  // namespace tavrin

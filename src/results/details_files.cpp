@@ -10,7 +10,10 @@ namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-constexpr std::wstring_view kDetailsNames[kDetailsTabs] = {L"Programs", L"AutoStart", L"Internet Browsers"};
+// The Malware tab files only the parts of its registry rows, which its
+// column cannot give back once a name holds the " / " that joins them.
+constexpr std::wstring_view kDetailsNames[kDetailsTabs] = {L"Programs", L"AutoStart", L"Internet Browsers",
+                                                           L"Malware"};
 
 void CloseDetails(DetailsFile& file, bool save) {
   if (save && !file.doc.Path().empty()) file.doc.Save();
@@ -107,6 +110,14 @@ bool StartNewResults(ResultSet& results, const std::wstring& dataFolder, uint64_
 std::wstring WorkFolder(const ResultSet& results) {
   Lock lock(results.state->lock);
   return results.state->workFolder;
+}
+
+std::wstring FiledText(std::wstring_view text) {
+  // The details file's own document does the round trip, so that the form
+  // can never drift from what a field really reads back as.
+  IniDocument document;
+  document.SetString(L"Row", L"Field", text);
+  return document.GetString(L"Row", L"Field", L"");
 }
 
 bool LoadDetails(ResultSet& results, int tab) {

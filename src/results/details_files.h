@@ -1,7 +1,8 @@
 #pragma once
 // The hidden fields of the result rows: one INI details file per tab in the
-// scan's work folder (none for the Malware tab, whose rows carry everything
-// in their columns), one section per row named by its row key.
+// scan's work folder, one section per row named by its row key. The Malware
+// tab's rows carry everything in their columns except the parts of a
+// registry entry, which only its registry rows file.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,7 +32,7 @@ struct ScanItemDetails {
   std::vector<std::pair<std::wstring, std::wstring>> extra;
 };
 
-// "Programs", "AutoStart", "Internet Browsers"; empty for the Malware tab.
+// "Programs", "AutoStart", "Internet Browsers", "Malware".
 std::wstring_view DetailsFileName(int tab);
 // The tab whose details file has that name (compared without regard to
 // case, as the file system does); -1 when none has.
@@ -55,6 +56,10 @@ bool LoadDetails(ResultSet& results, int tab);
 // Files the fields under the row key; returns how many were written. The
 // details file is opened when it is not yet.
 int StoreDetails(ResultList list, int rowKey, const ScanItemDetails& details);
+// A text as a row's field reads back from its details file: on one line and
+// trimmed. A value read from the machine again is compared with a field in
+// this form, never the field with the value as the machine holds it.
+std::wstring FiledText(std::wstring_view text);
 // One field of a row; empty when it was never written.
 std::wstring GetDetail(ResultList list, int rowKey, std::wstring_view key);
 // Every field filed for a row, in the order of its section; empty when none.

@@ -11,7 +11,7 @@
 
 namespace tavrin {
 
-inline constexpr int kDetailsTabs = 3;
+inline constexpr int kDetailsTabs = 4;
 
 struct DetailsFile {
   IniDocument doc;

@@ -9,6 +9,7 @@
 #include "browsers/chromium_extension_state.h"
 #include "browsers/chromium_policy_extensions.h"
 #include "browsers/chromium_profiles.h"
+#include "browsers/hijack_values.h"
 #include "browsers/known_good.h"
 #include "browsers/other_browsers.h"
 #include "browsers/preference_document.h"
@@ -29,8 +30,8 @@ namespace tavrin {
 namespace {
 
 constexpr wchar_t kAllUsers[] = L"(All users)";
-constexpr wchar_t kHomePagePath[] = L"homepage";
-constexpr wchar_t kStartupUrlsPath[] = L"session->startup_urls";
+constexpr const wchar_t* kHomePagePath = kChromiumHomePagePath;
+constexpr const wchar_t* kStartupUrlsPath = kChromiumStartupUrlsPath;
 constexpr wchar_t kSearchProviderPath[] = L"default_search_provider_data->template_url_data";
 constexpr wchar_t kExtensionsPath[] = L"extensions->settings";
 // Chromium keeps the protected settings in "Secure Preferences" on Windows
@@ -185,12 +186,6 @@ void AddPreferenceUrl(ChromiumScan& c, int group, const wchar_t* name, const wch
   c.Report(label + ReportField(url) + UserLines(where) + L"\r\n\t\tInfo: " + ReportField(file) + ItemStateLine(true));
 }
 
-// A string value worth judging: settings of another type, or empty ones,
-// are nothing a browser would open.
-bool ReadUrl(const PreferenceDocument& document, const wchar_t* path, std::wstring& url) {
-  return document.GetString(path, url) == PreferenceKind::String && !Trim(url).empty();
-}
-
 bool SkippedStartPage(const ChromiumScan& c, const std::wstring& url, UrlTest test) {
   return IsKnownGoodUrl(url, test) || c.Whitelisted(url, c.browser.startSection);
 }
@@ -243,17 +238,14 @@ void ForEachPreferenceFile(ChromiumScan& c, const std::wstring& profile, Visit v
 // 1. Home and startup pages.
 void ScanStartPages(ChromiumScan& c, const PreferenceDocument& document, const std::wstring& file, const Where& where) {
   std::wstring url;
-  if (ReadUrl(document, kHomePagePath, url) && !SkippedStartPage(c, url, UrlTest::StartPage))
+  if (ReadChromiumUrl(document, kHomePagePath, url) && !SkippedStartPage(c, url, UrlTest::StartPage))
     AddPreferenceUrl(c, c.browser.startGroup, L"Home page", c.browser.homeLabel, kHomePagePath, url, where, file);
 
-  PreferenceNode startup;
-  if (!document.FindNode(kStartupUrlsPath, startup) || startup.kind != PreferenceKind::Array) return;
-  ElementCursor element{};
-  while (!c.Cancelled() && document.NextElement(element, startup)) {
-    if (element.kind != PreferenceKind::String || document.ValueText(element, url) != PreferenceKind::String) continue;
-    if (Trim(url).empty() || SkippedStartPage(c, url, c.browser.startupTest)) continue;
-    AddPreferenceUrl(c, c.browser.startGroup, L"Startup page", c.browser.startupLabel, kStartupUrlsPath, url, where,
-                     file);
+  for (const std::wstring& startupUrl : ReadChromiumStartupUrls(document)) {
+    if (c.Cancelled()) return;
+    if (SkippedStartPage(c, startupUrl, c.browser.startupTest)) continue;
+    AddPreferenceUrl(c, c.browser.startGroup, L"Startup page", c.browser.startupLabel, kStartupUrlsPath, startupUrl,
+                     where, file);
   }
 }
 
@@ -261,7 +253,7 @@ void ScanStartPages(ChromiumScan& c, const PreferenceDocument& document, const s
 void ScanSearchProvider(ChromiumScan& c, const PreferenceDocument& document, const std::wstring& file,
                         const Where& where) {
   std::wstring url;
-  if (!ReadUrl(document, L"default_search_provider_data->template_url_data->url", url)) return;
+  if (!ReadChromiumUrl(document, kChromiumSearchUrlPath, url)) return;
   if (IsKnownGoodUrl(url, UrlTest::Search) || c.Whitelisted(url, c.browser.searchSection)) return;
   AddPreferenceUrl(c, c.browser.searchGroup, L"Default search provider", c.browser.searchLabel, kSearchProviderPath,
                    url, where, file);

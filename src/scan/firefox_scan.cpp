@@ -10,6 +10,7 @@
 #include "browsers/firefox_profiles.h"
 #include "browsers/firefox_search_engines.h"
 #include "browsers/firefox_search_file.h"
+#include "browsers/hijack_values.h"
 #include "browsers/known_good.h"
 #include "browsers/other_browsers.h"
 #include "browsers/preference_document.h"
@@ -134,14 +135,6 @@ bool IsKnownGoodStartup(const std::wstring& value) {
   return any;
 }
 
-// A preference's value as prefs.js holds it; an empty quoted text ("") is
-// no setting at all.
-bool ReadPrefValue(const std::wstring& prefs, const wchar_t* name, std::wstring& value) {
-  if (!ReadFirefoxPref(prefs, name, value)) return false;
-  const std::wstring trimmed = Trim(value);
-  return !trimmed.empty() && trimmed != L"\"\"";
-}
-
 bool IsKnownGoodEngine(const std::wstring& name) {
   for (const wchar_t* engine : {L"Google", L"Bing", L"Yahoo", L"DuckDuckGo"})
     if (EqualsNoCase(name, engine)) return true;
@@ -188,7 +181,7 @@ int ForEachProfile(FirefoxScan& c, bool existing, Visit visit) {
 void ScanStartupPage(FirefoxScan& c, const Where& where, const std::wstring& profile) {
   const std::wstring prefs = profile + L"\\prefs.js";
   std::wstring value;
-  if (!ReadPrefValue(prefs, kHomepagePref, value)) return;
+  if (!ReadFirefoxPrefValue(prefs, kHomepagePref, value)) return;
   if (IsKnownGoodStartup(value) || c.Whitelisted(value, c.browser.startSection)) return;
   ScanItemDetails details;
   details.path = prefs;
@@ -205,7 +198,7 @@ void ScanStartupPage(FirefoxScan& c, const Where& where, const std::wstring& pro
 void ScanDefaultEngine(FirefoxScan& c, const Where& where, const std::wstring& profile) {
   const std::wstring prefs = profile + L"\\prefs.js";
   std::wstring engine;
-  if (!ReadPrefValue(prefs, kEnginePref, engine)) return;
+  if (!ReadFirefoxPrefValue(prefs, kEnginePref, engine)) return;
   if (IsKnownGoodEngine(engine) || c.Whitelisted(engine, c.browser.searchSection)) return;
   ScanItemDetails details;
   details.path = prefs;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "browsers/hijack_values.h"
 #include "browsers/known_good.h"
 #include "browsers/user_folder_fragments.h"
 #include "inventory/autostart_entries.h"
@@ -105,14 +106,13 @@ void ScanPages(IeScan& c) {
     std::wstring pages;
     if (!ReadString(main, L"Secondary Start Pages", pages)) continue;
     // The multi-string comes back one entry a line.
-    for (const std::wstring& line : Split(pages, L"\n")) {
-      const std::wstring url = Trim(line);
-      if (url.empty() || c.Whitelisted(url, L"IE startup pages") || IsKnownGoodUrl(url, UrlTest::IeOther)) continue;
+    for (const std::wstring& url : SecondaryStartPageEntries(pages)) {
+      if (c.Whitelisted(url, L"IE startup pages") || IsKnownGoodUrl(url, UrlTest::IeOther)) continue;
       ScanItemDetails details;
       details.registryKey = mainKey;
       details.valueName = L"Secondary Start Pages";
       details.url = url;
-      details.valueData = line;
+      details.valueData = url;
       if (!AddIeRow(c, kGroupIeStartPages, L"Secondary Start Pages", root, url, true, details)) continue;
       c.Report(L"\r\n\t\tName: Secondary Start Pages\r\n\t\tUser name: " + root.userName + L"\r\n\t\tURL: " +
                ReportField(url) + kChecked);

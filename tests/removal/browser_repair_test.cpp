@@ -524,3 +524,142 @@ TEST_F(BrowserRepairFixture, AnEdgeAppExtensionLeavesEveryStoreOfIt) {
 
 }  // namespace
 }  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// Hijacks written so that a comparison with the row's filed text (trimmed,
+// on one line) is fooled: each row's hijack goes and its success line is
+// true, or it stays and its line says so.
+TEST_F(BrowserRepairFixture, EveryLineHoldsAgainstHijacksThatFoolAFiledComparison) {
+  const std::wstring prefs = profile + L"\\Secure Preferences";
+  const std::wstring firefox = base + L"\\Firefox";
+  const std::wstring prefsJs = firefox + L"\\prefs.js";
+  const std::wstring outside = base + L"\\Sideloaded\\addon@evil.test";
+  const std::wstring policy = scan.users[0].RegistryRoot() + L"\\Software\\Policies\\TavrinTest-" + pid;
+  const std::wstring main = scan.users[0].RegistryRoot() + L"\\Software\\Microsoft\\Internet Explorer\\Main";
+  std::wstring pagesBefore;
+  const bool hadPages = ReadStringAt(main, L"Secondary Start Pages", pagesBefore);
+  ASSERT_TRUE(CreateFolderTree(outside));
+  ASSERT_TRUE(CreateFolderTree(firefox));
+  ASSERT_TRUE(test::WriteBytes(
+      prefs, R"({"homepage":"http://evil.test/\n","session":{"startup_urls":[" http://evil.test/","http://mine.test/"]},)"
+             R"("default_search_provider_data":{"template_url_data":{"url":"http://evil.test/?q={searchTerms}\r\n"}}})"));
+  ASSERT_TRUE(test::WriteBytes(prefsJs, "user_pref(\"browser.startup.homepage\", \" http://evil.test/ \");\n"
+                                        "user_pref(\"browser.search.defaultenginename\", \"Evil Search \");\n"));
+  ASSERT_TRUE(test::WriteBytes(firefox + L"\\extensions.json",
+                               R"({"addons":[{"id":"addon@evil.test","defaultLocale":{"name":"Evil"},"path":"x"}]})"));
+  ASSERT_TRUE(WriteStringAt(policy + L"\\RestoreOnStartupURLs", L"1 ", L"http://evil.test/"));
+  ASSERT_TRUE(WriteStringAt(main, L"Secondary Start Pages", L"http://mine.test/\n http://evil.test/", REG_MULTI_SZ));
+
+  // Each row as the scan files it: its texts go through the details file.
+  Add(42, L"Home page", L"http://evil.test/", PreferenceRow(prefs, L"homepage", L"http://evil.test/\n"));
+  Add(42, L"Startup page", L"http://evil.test/", PreferenceRow(prefs, L"session->startup_urls", L" http://evil.test/"));
+  Add(43, L"Default search provider", L"http://evil.test/",
+      PreferenceRow(prefs, L"default_search_provider_data->template_url_data", L"http://evil.test/?q={searchTerms}\r\n"));
+  ScanItemDetails details;
+  details.path = prefsJs;
+  details.valueName = L"browser.startup.homepage";
+  details.url = L" http://evil.test/ ";
+  Add(51, L"Startup homepage", details.url, details);
+  details.valueName = L"browser.search.defaultenginename";
+  details.url.clear();
+  details.valueData = L"Evil Search ";
+  Add(52, L"Firefox default search provider", details.valueData, details);
+  details = {};
+  details.jsonPath = firefox + L"\\extensions.json";
+  details.registryKey = L"addons";
+  details.valueName = L"addon@evil.test";
+  details.extensionPath = outside;  // outside the profile: the scan files no "Path"
+  Add(53, L"Evil", outside, details);
+  details = {};
+  details.registryKey = policy;
+  details.clsid = L"TavrinTest";
+  details.valueName = L"1 ";
+  details.valueData = L"http://evil.test/";
+  Add(67, L"RestoreOnStartupURLs", L"http://evil.test/", details);
+  details = {};
+  details.registryKey = main;
+  details.valueName = L"Secondary Start Pages";
+  details.url = L"http://evil.test/";
+  Add(31, L"Secondary Start Pages", L"http://evil.test/", details);
+
+  RepairBrowserItems(session);
+  const std::wstring lines = Lines();
+  std::wstring pagesAfter;
+  ASSERT_TRUE(ReadStringAt(main, L"Secondary Start Pages", pagesAfter));
+  const bool policyValueLeft = KeyExists(policy + L"\\RestoreOnStartupURLs", L"1 ");
+  if (hadPages) WriteStringAt(main, L"Secondary Start Pages", pagesBefore, REG_MULTI_SZ);
+  else DeleteValueAt(main, L"Secondary Start Pages");
+  DeleteKeyTree(policy);
+
+  EXPECT_EQ(test::ReadBytes(prefs), R"({"session":{"startup_urls":["http://mine.test/"]}})");
+  EXPECT_EQ(test::ReadBytes(prefsJs), "\n\n");
+  EXPECT_EQ(pagesAfter, L"http://mine.test/");
+  EXPECT_FALSE(policyValueLeft);
+  // The sideloaded add-on would be listed again at the next start: it
+  // stays listed, its folder stays, and its line says it failed.
+  EXPECT_TRUE(FolderExists(outside));
+  EXPECT_NE(test::ReadBytes(firefox + L"\\extensions.json").find("addon@evil.test"), std::string::npos);
+  EXPECT_EQ(lines, L"\tSuccessfully removed \"http://evil.test/\" from the IE's Secondary Start Pages for tester.\r\n\r\n"
+                   L"\tSuccessfully removed TavrinTest's Startup Page policy \"http://evil.test/\" for tester.\r\n\r\n"
+                   L"\tFailed to delete Firefox Extension \"Evil\" for tester.\r\n\r\n"
+                   L"\tSuccessfully removed Firefox Default Search Provider \"Firefox default search provider\" for tester.\r\n\r\n"
+                   L"\tSuccessfully reset Firefox Home page for tester.\r\n\r\n"
+                   L"\tSuccessfully fixed Chrome's default search provider for tester.\r\n\r\n"
+                   L"\tSuccessfully fixed Chrome's \"Startup page\" for tester.\r\n\r\n"
+                   L"\tSuccessfully fixed Chrome's \"Home page\" for tester.\r\n");
+}
+
+// The plug-ins of a Firefox-based browser found on the fly lie in its
+// installation folder, where the scan lists them; one beside another
+// program's executable is not the row's browser's and stays.
+TEST_F(BrowserRepairFixture, OtherFirefoxBrowsersPluginsGoFromTheirInstallationFolderOnly) {
+  ASSERT_FALSE(scan.folders.programFiles64.empty());
+  const std::wstring install = scan.folders.programFiles64 + L"\\TavrinTest-" + pid + L" Fox";
+  const std::wstring other = scan.folders.programFiles64 + L"\\TavrinTest-" + pid + L" Other";
+  ASSERT_TRUE(CreateFolderTree(install));
+  ASSERT_TRUE(CreateFolderTree(other));
+  const std::wstring plugin = install + L"\\evil-search.xml", foreign = other + L"\\evil-search.xml";
+  for (const std::wstring& file : {install + L"\\foxbrowser.exe", other + L"\\other.exe"}) ASSERT_TRUE(test::WriteBytes(file, "MZ"));
+  for (const std::wstring& file : {plugin, foreign})
+    ASSERT_TRUE(test::WriteBytes(file, "<SearchPlugin><ShortName>Evil</ShortName></SearchPlugin>"));
+  ResultList list = TabList(results, kBrowsersTab);
+  for (const auto& [file, exe] : {std::pair{foreign, install + L"\\foxbrowser.exe"}, std::pair{plugin, install + L"\\foxbrowser.exe"}}) {
+    const int row = AddRow(list, kGroupOtherFirefoxSearchPlugins, L"Evil", L"(All users)", file, true, exe, 5);
+    ASSERT_GE(row, 0);
+    ScanItemDetails details;
+    details.group = kGroupOtherFirefoxSearchPlugins;
+    details.userName = L"(All users)";
+    details.clsid = L"Fox Browser";
+    details.path = file;
+    ASSERT_GT(StoreDetails(list, GetRowKey(list, row), details), 0);
+  }
+
+  RepairBrowserItems(session);
+  EXPECT_FALSE(FileExists(plugin));
+  EXPECT_TRUE(FileExists(foreign));
+  test::RemoveTreeForTest(install);
+  test::RemoveTreeForTest(other);
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed Fox Browser Search Provider \"Evil\" for (All users).\r\n\r\n"
+                     L"\tFailed to remove Fox Browser Search Provider \"Evil\" for (All users).\r\n");
+}
+
+// A preference file that cannot be rewritten (held open by another
+// program that lets nobody write it) keeps its hijack, and the line says so.
+TEST_F(BrowserRepairFixture, APreferenceFileThatCannotBeRewrittenIsReportedFailed) {
+  const std::wstring prefs = profile + L"\\Secure Preferences";
+  const std::string text = R"({"homepage":"http://evil.test/"})";
+  ASSERT_TRUE(test::WriteBytes(prefs, text));
+  Add(42, L"Home page", L"http://evil.test/", PreferenceRow(prefs, L"homepage", L"http://evil.test/"));
+  HANDLE held = CreateFileW(prefs.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  RepairBrowserItems(session);
+  CloseHandle(held);
+  EXPECT_EQ(test::ReadBytes(prefs), text);
+  EXPECT_EQ(Lines(), L"\tFailed to fix Chrome's \"Home page\" for tester.\r\n");
+  EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 1);
+}
+
+}  // namespace
+}  // namespace tavrin

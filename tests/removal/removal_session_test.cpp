@@ -9,11 +9,15 @@
 
 #include <string>
 
+#include "definitions/detection_context.h"
+#include "definitions/malware_record.h"
+#include "definitions/malware_rows.h"
 #include "platform/file_system.h"
 #include "platform/pattern.h"
 #include "platform/registry.h"
 #include "platform/text_file.h"
 #include "platform/users.h"
+#include "removal/malware_removal.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
 #include "scan/known_folders.h"
@@ -69,6 +73,14 @@ class RemovalFixture : public ::testing::Test {
     EXPECT_GE(row, 0);
     EXPECT_GT(StoreDetails(list, GetRowKey(list, row), details), 0);
     return row;
+  }
+
+  // A Malware registry row as the scan adds it, its parts filed from what
+  // the machine holds now.
+  void AddRegistryRow(const std::wstring& text) {
+    DetectionContext context;
+    context.results = &results;
+    EXPECT_TRUE(AddMalwareRow(context, L"", text, MakeMalwareRecord(50))) << text;
   }
 
   // The report with its times and its size written as placeholders, after
@@ -335,9 +347,12 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   ASSERT_TRUE(WriteStringAt(valueKey, L"Dlls", L"a.dll, b.dll, c.dll"));
   ResultList malware = TabList(results, kMalwareTab);
   for (const std::wstring& file : {evil, services}) AddRow(malware, kGroupInfectedFiles, file, L"", L"", true);
+  ASSERT_TRUE(WriteStringAt(valueKey + L"\\Gone", L"Missing", L"x"));
   for (const std::wstring& entry : {valueKey + L" / Dlls / b.dll", std::wstring(L"HKLM\\SOFTWARE"),
                                     std::wstring(L"HKLM64\\SOFTWARE\\Microsoft"), valueKey + L"\\Gone / Missing"})
-    AddRow(malware, kGroupInfectedRegistry, entry, L"", L"", true);
+    AddRegistryRow(entry);
+  // Gone after the scan listed it, as when an earlier row took it.
+  ASSERT_TRUE(DeleteValueAt(valueKey + L"\\Gone", L"Missing"));
   AddRow(malware, kGroupMalwareFixes, L"Reset hosts file", L"", L"", true);
   // A browser row whose file lies in no scanned profile fails and stays.
   ScanItemDetails coupon;
@@ -466,6 +481,47 @@ TEST_F(RemovalFixture, ALockedFileIsScheduledOnlyWhereItsRowAllowsIt) {
   EXPECT_TRUE(FileExists(startupItem));
   EXPECT_EQ(RowCount(TabList(results, kMalwareTab)), 0);
   EXPECT_EQ(RowCount(TabList(results, kAutostartTab)), 1);
+}
+
+// Registry rows act on the parts the scan filed, never on a cut of their
+// text, and each outcome is read back: a name that holds " / " is the
+// value or key it names, a text the machine bears out two ways is refused,
+// and an edit that removes nothing is no success.
+TEST_F(RemovalFixture, RegistryRowsActOnTheirFiledPartsAndReadBackTheirOutcome) {
+  const std::wstring base = L"HKCU\\Software\\TavrinTest-" + pid;
+  keys.push_back(base);
+  const std::wstring plain = base + L"\\Plain", twoWays = base + L"\\TwoWays", list = base + L"\\List";
+  ASSERT_TRUE(WriteStringAt(plain, L"Evil / Updater", L"C:\\x\\evil.exe"));
+  ASSERT_TRUE(WriteStringAt(twoWays, L"Evil / Updater", L"C:\\x\\evil.exe"));
+  ASSERT_TRUE(WriteStringAt(twoWays, L"Evil", L"Updater, mine.dll"));
+  ASSERT_TRUE(WriteStringAt(list, L"Dlls", L"ab.dll, c.dll"));
+  ASSERT_TRUE(CreateKey(base + L"\\Sub / Name"));
+  ASSERT_TRUE(WriteStringAt(base + L"\\Sub", L"Other", L"mine"));
+  for (const std::wstring& entry : {plain + L" / Evil / Updater", twoWays + L" / Evil / Updater",
+                                    list + L" / Dlls / b.dll", base + L"\\Sub / Name"})
+    AddRegistryRow(entry);
+  session.report.Open(scratch / L"report.txt");
+
+  RemoveMalwareRows(session);
+  EXPECT_FALSE(KeyExists(plain, L"Evil / Updater"));
+  EXPECT_TRUE(KeyExists(twoWays, L"Evil / Updater"));
+  EXPECT_EQ(ReadStringAt(twoWays, L"Evil"), L"Updater, mine.dll");
+  EXPECT_EQ(ReadStringAt(list, L"Dlls"), L"ab.dll, c.dll");
+  EXPECT_FALSE(KeyExists(base + L"\\Sub / Name"));
+  EXPECT_EQ(ReadStringAt(base + L"\\Sub", L"Other"), L"mine");
+  session.report.Finish(0);
+  std::wstring text;
+  ASSERT_TRUE(ReadTextFile(session.report.Path(), text));
+  EXPECT_NE(text.find(kMalwareHeading + std::wstring(L"\tSuccessfully repaired infected registry entry: ") + base +
+                      L"\\Sub / Name.\r\n\tFailed to repair infected registry entry: " + list +
+                      L" / Dlls / b.dll.\r\n\tFailed to repair infected registry entry: " + twoWays +
+                      L" / Evil / Updater.\r\n\tSuccessfully repaired infected registry entry: " + plain +
+                      L" / Evil / Updater.\r\n"),
+            std::wstring::npos)
+      << text;
+  EXPECT_EQ(session.processedCount, 4);
+  EXPECT_EQ(session.succeededCount, 2);
+  EXPECT_EQ(RowCount(TabList(results, kMalwareTab)), 2);
 }
 
 }  // namespace
