@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/text_file.h"
 #include "platform/users.h"
+#include "removal/program_removal.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
 #include "scan/known_folders.h"
@@ -292,7 +293,8 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   values.push_back({kMachineRun, tag + L"-bar"});
 
   // A Path of nine characters, a program named "Microsoft" by its
-  // definition, and a Windows Installer product that is not installed.
+  // definition, and a Windows Installer product that is not installed (so
+  // already gone: its folder and entry go as after its removal).
   const std::wstring shortPath = L"C:\\Tv" + std::to_wstring(1000 + GetCurrentProcessId() % 9000);
   ASSERT_EQ(shortPath.size(), 9u);
   ASSERT_TRUE(CreateFolderTree(shortPath));
@@ -349,7 +351,7 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
 
   EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
   EXPECT_EQ(ReportText(),
-            Header() + L"\tFailed to remove program: Installer Thing.\r\n" + L"\tMs Thing: Successfully removed.\r\n" +
+            Header() + L"\tInstaller Thing: Successfully removed.\r\n" + L"\tMs Thing: Successfully removed.\r\n" +
                 L"\tFailed to remove program: Short.\r\n" + L"\tAcme Tools: Successfully removed.\r\n\r\n" +
                 kAutostartHeading + kNoneInGroup + kBrowsersHeading +
                 L"\tFailed to remove Chrome's extension \"Coupon Helper\" for tester.\r\n" + kMalwareHeading +
@@ -373,11 +375,11 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_FALSE(KeyExists(programs[0].key));
   EXPECT_TRUE(KeyExists(programs[1].key));
   EXPECT_FALSE(KeyExists(programs[2].key));
-  EXPECT_TRUE(KeyExists(programs[3].key));
+  EXPECT_FALSE(KeyExists(programs[3].key));
+  EXPECT_FALSE(FolderExists(missingProduct));
   ResultList list = TabList(results, kProgramsTab);
-  ASSERT_EQ(RowCount(list), 2);
+  ASSERT_EQ(RowCount(list), 1);
   EXPECT_EQ(GetColumnText(list, 0, 0), L"Short");
-  EXPECT_EQ(GetColumnText(list, 1, 0), L"Installer Thing");
 
   EXPECT_FALSE(FileExists(evil));
   EXPECT_EQ(FileExists(services), servicesExisted);
@@ -466,6 +468,29 @@ TEST_F(RemovalFixture, ALockedFileIsScheduledOnlyWhereItsRowAllowsIt) {
   EXPECT_TRUE(FileExists(startupItem));
   EXPECT_EQ(RowCount(TabList(results, kMalwareTab)), 0);
   EXPECT_EQ(RowCount(TabList(results, kAutostartTab)), 1);
+}
+
+// Windows Installer's answers: done, done after a restart, nothing there
+// to remove (the program is gone already), and real failures.
+TEST(ProductRemovalOutcome, InstallerResultsMapToRemovedRestartOrFailed) {
+  struct Case {
+    unsigned result;
+    bool removed, restart;
+  };
+  const Case cases[] = {{ERROR_SUCCESS, true, false},
+                        {ERROR_SUCCESS_REBOOT_REQUIRED, true, true},
+                        {ERROR_SUCCESS_REBOOT_INITIATED, true, true},
+                        {ERROR_UNKNOWN_PRODUCT, true, false},
+                        {ERROR_INSTALL_FAILURE, false, false},
+                        {ERROR_INSTALL_USEREXIT, false, false},
+                        {ERROR_INSTALL_ALREADY_RUNNING, false, false},
+                        {ERROR_INVALID_PARAMETER, false, false},
+                        {ERROR_BAD_CONFIGURATION, false, false}};
+  for (const Case& test : cases) {
+    const ProductRemovalOutcome outcome = ProductRemovalOutcomeOf(test.result);
+    EXPECT_EQ(outcome.removed, test.removed) << test.result;
+    EXPECT_EQ(outcome.restartNeeded, test.restart) << test.result;
+  }
 }
 
 }  // namespace
