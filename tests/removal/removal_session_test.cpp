@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/pattern.h"
 #include "platform/registry.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "platform/users.h"
 #include "removal/program_removal.h"
@@ -387,6 +388,55 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_EQ(ReadStringAt(valueKey, L"Dlls"), L"a.dll, c.dll");
   EXPECT_EQ(RowCount(malware), 4);
   EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 1);
+}
+
+// A row's Path is text: the removal judges it again, and a folder that
+// another registered program lives in (or below) is neither swept for nor
+// removed, so that program's Run value and shell verb stay.
+TEST_F(RemovalFixture, AFolderThatIsAnotherProgramsIsNeitherSweptNorRemoved) {
+  const std::wstring base = L"C:\\ProgramData\\TavrinVictim-" + pid;
+  const std::wstring victim = base + L"\\Victim Suite";
+  paths.push_back(base);
+  ASSERT_TRUE(Seed(victim + L"\\victim.exe", "MZ victim"));
+  const std::wstring victimKey = kUninstall + std::wstring(L"TavrinVictim") + pid;
+  keys.push_back(victimKey);
+  ASSERT_TRUE(WriteStringAt(victimKey, L"DisplayName", L"Victim Suite"));
+  ASSERT_TRUE(WriteStringAt(victimKey, L"InstallLocation", victim));
+  const std::wstring tray = L"VictimTray" + pid;
+  ASSERT_TRUE(WriteStringAt(kMachineRun, tray.c_str(), L"\"" + victim + L"\\victim.exe\" /tray"));
+  values.push_back({kMachineRun, tray});
+  const std::wstring verb = L"HKCR64\\TavrinVictim" + pid + L"file";
+  keys.push_back(verb);
+  ASSERT_TRUE(WriteStringAt(verb + L"\\Shell\\open\\Command", nullptr, L"\"" + victim + L"\\victim.exe\" \"%1\""));
+
+  // Hostile entries of flagged programs: one names the victim's folder,
+  // one its parent; both are tied to those folders by name.
+  struct Hostile {
+    std::wstring name, path, key;
+  };
+  const Hostile hostiles[] = {{L"Victim", victim, kUninstall + std::wstring(L"TavrinHostile") + pid},
+                              {L"TavrinVictim", base, kUninstall + std::wstring(L"TavrinHostileParent") + pid}};
+  for (const Hostile& hostile : hostiles) {
+    keys.push_back(hostile.key);
+    ASSERT_TRUE(WriteStringAt(hostile.key, L"DisplayName", hostile.name));
+    ASSERT_TRUE(WriteStringAt(hostile.key, L"InstallLocation", hostile.path));
+    ScanItemDetails details;
+    details.registryKey = hostile.key;
+    details.path = hostile.path;
+    details.userName = L"(All users)";
+    AddWithDetails(kProgramsTab, kNoGroup, hostile.name, L"(Not set)", details);
+  }
+
+  EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
+  const std::wstring report = ReportText();
+  EXPECT_NE(report.find(L"\tFailed to remove program: TavrinVictim.\r\n\tFailed to remove program: Victim.\r\n"),
+            std::wstring::npos)
+      << WideToUtf8(report);
+  EXPECT_TRUE(FileExists(victim + L"\\victim.exe"));
+  EXPECT_TRUE(KeyExists(kMachineRun, tray.c_str()));
+  EXPECT_TRUE(KeyExists(verb + L"\\Shell\\open\\Command"));
+  EXPECT_TRUE(KeyExists(victimKey));
+  for (const Hostile& hostile : hostiles) EXPECT_TRUE(KeyExists(hostile.key)) << WideToUtf8(hostile.key);
 }
 
 // A task definition that starts malware lies in the system folder's task
