@@ -219,8 +219,7 @@ TEST(HostilePrograms, OnlyTheGenuineFindingsChange) {
                                        L"HKLM\\SOFTWARE\\Microsoft\\Internet Explorer\\Main",
                                        L"HKU\\" + console.sid + L"\\Software\\Microsoft\\Internet Explorer\\Main",
                                        // The definitions download goes through WinINet, which
-                                       // keeps its cache and settings.
-                                       Folder(CSIDL_INTERNET_CACHE),
+                                       // keeps its cookies and settings.
                                        Folder(CSIDL_COOKIES),
                                        listedUser + L"Internet Settings",
                                        // Wine's own: its service manager and its user settings.
