@@ -47,10 +47,8 @@ struct ProgramsScan {
   FolderGuard guard;
   ProgramFolderFacts facts;
   FolderListings listings;
-  // Uninstallers judged malware in this walk, lower case: every entry that
-  // runs one is listed, not only the first that asked.
-  std::set<std::wstring> flaggedUninstallers;
-  // Uninstallers whose verdict the cloud owes -> every entry that runs one.
+  // Uninstallers whose verdict the cloud owes (lower case) -> every entry
+  // that runs one.
   std::map<std::wstring, std::vector<std::wstring>> waitingEntries;
   std::wstring foundNames = L"|";
   std::wstring makerList;
@@ -185,15 +183,13 @@ void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const RegKey& rootKey
             ? UninstallerTargetOf(entry.key, entry.isMsi, entry.uninstallString, *p.context.systemFolders)
             : UninstallerTarget(entry.key, *p.context.systemFolders);
     if (!uninstaller) return;
-    const std::wstring file = ToLower(uninstaller->path);
-    if (!p.flaggedUninstallers.count(file)) {
-      if (!CheckMalwareFile(p.context, uninstaller->path, entry.key)) {
-        // A verdict the cloud still owes is taken up after the walk.
-        if (p.context.pending && FindPendingHash(*p.context.pending, uninstaller->path))
-          p.waitingEntries[file].push_back(entry.key);
-        return;
-      }
-      p.flaggedUninstallers.insert(file);
+    // Each entry asks for itself, so each one's key is a finding of its own.
+    if (!CheckMalwareFile(p.context, uninstaller->path, entry.key)) {
+      // A verdict the cloud still owes is taken up after the walk, for
+      // every entry that runs the file (the table keeps only the first).
+      if (p.context.pending && FindPendingHash(*p.context.pending, uninstaller->path))
+        p.waitingEntries[ToLower(uninstaller->path)].push_back(entry.key);
+      return;
     }
     kind = MatchKind::MaliciousUninstaller;
   }

@@ -10,6 +10,7 @@
 
 #include "definitions/cloud_verdicts.h"
 #include "definitions/definitions_db.h"
+#include "filetrust/file_hash.h"
 #include "platform/file_system.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
@@ -62,6 +63,13 @@ class ProgramsPhase : public ::testing::Test, public test::ScanParts {
     ASSERT_TRUE(CreateKey(source + L"\\Adware\\" + kAdware));
     ASSERT_TRUE(WriteDwordAt(source + L"\\Adware\\" + kQuietAdware, L"_check_state_", 0));
     ASSERT_TRUE(CreateKey(source + L"\\Adware\\" + kLeftover));
+    // An uninstaller the definitions know as malware.
+    ASSERT_TRUE(test::WriteBytes(knownUninstaller, "MZ known adware uninstaller " + std::to_string(GetCurrentProcessId())));
+    std::wstring hash;
+    ASSERT_TRUE(Md5OfFile(knownUninstaller, hash));
+    ASSERT_TRUE(WriteStringAt(source + L"\\Malware\\" + hash.substr(0, 2) + L"\\" + hash.substr(2, 2) + L"\\" +
+                                  hash.substr(4, 2),
+                              hash.substr(6).c_str(), L"Adware.Uninstaller.8766.100"));
     ASSERT_TRUE(SaveKeyToHive(source, scratch / L"TVNdb2.dat"));
     DeleteKeyTree(source);
     ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", L"2000", TextEncoding::Ansi));
@@ -93,6 +101,7 @@ class ProgramsPhase : public ::testing::Test, public test::ScanParts {
     return text;
   }
 
+  const std::wstring knownUninstaller = scratch / L"known-uninstaller.exe";
   static constexpr wchar_t kAdware[] = L"Phase Test Adware";
   static constexpr wchar_t kQuietAdware[] = L"Phase Quiet Adware";
   static constexpr wchar_t kLeftover[] = L"Phase Leftover";
@@ -166,6 +175,21 @@ TEST_F(ProgramsPhase, ProgramRowsFileWhatTheRemovalNeeds) {
                               L"\r\n\t\tFolder path: " + quietFolder +
                               L"\r\n\t\tUser name : (All users)\r\n\t\tItem state: Unchecked\r\n"),
             std::wstring::npos);
+}
+
+// Two entries that run one uninstaller the definitions flag are both
+// listed, not only the first that asked about the file.
+TEST_F(ProgramsPhase, EveryEntryOfAFlaggedUninstallerIsListed) {
+  const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+  const std::wstring names[] = {L"Deal Finder " + pid, L"Deal Finder Helper " + pid};
+  Entry(L"shared-a", {{L"DisplayName", names[0]}, {L"UninstallString", L"\"" + knownUninstaller + L"\" /S"}});
+  Entry(L"shared-b", {{L"DisplayName", names[1]}, {L"UninstallString", knownUninstaller + L" /remove"}});
+  ASSERT_EQ(Run(), kScanRan);
+  for (const std::wstring& name : names) {
+    const std::optional<ScanItem> row = Row(name);
+    ASSERT_TRUE(row) << Narrow(name);
+    EXPECT_FALSE(row->checked);  // a flagged uninstaller is a hint, not a verdict
+  }
 }
 
 // Names that no folder may be built from are still adware's names: they
