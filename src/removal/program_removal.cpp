@@ -23,6 +23,9 @@
 #include "removal/wildcard_pattern.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
+#include "scan/folder_guard.h"
+#include "scan/program_folder.h"
+#include "scan/programs_phase.h"
 #include "scan/scan_session.h"
 
 namespace tavrin {
@@ -260,7 +263,38 @@ UINT UninstallProduct(const ProgramRemovalEntry& entry) {
 
 bool PathExists(const std::wstring& path) { return !path.empty() && (FileExists(path) || FolderExists(path)); }
 
+// The row's "Path" is text from a file; the folder is judged again against
+// the machine as it is now, as the scan judged it, before anything sweeps
+// for it.
+std::wstring JudgedCleanupFolder(const ProgramRemovalEntry& entry, const std::wstring& uninstallString,
+                                 const RemovalSession& session, const FolderGuard& guard,
+                                 const ProgramFolderFacts& facts) {
+  if (entry.path.empty()) return {};
+  UninstallEntry program;
+  program.key = entry.registryKey;
+  program.displayName = entry.name;
+  program.publisher = entry.publisher;
+  program.dbName = entry.dbName;
+  program.uninstaller = ResolvedUninstaller(uninstallString, session.scan->systemFolders);
+  const FolderJudgement judged = JudgeProgramFolder(entry.path, program, guard, facts);
+  if (judged.verdict != FolderVerdict::Accepted) return {};
+  return CleanupFolder(judged.folder);
+}
+
 }  // namespace
+
+ProductRemovalOutcome ProductRemovalOutcomeOf(unsigned installerResult) {
+  switch (installerResult) {
+    case ERROR_SUCCESS:
+    case ERROR_UNKNOWN_PRODUCT:
+      return {true, false};
+    case ERROR_SUCCESS_REBOOT_REQUIRED:
+    case ERROR_SUCCESS_REBOOT_INITIATED:
+      return {true, true};
+    default:
+      return {false, false};
+  }
+}
 
 bool IsUninstallEntryKey(const std::wstring& key) {
   if (key.size() <= 40) return false;
@@ -284,6 +318,8 @@ void RemoveProgramRows(RemovalSession& session) {
   if (session.showDetail) session.showDetail(L"Removing selected programs...");
   LoadDetails(*session.results, kProgramsTab);
 
+  const FolderGuard guard = BuildFolderGuard(session.scan->folders, session.scan->users);
+  const ProgramFolderFacts facts = ProgramFolderFactsOf(*session.scan);
   std::vector<ProgramRemovalEntry> entries;
   bool anyFolder = false;
   for (int row : checkedRows) {
@@ -291,13 +327,18 @@ void RemoveProgramRows(RemovalSession& session) {
     entry.rowKey = GetRowKey(list, row);
     entry.name = GetColumnText(list, row, 0);
     entry.path = GetDetail(list, entry.rowKey, L"Path");
-    entry.cleanupFolder = CleanupFolder(entry.path);
     entry.registryKey = GetDetail(list, entry.rowKey, L"Registry Key");
     entry.userName = GetDetail(list, entry.rowKey, L"User name");
     entry.dbName = GetDetail(list, entry.rowKey, L"DBName");
     entry.msiProduct = GetDetail(list, entry.rowKey, L"MSI Product");
     entry.publisher = GetColumnText(list, row, 1);
     if (EqualsNoCase(entry.publisher, L"(Not set)")) entry.publisher.clear();
+    // File-object rows have no uninstall key: their folder is the finding
+    // itself, named like a definition, and only the removal safety applies.
+    entry.cleanupFolder =
+        entry.registryKey.empty()
+            ? CleanupFolder(entry.path)
+            : JudgedCleanupFolder(entry, GetDetail(list, entry.rowKey, L"Uninstall String"), session, guard, facts);
     EndProcessesOf(session, entry);
     anyFolder = anyFolder || !entry.cleanupFolder.empty();
     entries.push_back(std::move(entry));
@@ -338,10 +379,12 @@ void RemoveProgramRows(RemovalSession& session) {
       // the program is not gone, and the report must not say it is.
       folder = RemovalResult::Failed;
     }
-    const bool succeeded = installer[i] == ERROR_SUCCESS && folder != RemovalResult::Failed;
+    const ProductRemovalOutcome product = ProductRemovalOutcomeOf(installer[i]);
+    const bool succeeded = product.removed && folder != RemovalResult::Failed;
+    const bool scheduled = folder == RemovalResult::Scheduled || product.restartNeeded;
     if (!succeeded) {
       ReportLine(session, L"\tFailed to remove program: " + entry.name + L".\r\n");
-    } else if (folder == RemovalResult::Scheduled) {
+    } else if (scheduled) {
       ReportLine(session, L"\t" + entry.name + L": Some files were scheduled for removal on reboot.\r\n");
     } else {
       ReportLine(session, L"\t" + entry.name + L": Successfully removed.\r\n");
@@ -349,7 +392,7 @@ void RemoveProgramRows(RemovalSession& session) {
     // The uninstall entry goes only with the program: deleting it for a
     // program that stayed would hide it from the user's own uninstaller.
     if (succeeded && IsUninstallEntryKey(entry.registryKey)) DeleteTwice(entry.registryKey);
-    CountRow(session, succeeded, folder == RemovalResult::Scheduled);
+    CountRow(session, succeeded, scheduled);
     if (succeeded) DeleteRow(list, FindRowByKey(list, entry.rowKey));
   }
   session.report.Write(L"\r\n");

@@ -25,6 +25,17 @@ struct ProgramRemovalEntry {
 
 void RemoveProgramRows(RemovalSession& session);
 
+// What a Windows Installer removal's result means for the row.
+struct ProductRemovalOutcome {
+  bool removed = false;        // the product is gone (or was never there)
+  bool restartNeeded = false;  // gone once the machine restarts
+};
+// ERROR_SUCCESS; ERROR_SUCCESS_REBOOT_REQUIRED and ERROR_SUCCESS_REBOOT_INITIATED
+// (removed, restart needed); ERROR_UNKNOWN_PRODUCT (already gone, so the
+// uninstall entry and the leftovers go as after a removal); anything else
+// failed.
+ProductRemovalOutcome ProductRemovalOutcomeOf(unsigned installerResult);
+
 // The uninstall key of a program as the scan files it: an entry directly
 // below one of the Uninstall keys, deep enough that no hive or Uninstall
 // key itself can be meant.

@@ -105,11 +105,46 @@ FolderGuard BuildFolderGuard(const KnownFolders& folders, const UserList& users)
   AddCanonical(guard.containers, programFiles.x86 + L"\\Common Files");
   AddCanonical(guard.containers, ProfilesFolder());
   if (std::optional<std::wstring> windows = CanonicalFolder(folders.windows)) guard.windows = Key(*windows);
-  for (auto* list : {&guard.kept, &guard.containers}) {
+  for (const std::wstring* folder : {&folders.programFiles64, &folders.programFiles32, &programFiles.native,
+                                     &programFiles.x86})
+    AddCanonical(guard.programRoots, *folder);
+  AddCanonical(guard.dataRoots, folders.commonAppData);
+  auto addDataRoots = [&](const std::wstring& profile) {
+    if (profile.empty()) return;
+    for (const std::wstring* folder : {&relative.appData, &relative.localAppData, &relative.localLow})
+      if (!folder->empty()) AddCanonical(guard.dataRoots, profile + *folder);
+  };
+  addDataRoots(folders.profile);
+  for (const UserProfile& user : users) addDataRoots(user.profileFolder);
+  for (auto* list : {&guard.kept, &guard.containers, &guard.programRoots, &guard.dataRoots}) {
     std::sort(list->begin(), list->end());
     list->erase(std::unique(list->begin(), list->end()), list->end());
   }
   return guard;
+}
+
+bool IsWindowsOwnedFolder(const FolderGuard& guard, const std::wstring& canonical) {
+  const std::wstring lowered = Key(canonical);
+  if (IsAtOrBelow(lowered, guard.windows)) return true;
+  // The entry of `root` that the folder lies in, or nothing.
+  auto entryBelow = [&](const std::wstring& root) -> std::wstring_view {
+    if (root.empty() || lowered.size() <= root.size() + 1 || !IsAtOrBelow(lowered, root)) return {};
+    std::wstring_view rest = std::wstring_view(lowered).substr(root.size() + 1);
+    return rest.substr(0, rest.find(L'\\'));
+  };
+  for (const std::wstring& root : guard.programRoots) {
+    const std::wstring_view entry = entryBelow(root);
+    if (entry.empty()) continue;
+    if (entry == L"common files" || entry == L"internet explorer" || entry.starts_with(L"windows") ||
+        entry.starts_with(L"microsoft"))
+      return true;
+  }
+  for (const std::wstring& root : guard.dataRoots) {
+    const std::wstring_view entry = entryBelow(root);
+    if (entry.empty()) continue;
+    if (entry == L"packages" || entry.starts_with(L"windows") || entry.starts_with(L"microsoft")) return true;
+  }
+  return false;
 }
 
 bool IsStorableFolder(const FolderGuard& guard, const std::wstring& canonical) {
@@ -117,7 +152,7 @@ bool IsStorableFolder(const FolderGuard& guard, const std::wstring& canonical) {
   const std::wstring lowered = Key(canonical);
   if (std::binary_search(guard.kept.begin(), guard.kept.end(), lowered)) return false;
   if (std::binary_search(guard.containers.begin(), guard.containers.end(), lowered)) return false;
-  if (IsAtOrBelow(lowered, guard.windows)) return false;
+  if (IsWindowsOwnedFolder(guard, canonical)) return false;
   return !IsProtectedFolder(canonical);
 }
 

@@ -4,10 +4,14 @@
 
 #include <msi.h>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 #include <vector>
 
+#include "definitions/uninstaller_target.h"
+#include "filetrust/command_target.h"
+#include "filetrust/system_folders.h"
 #include "platform/file_system.h"
 #include "platform/path_lookup.h"
 #include "platform/registry.h"
@@ -29,13 +33,50 @@ std::wstring WithoutQuotes(std::wstring text) {
   return text;
 }
 
-// A folder of the machine that the row may keep: canonical, storable and,
-// unless told otherwise, there.
-std::wstring Accept(const std::wstring& folder, const FolderGuard& guard, bool mustExist = true) {
-  std::optional<std::wstring> canonical = CanonicalFolder(folder);
-  if (!canonical || !IsStorableFolder(guard, *canonical)) return {};
-  if (mustExist && !FolderExists(*canonical)) return {};
-  return *canonical;
+// Longer values are not read as paths at all.
+constexpr size_t kMaxValueText = 32767;
+
+bool IsAtOrBelow(std::wstring_view lowered, std::wstring_view folder) {
+  if (folder.empty() || lowered.size() < folder.size() || lowered.compare(0, folder.size(), folder) != 0) return false;
+  return lowered.size() == folder.size() || lowered[folder.size()] == L'\\';
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+  const size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// A name the folder's own name may begin with to be the program's, as the
+// guesses look for "name*".
+bool FolderNameBegins(std::wstring_view folderName, std::wstring_view name) {
+  const std::wstring trimmed = Trim(name);
+  return trimmed.size() >= 3 && IsPathSafeName(trimmed) && StartsWithNoCase(folderName, trimmed);
+}
+
+bool PublisherNamesAFolder(const std::wstring& publisher) {
+  return publisher.size() > 4 && !StartsWithNoCase(publisher, L"Microsoft ") && IsPathSafeName(publisher);
+}
+
+bool IsTiedToFolder(const std::wstring& canonical, const UninstallEntry& entry) {
+  const std::wstring_view name = std::wstring_view(canonical).substr(canonical.rfind(L'\\') + 1);
+  if (FolderNameBegins(name, entry.displayName) || FolderNameBegins(name, entry.dbName)) return true;
+  if (PublisherNamesAFolder(entry.publisher) && FolderNameBegins(name, entry.publisher)) return true;
+  const std::wstring uninstaller = ToLower(entry.uninstaller);
+  return uninstaller.size() > canonical.size() && IsAtOrBelow(uninstaller, ToLower(canonical));
+}
+
+// A service or Run entry named for the program ("GammaSvc" for "Gamma
+// Coupons") is the program's own and goes with it; any other one running
+// from the folder says the folder is someone else's.
+bool IsOwnedByProgram(const FolderOwner& owner, const UninstallEntry& entry) {
+  for (const std::wstring* programName : {&entry.displayName, &entry.dbName}) {
+    std::wstring stem = Trim(*programName);
+    if (const size_t blank = stem.find(L' '); blank != std::wstring::npos && blank >= 4) stem.resize(blank);
+    if (stem.size() < 4) continue;
+    for (const std::wstring& name : owner.names)
+      if (StartsWithNoCase(Trim(name), stem)) return true;
+  }
+  return false;
 }
 
 std::wstring MsiProductText(const std::wstring& productCode, const wchar_t* property, DWORD capacity) {
@@ -56,12 +97,8 @@ std::wstring MsiInstallLocation(const std::wstring& productCode) {
       .value_or(L"");
 }
 
-bool PublisherNamesAFolder(const std::wstring& publisher) {
-  return publisher.size() > 4 && !StartsWithNoCase(publisher, L"Microsoft ") && IsPathSafeName(publisher);
-}
-
 std::wstring GuessFolder(const UninstallEntry& entry, const GuessFolders& guesses, const FolderGuard& guard,
-                         FolderListings& listings) {
+                         const ProgramFolderFacts& facts, FolderListings& listings) {
   // A name that could step out of the folder it is looked for in builds
   // no path at all.
   if (!IsPathSafeName(entry.displayName)) return {};
@@ -82,7 +119,8 @@ std::wstring GuessFolder(const UninstallEntry& entry, const GuessFolders& guesse
     // The publisher's folder may itself be a link to elsewhere.
     if (!FolderExists(parent)) continue;
     // Listed a moment ago, so it is there.
-    if (IsStorableFolder(guard, *found)) return *found;
+    const FolderJudgement judged = JudgeProgramFolder(*found, entry, guard, facts);
+    if (judged.verdict == FolderVerdict::Accepted) return judged.folder;
   }
   return {};
 }
@@ -102,32 +140,162 @@ std::wstring PackedProductCode(const std::wstring& productCode) {
   return ToUpper(packed);
 }
 
-std::wstring UninstallStringFolder(const std::wstring& uninstallString) {
-  if (uninstallString.size() <= 10) return {};
-  std::wstring text = Expanded(WithoutQuotes(uninstallString));
-  const size_t drive = text.rfind(L":\\");
-  if (drive == std::wstring::npos || drive == 0) return {};
-  text.erase(0, drive - 1);
-  const size_t slash = text.rfind(L'\\');
-  return text.substr(0, slash);
+std::wstring ResolvedUninstaller(const std::wstring& uninstallString, const SystemFolders& folders) {
+  if (uninstallString.empty() || uninstallString.size() > kMaxValueText) return {};
+  // Asked as a plain command even for a Windows Installer entry: the file
+  // the command runs is what is wanted here.
+  std::optional<UninstallerFile> file = UninstallerTargetOf(L"", false, uninstallString, folders);
+  return file ? file->path : std::wstring();
+}
+
+std::optional<std::wstring> ProgramFolderCanonical(std::wstring_view text) {
+  if (text.size() > kMaxValueText) return std::nullopt;
+  std::wstring path = Expanded(WithoutQuotes(Trim(text)));
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  path = Trim(path);
+  // The long-path prefixes say nothing about where the folder is.
+  for (const wchar_t* prefix : {L"\\\\?\\", L"\\??\\"}) {
+    if (path.starts_with(prefix) && !StartsWithNoCase(path, std::wstring(prefix) + L"UNC\\")) {
+      path.erase(0, 4);
+      break;
+    }
+  }
+  // Windows drops trailing dots and blanks of a name when it opens a path;
+  // the folder is judged under the name it will really have.
+  std::wstring cleaned;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    std::wstring part = path.substr(start, end - start);
+    if (part != L"." && part != L"..") {
+      const bool named = !part.empty();
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+      if (named && part.empty()) return std::nullopt;
+    }
+    if (start > 0) cleaned += L'\\';
+    cleaned += part;
+    start = end + 1;
+  }
+  return CanonicalFolder(cleaned);
+}
+
+FolderJudgement JudgeProgramFolder(std::wstring_view text, const UninstallEntry& entry, const FolderGuard& guard,
+                                   const ProgramFolderFacts& facts) {
+  FolderJudgement judged;
+  const std::optional<std::wstring> canonical = ProgramFolderCanonical(text);
+  if (!canonical) return judged;
+  judged.folder = *canonical;
+  auto verdict = [&](FolderVerdict kind) {
+    judged.verdict = kind;
+    return judged;
+  };
+  if (IsWindowsOwnedFolder(guard, *canonical)) return verdict(FolderVerdict::WindowsOwned);
+  if (!IsStorableFolder(guard, *canonical)) return verdict(FolderVerdict::Protected);
+  const std::wstring lowered = ToLower(*canonical);
+  for (const FolderOwner& other : facts.programs) {
+    if (EqualsNoCase(other.key, entry.key)) continue;
+    // The same program registered twice (for a user and for the machine,
+    // or its installer beside its package) shares one folder.
+    if (other.folder == lowered && !other.names.empty() && !Trim(entry.displayName).empty() &&
+        EqualsNoCase(Trim(other.names[0]), Trim(entry.displayName)))
+      continue;
+    if (IsAtOrBelow(other.folder, lowered)) return verdict(FolderVerdict::OtherProgram);
+  }
+  for (const FolderOwner& service : facts.services)
+    if (IsAtOrBelow(service.folder, lowered) && !IsOwnedByProgram(service, entry))
+      return verdict(FolderVerdict::ServiceImage);
+  for (const FolderOwner& run : facts.runEntries)
+    if (IsAtOrBelow(run.folder, lowered) && !IsOwnedByProgram(run, entry)) return verdict(FolderVerdict::RunEntry);
+  if (!IsTiedToFolder(*canonical, entry)) return verdict(FolderVerdict::NotTied);
+  return verdict(FolderVerdict::Accepted);
+}
+
+ProgramFolderFacts GatherProgramFolderFacts(const std::vector<std::wstring>& uninstallRoots,
+                                            const std::vector<std::wstring>& runKeys, const SystemFolders& folders) {
+  ProgramFolderFacts facts;
+  auto add = [](std::vector<FolderOwner>& list, const std::wstring& key, const std::vector<std::wstring>& names,
+                const std::wstring& folderText) {
+    if (folderText.empty()) return;
+    if (std::optional<std::wstring> folder = ProgramFolderCanonical(folderText))
+      list.push_back({key, names, ToLower(*folder)});
+  };
+  auto text = [](HKEY key, const wchar_t* name) {
+    std::wstring value;
+    if (!ReadString(key, name, value) || value.size() > kMaxValueText) value.clear();
+    return value;
+  };
+  for (const std::wstring& root : uninstallRoots) {
+    RegKey rootKey = OpenKey(root, kRegRead);
+    if (!rootKey) continue;
+    for (const std::wstring& name : SubKeyNames(rootKey)) {
+      RegKey entry = OpenSubKey(rootKey, name, kRegRead);
+      if (!entry) continue;
+      const std::wstring key = root + L"\\" + name;
+      const std::vector<std::wstring> names = {text(entry, L"DisplayName")};
+      add(facts.programs, key, names, text(entry, L"InstallLocation"));
+      DWORD marker = 0;
+      if (ReadDword(entry, L"WindowsInstaller", marker) && marker != 0) {
+        add(facts.programs, key, names, MsiInstallLocation(name));
+      } else if (const std::wstring uninstaller = ResolvedUninstaller(text(entry, L"UninstallString"), folders);
+                 !uninstaller.empty()) {
+        add(facts.programs, key, names, ParentOf(uninstaller));
+      }
+    }
+  }
+  const std::wstring servicesRoot = L"HKLM\\SYSTEM\\CurrentControlSet\\Services";
+  if (RegKey services = OpenKey(servicesRoot, kRegRead)) {
+    for (const std::wstring& name : SubKeyNames(services)) {
+      RegKey service = OpenSubKey(services, name, kRegRead);
+      if (!service) continue;
+      const std::vector<std::wstring> names = {name, text(service, L"DisplayName")};
+      std::wstring image = text(service, L"ImagePath");
+      if (!image.empty() && ResolveDriverPath(image, folders))
+        add(facts.services, servicesRoot + L"\\" + name, names, ParentOf(LongPathName(image)));
+      RegKey parameters = OpenSubKey(service, L"Parameters", kRegRead);
+      std::wstring dll = parameters ? text(parameters, L"ServiceDll") : std::wstring();
+      if (!dll.empty() && ResolveDriverPath(dll, folders))
+        add(facts.services, servicesRoot + L"\\" + name, names, ParentOf(LongPathName(dll)));
+    }
+  }
+  for (const std::wstring& runKey : runKeys) {
+    RegKey run = OpenKey(runKey, kRegRead);
+    if (!run) continue;
+    for (DWORD index = ValueCount(run); index-- > 0;) {
+      std::wstring name, command;
+      DWORD type = 0, length = 0;
+      if (!EnumValue(run, index, name, type, length) || !ReadString(run, name.c_str(), command)) continue;
+      if (command.size() > kMaxValueText || !ResolveCommandTargetInPlace(command, folders)) continue;
+      add(facts.runEntries, runKey + L"\\" + name, {name}, ParentOf(LongPathName(command)));
+    }
+  }
+  return facts;
 }
 
 std::wstring ProgramFolderOf(const UninstallEntry& entry, const GuessFolders& guesses, const FolderGuard& guard,
-                             FolderListings& listings, const ProgramFolderRules& rules) {
+                             const ProgramFolderFacts& facts, FolderListings& listings,
+                             const ProgramFolderRules& rules) {
+  auto take = [&](const std::wstring& text, bool mustExist) -> std::wstring {
+    const FolderJudgement judged = JudgeProgramFolder(text, entry, guard, facts);
+    if (judged.verdict != FolderVerdict::Accepted) return {};
+    if (mustExist && !FolderExists(judged.folder)) return {};
+    return judged.folder;
+  };
   if (!entry.installLocation.empty()) {
-    const std::wstring location = Expanded(WithoutQuotes(entry.installLocation));
-    if (std::wstring folder = Accept(location, guard); !folder.empty()) return folder;
+    if (std::wstring folder = take(entry.installLocation, true); !folder.empty()) return folder;
   }
   if (entry.isMsi) {
     const std::wstring location = MsiInstallLocation(entry.productCode);
     if (location.size() > 10) {
-      const std::wstring expanded = Expanded(location);
-      const bool loose = rules.msiLocationNeedNotExist && expanded.find(L':') != std::wstring::npos;
-      if (std::wstring folder = Accept(expanded, guard, !loose); !folder.empty()) return folder;
+      const bool loose = rules.msiLocationNeedNotExist && Expanded(location).find(L':') != std::wstring::npos;
+      if (std::wstring folder = take(location, !loose); !folder.empty()) return folder;
     }
   }
-  if (std::wstring folder = GuessFolder(entry, guesses, guard, listings); !folder.empty()) return folder;
-  return Accept(UninstallStringFolder(entry.uninstallString), guard);
+  if (std::wstring folder = GuessFolder(entry, guesses, guard, facts, listings); !folder.empty()) return folder;
+  // Only the file the command runs says where the program is: a path in
+  // its arguments ("/log=...") may name anything.
+  if (entry.uninstaller.empty()) return {};
+  return take(ParentOf(entry.uninstaller), true);
 }
 
 IconLocation ParseIconLocation(const std::wstring& text) {

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 
 #include "definitions/adware_definitions.h"
 #include "definitions/malware_verdict.h"
+#include "definitions/pending_hash_table.h"
 #include "definitions/uninstaller_target.h"
 #include "platform/key_values.h"
 #include "platform/registry.h"
@@ -14,6 +16,7 @@
 #include "results/whitelist.h"
 #include "scan/file_objects.h"
 #include "scan/folder_guard.h"
+#include "scan/autostart_places.h"
 #include "scan/folder_listing.h"
 #include "cloud/maker_service_client.h"
 #include "scan/program_folder.h"
@@ -29,9 +32,8 @@ constexpr wchar_t kMachineUninstall32[] = L"HKLM32\\SOFTWARE\\Microsoft\\Windows
 constexpr wchar_t kAllUsers[] = L"(All users)";
 constexpr wchar_t kProgramsSection[] = L"Programs";
 constexpr wchar_t kProductsFound[] = L"_TVN_PRODUCTS_FOUND_";
-// No installer writes names this long; a name that is can only be meant to
-// make the look-ups, rows and report lines do something else.
-constexpr size_t kMaxDisplayName = 260;
+// No installer writes publishers this long.
+constexpr size_t kMaxPublisher = 260;
 // Longer values are not read as paths or commands at all.
 constexpr size_t kMaxValueText = 32767;
 
@@ -43,7 +45,11 @@ struct ProgramsScan {
   AdwareNames definitions;
   ResultList list;
   FolderGuard guard;
+  ProgramFolderFacts facts;
   FolderListings listings;
+  // Uninstallers whose verdict the cloud owes (lower case) -> every entry
+  // that runs one.
+  std::map<std::wstring, std::vector<std::wstring>> waitingEntries;
   std::wstring foundNames = L"|";
   std::wstring makerList;
 };
@@ -66,16 +72,14 @@ std::wstring ReadText(const KeyValues& values, const wchar_t* name) {
   return text;
 }
 
-// A display name the phase may list: present, of sensible length, and
-// without anything that reads as a path of its own.
-bool IsListableName(const std::wstring& name) {
-  if (name.empty() || name.size() > kMaxDisplayName || HasControlCharacter(name)) return false;
-  return name.find_first_of(L"\\/") == std::wstring::npos && name.find(L"..") == std::wstring::npos;
-}
+// A display name the phase may list: present and without control
+// characters, which would forge report lines. Separators, ".." and great
+// length are adware's too; only the folder guess refuses such names.
+bool IsListableName(const std::wstring& name) { return !name.empty() && !HasControlCharacter(name); }
 
 std::wstring PublisherText(const KeyValues& key) {
   std::wstring publisher = ReadText(key, L"Publisher");
-  if (publisher.size() > kMaxDisplayName) publisher.clear();
+  if (publisher.size() > kMaxPublisher) publisher.clear();
   for (wchar_t& c : publisher)
     if (c < 0x20 || c == 0x7F) c = L' ';
   return publisher;
@@ -179,8 +183,14 @@ void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const RegKey& rootKey
             ? UninstallerTargetOf(entry.key, entry.isMsi, entry.uninstallString, *p.context.systemFolders)
             : UninstallerTarget(entry.key, *p.context.systemFolders);
     if (!uninstaller) return;
-    // A verdict the cloud still owes is taken up after the walk.
-    if (!CheckMalwareFile(p.context, uninstaller->path, entry.key)) return;
+    // Each entry asks for itself, so each one's key is a finding of its own.
+    if (!CheckMalwareFile(p.context, uninstaller->path, entry.key)) {
+      // A verdict the cloud still owes is taken up after the walk, for
+      // every entry that runs the file (the table keeps only the first).
+      if (p.context.pending && FindPendingHash(*p.context.pending, uninstaller->path))
+        p.waitingEntries[ToLower(uninstaller->path)].push_back(entry.key);
+      return;
+    }
     kind = MatchKind::MaliciousUninstaller;
   }
 
@@ -190,9 +200,11 @@ void ScanEntry(ProgramsScan& p, const UninstallRoot& root, const RegKey& rootKey
   // 6-10. Only a program the definitions name is removed without asking:
   // an add-on word or a flagged uninstaller is a hint, not a verdict.
   const UserProfile* user = root.user >= 0 ? &p.scan.session->users[size_t(root.user)] : nullptr;
+  entry.dbName = dbName;
+  entry.uninstaller = ResolvedUninstaller(entry.uninstallString, p.scan.session->systemFolders);
   ProgramRow row;
   row.entry = &entry;
-  row.folder = ProgramFolderOf(entry, GuessFoldersFor(*p.scan.session, user), p.guard, p.listings);
+  row.folder = ProgramFolderOf(entry, GuessFoldersFor(*p.scan.session, user), p.guard, p.facts, p.listings);
   row.userName = root.userName;
   row.dbName = dbName;
   row.checked = kind == MatchKind::Matched && DefaultCheckState(p.context.definitionsRoot, dbName);
@@ -250,12 +262,17 @@ void ListFlaggedUninstaller(ProgramsScan& p, const std::wstring& keyPath) {
     }
     userName = user->accountName;
   }
+  entry.dbName = entry.displayName;
+  entry.uninstaller = ResolvedUninstaller(entry.uninstallString, p.scan.session->systemFolders);
   ProgramRow row;
   row.entry = &entry;
-  row.folder = ProgramFolderOf(entry, GuessFoldersFor(session, user), p.guard, p.listings, {true});
+  row.folder = ProgramFolderOf(entry, GuessFoldersFor(session, user), p.guard, p.facts, p.listings, {true});
   row.userName = userName;
   row.dbName = entry.displayName;
-  row.checked = false;  // a flagged uninstaller is a hint, as in the walk
+  // The definitions may hold the name with a check state of its own; a
+  // name that would reach into another key asks the "Adware" key itself.
+  row.checked = DefaultCheckState(p.context.definitionsRoot,
+                                  entry.displayName.find(L'\\') == std::wstring::npos ? entry.displayName : L"");
   AddProgramRow(p, row);
   p.makerList += entry.displayName + L"|||";
 }
@@ -279,8 +296,12 @@ void ResolveFlaggedUninstallers(ProgramsScan& p) {
     SetProgress(p.scan, 16 + int(k * 10 / waiting.size()));
     const std::wstring path = ToLower(waiting[k].path);
     if (before.count(path) || !after.count(path)) continue;
-    if (!StartsWithNoCase(waiting[k].registryText, L"HK")) continue;
-    ListFlaggedUninstaller(p, waiting[k].registryText);
+    const auto entries = p.waitingEntries.find(path);
+    if (entries != p.waitingEntries.end()) {
+      for (const std::wstring& key : entries->second) ListFlaggedUninstaller(p, key);
+    } else if (StartsWithNoCase(waiting[k].registryText, L"HK")) {
+      ListFlaggedUninstaller(p, waiting[k].registryText);
+    }
   }
 }
 
@@ -298,6 +319,26 @@ std::vector<UninstallRoot> UninstallRoots(const ScanSession& session) {
   return roots;
 }
 
+std::vector<std::wstring> RunKeysOf(const UserList& users) {
+  std::vector<std::wstring> keys;
+  for (const UserProfile& user : users) {
+    if (user.sid.empty()) continue;
+    keys.push_back(user.RegistryRoot() + kUserRunKey);
+    keys.push_back(user.RegistryRoot() + kUserRunKey + std::wstring(L"Once"));
+  }
+  for (const wchar_t* view : {L"HKLM64", L"HKLM32"}) {
+    keys.push_back(view + std::wstring(kMachineRunKey));
+    keys.push_back(view + std::wstring(kMachineRunKey) + L"Once");
+  }
+  return keys;
+}
+
+ProgramFolderFacts ProgramFolderFactsOf(const ScanSession& session) {
+  std::vector<std::wstring> roots;
+  for (const UninstallRoot& root : UninstallRoots(session)) roots.push_back(root.key);
+  return GatherProgramFolderFacts(roots, RunKeysOf(session.users), session.systemFolders);
+}
+
 void ScanPrograms(ScanEnvironment& scan) {
   ScanSession& session = *scan.session;
   if (scan.progress) scan.progress->SetStatus(L"Scanning programs...");
@@ -305,9 +346,9 @@ void ScanPrograms(ScanEnvironment& scan) {
   LoadDetails(*scan.results, kProgramsTab);
 
   const DetectionContext context = DetectionContextOf(scan);
-  ProgramsScan p{scan, context, AdwareNames(context.definitionsRoot), TabList(*scan.results, kProgramsTab), {}, {},
-                 L"|", {}};
+  ProgramsScan p{scan, context, AdwareNames(context.definitionsRoot), TabList(*scan.results, kProgramsTab)};
   p.guard = BuildFolderGuard(session.folders, session.users);
+  p.facts = ProgramFolderFactsOf(session);
   WalkUninstallEntries(p);
   ResolveFlaggedUninstallers(p);
   if (!scan.Cancelled())

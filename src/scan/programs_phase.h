@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/users.h"
+#include "scan/program_folder.h"
+
 namespace tavrin {
 
 struct ScanEnvironment;
@@ -20,6 +23,14 @@ struct UninstallRoot {
 // Every scanned user's Uninstall key in user order, then the machine's in
 // its 64-bit and its 32-bit view.
 std::vector<UninstallRoot> UninstallRoots(const ScanSession& session);
+
+// The Run and RunOnce keys of every user and of the machine in both views,
+// whose entries' folders no program's folder may hold.
+std::vector<std::wstring> RunKeysOf(const UserList& users);
+
+// The other programs', services' and Run entries' folders as the session's
+// machine has them now (GatherProgramFolderFacts over the session's roots).
+ProgramFolderFacts ProgramFolderFactsOf(const ScanSession& session);
 
 // The phase itself, as the session runs it.
 void ScanPrograms(ScanEnvironment& scan);

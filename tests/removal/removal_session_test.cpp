@@ -15,9 +15,11 @@
 #include "platform/file_system.h"
 #include "platform/pattern.h"
 #include "platform/registry.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "platform/users.h"
 #include "removal/malware_removal.h"
+#include "removal/program_removal.h"
 #include "results/details_files.h"
 #include "results/result_set.h"
 #include "scan/known_folders.h"
@@ -304,7 +306,8 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   values.push_back({kMachineRun, tag + L"-bar"});
 
   // A Path of nine characters, a program named "Microsoft" by its
-  // definition, and a Windows Installer product that is not installed.
+  // definition, and a Windows Installer product that is not installed (so
+  // already gone: its folder and entry go as after its removal).
   const std::wstring shortPath = L"C:\\Tv" + std::to_wstring(1000 + GetCurrentProcessId() % 9000);
   ASSERT_EQ(shortPath.size(), 9u);
   ASSERT_TRUE(CreateFolderTree(shortPath));
@@ -364,7 +367,7 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
 
   EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
   EXPECT_EQ(ReportText(),
-            Header() + L"\tFailed to remove program: Installer Thing.\r\n" + L"\tMs Thing: Successfully removed.\r\n" +
+            Header() + L"\tInstaller Thing: Successfully removed.\r\n" + L"\tMs Thing: Successfully removed.\r\n" +
                 L"\tFailed to remove program: Short.\r\n" + L"\tAcme Tools: Successfully removed.\r\n\r\n" +
                 kAutostartHeading + kNoneInGroup + kBrowsersHeading +
                 L"\tFailed to remove Chrome's extension \"Coupon Helper\" for tester.\r\n" + kMalwareHeading +
@@ -388,11 +391,11 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_FALSE(KeyExists(programs[0].key));
   EXPECT_TRUE(KeyExists(programs[1].key));
   EXPECT_FALSE(KeyExists(programs[2].key));
-  EXPECT_TRUE(KeyExists(programs[3].key));
+  EXPECT_FALSE(KeyExists(programs[3].key));
+  EXPECT_FALSE(FolderExists(missingProduct));
   ResultList list = TabList(results, kProgramsTab);
-  ASSERT_EQ(RowCount(list), 2);
+  ASSERT_EQ(RowCount(list), 1);
   EXPECT_EQ(GetColumnText(list, 0, 0), L"Short");
-  EXPECT_EQ(GetColumnText(list, 1, 0), L"Installer Thing");
 
   EXPECT_FALSE(FileExists(evil));
   EXPECT_EQ(FileExists(services), servicesExisted);
@@ -400,6 +403,55 @@ TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThat
   EXPECT_EQ(ReadStringAt(valueKey, L"Dlls"), L"a.dll, c.dll");
   EXPECT_EQ(RowCount(malware), 4);
   EXPECT_EQ(RowCount(TabList(results, kBrowsersTab)), 1);
+}
+
+// A row's Path is text: the removal judges it again, and a folder that
+// another registered program lives in (or below) is neither swept for nor
+// removed, so that program's Run value and shell verb stay.
+TEST_F(RemovalFixture, AFolderThatIsAnotherProgramsIsNeitherSweptNorRemoved) {
+  const std::wstring base = L"C:\\ProgramData\\TavrinVictim-" + pid;
+  const std::wstring victim = base + L"\\Victim Suite";
+  paths.push_back(base);
+  ASSERT_TRUE(Seed(victim + L"\\victim.exe", "MZ victim"));
+  const std::wstring victimKey = kUninstall + std::wstring(L"TavrinVictim") + pid;
+  keys.push_back(victimKey);
+  ASSERT_TRUE(WriteStringAt(victimKey, L"DisplayName", L"Victim Suite"));
+  ASSERT_TRUE(WriteStringAt(victimKey, L"InstallLocation", victim));
+  const std::wstring tray = L"VictimTray" + pid;
+  ASSERT_TRUE(WriteStringAt(kMachineRun, tray.c_str(), L"\"" + victim + L"\\victim.exe\" /tray"));
+  values.push_back({kMachineRun, tray});
+  const std::wstring verb = L"HKCR64\\TavrinVictim" + pid + L"file";
+  keys.push_back(verb);
+  ASSERT_TRUE(WriteStringAt(verb + L"\\Shell\\open\\Command", nullptr, L"\"" + victim + L"\\victim.exe\" \"%1\""));
+
+  // Hostile entries of flagged programs: one names the victim's folder,
+  // one its parent; both are tied to those folders by name.
+  struct Hostile {
+    std::wstring name, path, key;
+  };
+  const Hostile hostiles[] = {{L"Victim", victim, kUninstall + std::wstring(L"TavrinHostile") + pid},
+                              {L"TavrinVictim", base, kUninstall + std::wstring(L"TavrinHostileParent") + pid}};
+  for (const Hostile& hostile : hostiles) {
+    keys.push_back(hostile.key);
+    ASSERT_TRUE(WriteStringAt(hostile.key, L"DisplayName", hostile.name));
+    ASSERT_TRUE(WriteStringAt(hostile.key, L"InstallLocation", hostile.path));
+    ScanItemDetails details;
+    details.registryKey = hostile.key;
+    details.path = hostile.path;
+    details.userName = L"(All users)";
+    AddWithDetails(kProgramsTab, kNoGroup, hostile.name, L"(Not set)", details);
+  }
+
+  EXPECT_EQ(RunRemoval(session), unsigned(kRemovalSomeFailed));
+  const std::wstring report = ReportText();
+  EXPECT_NE(report.find(L"\tFailed to remove program: TavrinVictim.\r\n\tFailed to remove program: Victim.\r\n"),
+            std::wstring::npos)
+      << WideToUtf8(report);
+  EXPECT_TRUE(FileExists(victim + L"\\victim.exe"));
+  EXPECT_TRUE(KeyExists(kMachineRun, tray.c_str()));
+  EXPECT_TRUE(KeyExists(verb + L"\\Shell\\open\\Command"));
+  EXPECT_TRUE(KeyExists(victimKey));
+  for (const Hostile& hostile : hostiles) EXPECT_TRUE(KeyExists(hostile.key)) << WideToUtf8(hostile.key);
 }
 
 // A task definition that starts malware lies in the system folder's task
@@ -522,6 +574,29 @@ TEST_F(RemovalFixture, RegistryRowsActOnTheirFiledPartsAndReadBackTheirOutcome) 
   EXPECT_EQ(session.processedCount, 4);
   EXPECT_EQ(session.succeededCount, 2);
   EXPECT_EQ(RowCount(TabList(results, kMalwareTab)), 2);
+}
+
+// Windows Installer's answers: done, done after a restart, nothing there
+// to remove (the program is gone already), and real failures.
+TEST(ProductRemovalOutcome, InstallerResultsMapToRemovedRestartOrFailed) {
+  struct Case {
+    unsigned result;
+    bool removed, restart;
+  };
+  const Case cases[] = {{ERROR_SUCCESS, true, false},
+                        {ERROR_SUCCESS_REBOOT_REQUIRED, true, true},
+                        {ERROR_SUCCESS_REBOOT_INITIATED, true, true},
+                        {ERROR_UNKNOWN_PRODUCT, true, false},
+                        {ERROR_INSTALL_FAILURE, false, false},
+                        {ERROR_INSTALL_USEREXIT, false, false},
+                        {ERROR_INSTALL_ALREADY_RUNNING, false, false},
+                        {ERROR_INVALID_PARAMETER, false, false},
+                        {ERROR_BAD_CONFIGURATION, false, false}};
+  for (const Case& test : cases) {
+    const ProductRemovalOutcome outcome = ProductRemovalOutcomeOf(test.result);
+    EXPECT_EQ(outcome.removed, test.removed) << test.result;
+    EXPECT_EQ(outcome.restartNeeded, test.restart) << test.result;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "definitions/cloud_verdicts.h"
 #include "definitions/definitions_db.h"
+#include "filetrust/file_hash.h"
 #include "platform/file_system.h"
 #include "platform/hives.h"
 #include "platform/registry.h"
@@ -62,6 +63,13 @@ class ProgramsPhase : public ::testing::Test, public test::ScanParts {
     ASSERT_TRUE(CreateKey(source + L"\\Adware\\" + kAdware));
     ASSERT_TRUE(WriteDwordAt(source + L"\\Adware\\" + kQuietAdware, L"_check_state_", 0));
     ASSERT_TRUE(CreateKey(source + L"\\Adware\\" + kLeftover));
+    // An uninstaller the definitions know as malware.
+    ASSERT_TRUE(test::WriteBytes(knownUninstaller, "MZ known adware uninstaller " + std::to_string(GetCurrentProcessId())));
+    std::wstring hash;
+    ASSERT_TRUE(Md5OfFile(knownUninstaller, hash));
+    ASSERT_TRUE(WriteStringAt(source + L"\\Malware\\" + hash.substr(0, 2) + L"\\" + hash.substr(2, 2) + L"\\" +
+                                  hash.substr(4, 2),
+                              hash.substr(6).c_str(), L"Adware.Uninstaller.8766.100"));
     ASSERT_TRUE(SaveKeyToHive(source, scratch / L"TVNdb2.dat"));
     DeleteKeyTree(source);
     ASSERT_TRUE(WriteTextFile(scratch / L"TVNdb.txt", L"2000", TextEncoding::Ansi));
@@ -93,6 +101,7 @@ class ProgramsPhase : public ::testing::Test, public test::ScanParts {
     return text;
   }
 
+  const std::wstring knownUninstaller = scratch / L"known-uninstaller.exe";
   static constexpr wchar_t kAdware[] = L"Phase Test Adware";
   static constexpr wchar_t kQuietAdware[] = L"Phase Quiet Adware";
   static constexpr wchar_t kLeftover[] = L"Phase Leftover";
@@ -115,7 +124,11 @@ TEST_F(ProgramsPhase, ProgramRowsFileWhatTheRemovalNeeds) {
   ASSERT_TRUE(WriteStringAt(msiKey, L"InstallLocation", folder));
   ASSERT_TRUE(WriteStringAt(msiKey, L"UninstallString", L"MsiExec.exe /X" + product));
   ASSERT_TRUE(WriteDwordAt(msiKey, L"WindowsInstaller", 1));
-  const std::wstring quietKey = Entry(L"quiet", {{L"DisplayName", L"Phase Quiet Adware"}, {L"InstallLocation", folder}});
+  // A folder of its own: one that another program claims too is neither's.
+  const std::wstring quietFolder = scratch / L"Phase Quiet Adware";
+  ASSERT_TRUE(CreateFolderTree(quietFolder));
+  const std::wstring quietKey =
+      Entry(L"quiet", {{L"DisplayName", L"Phase Quiet Adware"}, {L"InstallLocation", quietFolder}});
   // What the user whitelisted stays away, program or leftover folder.
   Entry(L"whitelisted", {{L"DisplayName", L"Phase Test Adware Lite"}, {L"UninstallString", L"C:\\x\\y.exe /u"}});
   ASSERT_TRUE(AddWhitelistEntry(whitelist, L"Programs", L"Phase Test Adware Lite"));
@@ -159,13 +172,49 @@ TEST_F(ProgramsPhase, ProgramRowsFileWhatTheRemovalNeeds) {
   EXPECT_EQ(GetDetail(list, quiet->key, L"MSI Product"), L"");
   EXPECT_EQ(GetDetail(list, quiet->key, L"Uninstall String"), L"");
   EXPECT_NE(ReportText().find(L"\r\n\tDetected program: Phase Quiet Adware\r\n\t\tUninstall key: " + quietKey +
-                              L"\r\n\t\tFolder path: " + folder +
+                              L"\r\n\t\tFolder path: " + quietFolder +
                               L"\r\n\t\tUser name : (All users)\r\n\t\tItem state: Unchecked\r\n"),
             std::wstring::npos);
 }
 
-// An uninstaller the cloud judges only after the walk: the program is
-// listed then, unchecked, and its name goes to the maker's service.
+// Two entries that run one uninstaller the definitions flag are both
+// listed, not only the first that asked about the file.
+TEST_F(ProgramsPhase, EveryEntryOfAFlaggedUninstallerIsListed) {
+  const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+  const std::wstring names[] = {L"Deal Finder " + pid, L"Deal Finder Helper " + pid};
+  Entry(L"shared-a", {{L"DisplayName", names[0]}, {L"UninstallString", L"\"" + knownUninstaller + L"\" /S"}});
+  Entry(L"shared-b", {{L"DisplayName", names[1]}, {L"UninstallString", knownUninstaller + L" /remove"}});
+  ASSERT_EQ(Run(), kScanRan);
+  for (const std::wstring& name : names) {
+    const std::optional<ScanItem> row = Row(name);
+    ASSERT_TRUE(row) << Narrow(name);
+    EXPECT_FALSE(row->checked);  // a flagged uninstaller is a hint, not a verdict
+  }
+}
+
+// Names that no folder may be built from are still adware's names: they
+// are matched and listed, only without a folder.
+TEST_F(ProgramsPhase, NamesWithSeparatorsDotsOrGreatLengthAreMatchedAndListed) {
+  const std::wstring windows = FindMachineFolders().windows;
+  const std::wstring names[] = {std::wstring(kAdware) + L" 2/../../Windows", std::wstring(kAdware) + L" .. Setup",
+                                std::wstring(kAdware) + L" " + std::wstring(300, L'x')};
+  int index = 0;
+  for (const std::wstring& name : names)
+    Entry(L"odd" + std::to_wstring(index++), {{L"DisplayName", name}, {L"InstallLocation", windows}});
+  ASSERT_EQ(Run(), kScanRan);
+  ResultList list = TabList(results, kProgramsTab);
+  for (const std::wstring& name : names) {
+    const std::optional<ScanItem> row = Row(name);
+    ASSERT_TRUE(row) << Narrow(name);
+    EXPECT_TRUE(row->checked);
+    EXPECT_EQ(GetDetail(list, row->key, L"DBName"), kAdware);
+    EXPECT_EQ(GetDetail(list, row->key, L"Path"), L"");
+  }
+}
+
+// An uninstaller the cloud judges only after the walk: every program that
+// runs it is listed then, with the check box the definitions give, and
+// the names go to the maker's service.
 TEST_F(ProgramsPhase, AnUninstallerFlaggedByTheCloudListsItsProgramAndReportsIt) {
   ASSERT_TRUE(test::TheLoopback().running);
   LateCloud cloud;
@@ -175,18 +224,26 @@ TEST_F(ProgramsPhase, AnUninstallerFlaggedByTheCloudListsItsProgramAndReportsIt)
   ASSERT_TRUE(test::WriteBytes(uninstaller, "MZ not a real program " + std::to_string(GetCurrentProcessId())));
   const std::wstring name = L"Unknown Coupon & Deal Finder " + std::to_wstring(GetCurrentProcessId());
   const std::wstring key = Entry(L"flagged", {{L"DisplayName", name}, {L"UninstallString", L"\"" + uninstaller + L"\" /S"}});
+  const std::wstring twinName = L"Coupon Twin " + std::to_wstring(GetCurrentProcessId());
+  Entry(L"flagged-twin", {{L"DisplayName", twinName}, {L"UninstallString", uninstaller}});
   ASSERT_EQ(Run(), kScanRan);
 
   ASSERT_EQ(cloud.queued.size(), 1u);
   EXPECT_TRUE(EqualsNoCase(cloud.queued[0], uninstaller));
+  const std::optional<ScanItem> twin = Row(twinName);
+  ASSERT_TRUE(twin);
+  EXPECT_TRUE(twin->checked);
   const std::optional<ScanItem> row = Row(name);
   ASSERT_TRUE(row);
-  EXPECT_FALSE(row->checked);
+  EXPECT_TRUE(row->checked);
   EXPECT_EQ(GetDetail(TabList(results, kProgramsTab), row->key, L"DBName"), name);
   EXPECT_NE(ReportText().find(L"\r\n\tDetected program: " + name + L"\r\n\t\tUninstall key: " + key), std::wstring::npos);
+  EXPECT_NE(ReportText().find(L"\r\n\t\tItem state: Checked\r\n"), std::wstring::npos);
 
-  std::string expected = "/maker/tavrin/pup_report.php?ps=Unknown%20Coupon%20%26%20Deal%20Finder%20" +
-                         std::to_string(GetCurrentProcessId()) + "%7C%7C%7C";
+  // Both names, in the order of the walk.
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  std::string expected = "/maker/tavrin/pup_report.php?ps=Unknown%20Coupon%20%26%20Deal%20Finder%20" + pid +
+                         "%7C%7C%7CCoupon%20Twin%20" + pid + "%7C%7C%7C";
   bool sent = false;
   for (int i = 0; i < 100 && !sent; ++i, Sleep(50)) sent = test::TheLoopback().RequestCount(expected) > 0;
   EXPECT_TRUE(sent) << expected;
@@ -226,10 +283,6 @@ TEST(ProgramFolderRules, HostileNamesAndFoldersAreRefused) {
     EXPECT_FALSE(IsStorableFolder(guard, *canonical)) << Narrow(kept);
   }
   EXPECT_TRUE(IsStorableFolder(guard, programFiles.native + L"\\Some Vendor"));
-
-  EXPECT_EQ(UninstallStringFolder(L"\"C:\\Program Files\\Foo\\unins000.exe\" /S"), L"C:\\Program Files\\Foo");
-  EXPECT_EQ(UninstallStringFolder(L"rundll32 \"D:\\Apps\\Foo Bar\\setup.dll\",Remove"), L"D:\\Apps\\Foo Bar");
-  EXPECT_EQ(UninstallStringFolder(L"C:\\a.exe"), L"");  // ten characters
 }
 
 // A folder found in a listing is named as CanonicalFolder names it, however

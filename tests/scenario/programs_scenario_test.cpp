@@ -141,7 +141,8 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
         {{L"DisplayName", L"Delta Deals\\..\\..\\Windows"}, {L"InstallLocation", L"C:\\windows"}});
   Entry(kMachine64 + std::wstring(L"Slashes"),
         {{L"DisplayName", L"Epsilon Files/../../../windows Toolbar"}, {L"UninstallString", L"C:\\windows\\a.exe"}});
-  Entry(kMachine64 + std::wstring(L"Dots"), {{L"DisplayName", L"Epsilon Files .. Toolbar"}, {L"UninstallString", L"a.exe"}});
+  // Names no folder may be built from are listed all the same.
+  Entry(kMachine64 + std::wstring(L"Dots"), {{L"DisplayName", L"Kappa Cleaner .. Toolbar"}, {L"UninstallString", L"a.exe"}});
   Entry(kMachine64 + std::wstring(L"Forged\r\n\tDetected program: Fake"),
         {{L"DisplayName", L"Gamma Coupons"}, {L"UninstallString", L"a.exe"}});
   ASSERT_TRUE(CreateKey(kMachine64 + std::wstring(L"Empty")));
@@ -174,8 +175,11 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
       Program(L"Kappa Cleaner Plus", perUser + L"KappaPlus", L"", user, true) +
       Program(L"Omega Toolbar", perUser + L"OmegaBar", L"", user, false) +
       Program(L"Kappa Cleaner", kMachine64 + std::wstring(L"BadTypes2"), L"", L"(All users)", true) +
+      Program(L"Kappa Cleaner .. Toolbar", kMachine64 + std::wstring(L"Dots"), L"", L"(All users)", true) +
       Program(L"Gamma Coupons", kMachine64 + std::wstring(L"GammaCoupons"), programFiles + L"\\Gamma Coupons Suite",
               L"(All users)", true) +
+      Program(L"Epsilon Files/../../../windows Toolbar", kMachine64 + std::wstring(L"Slashes"), L"", L"(All users)",
+              false) +
       machine32 +
       FileObject(programFiles + L"\\Epsilon Files", L"(All users)", true) +
       FileObject(appData + L"\\Epsilon Files 2", user, true) +
@@ -201,6 +205,8 @@ TEST(ProgramsScenario, AQuietScanListsTheInstalledAdwareAndItsLeftoverFolders) {
   EXPECT_FALSE(KeyExists(L"HKLM64\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\" +
                          PackedProductCode(kSuiteProduct)));
   EXPECT_TRUE(KeyExists(perUser + L"OmegaBar"));
+  EXPECT_FALSE(KeyExists(kMachine64 + std::wstring(L"Dots")));
+  EXPECT_TRUE(KeyExists(kMachine64 + std::wstring(L"Slashes")));
   EXPECT_TRUE(FolderExists(programData + L"\\Zeta Prices Cache"));
   EXPECT_TRUE(FolderExists(appData));
   EXPECT_TRUE(FolderExists(programFiles));
