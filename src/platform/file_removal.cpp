@@ -186,7 +186,11 @@ RemovalResult RemoveTreeAt(const std::wstring& folder, const std::wstring& patte
       walk(again);
     }
   }
-  if (!(flags & RemovalKeepTopFolder)) total = CombineRemoval(total, RemoveEntry(folder, flags, true));
+  // A folder whose content stays (a link that could not go alone, a file
+  // refused) cannot go either, also not at the next start: taking it over
+  // or scheduling it would change what stays for nothing.
+  if (!(flags & RemovalKeepTopFolder) && total != RemovalResult::Failed)
+    total = CombineRemoval(total, RemoveEntry(folder, flags, true));
   return total;
 }
 

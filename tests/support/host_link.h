@@ -14,7 +14,7 @@ std::string HostPath(const std::wstring& windowsPath);
 // target need not exist). False outside Wine or when "ln" fails.
 bool MakeHostLink(const std::wstring& target, const std::wstring& link);
 
-// Deletes every host symbolic link below `folder` (the links only: Wine
+// Deletes every host symbolic link at or below `folder` (the links only: Wine
 // would delete their targets), so that the folder can be cleared.
 bool RemoveHostLinks(const std::wstring& folder);
 
