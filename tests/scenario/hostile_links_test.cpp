@@ -18,6 +18,7 @@
 #include "platform/shell_folders.h"
 #include "platform/strings.h"
 #include "platform/users.h"
+#include "scenario/machine_manifest.h"
 #include "scenario/scenario_machine.h"
 #include "support/host_link.h"
 #include "support/scratch.h"
@@ -154,11 +155,37 @@ TEST(HostileLinks, GenuineFindingsGoAndNothingBehindALinkChanges) {
       WriteStringAt(L"HKLM64\\SOFTWARE\\Microsoft\\Internet Explorer\\Main", L"Default_Page_URL", L"about:blank"));
 
   const std::vector<Snapshot> before = TakeSnapshots(precious);
-  const DWORD flags = RunTavrin(L"/ScanRemove /Quiet /NoRP /Aggressive");
+  const Manifest machineBefore = TakeManifest();
+  ASSERT_NE(RunTavrin(L"/ScanRemove /Quiet /NoRP /Aggressive"), ~0u);
+  const Manifest machineAfter = TakeManifest();
   const std::vector<Snapshot> after = TakeSnapshots(precious);
-  ASSERT_NE(flags, ~0u);
   const std::wstring report = LatestRemovalReport();
   ASSERT_FALSE(report.empty());
+
+  // Nothing changed on the whole machine but the genuine findings: the
+  // program's own files and entries, the Startup shortcut, the two malware
+  // files and the Run keys that named them (values are allowed by key).
+  const std::vector<std::wstring> findings = {
+      program,
+      L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LambdaLinks",
+      L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LambdaHelper",
+      commonStartup + L"\\Injector.lnk",
+      hostile + L"\\plain.com",
+      hostile + L"\\long.com",
+      L"HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+      L"HKU\\" + console.Sid() + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+  };
+  // What the definitions download through WinINet and Wine's own services
+  // leave on any run, with or without findings.
+  std::vector<std::wstring> allowed = {
+      ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Microsoft\\Windows\\INetCookies",
+      L"HKLM\\System\\CurrentControlSet\\Control\\ServiceCurrent",
+      L"HKU\\" + console.Sid() + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+      L"HKU\\" + console.Sid() + L"\\Software\\Wine\\Temporary System Parameters",
+  };
+  allowed.insert(allowed.end(), findings.begin(), findings.end());
+  const std::vector<std::wstring> changes = ManifestChanges(machineBefore, machineAfter, allowed);
+  EXPECT_TRUE(changes.empty()) << Narrow(ChangesText(changes));
 
   // Nothing behind a link changed: bytes, attributes, host mode.
   for (size_t i = 0; i < precious.size(); ++i) {
