@@ -172,11 +172,35 @@ std::wstring WithoutEnclosingQuotes(std::wstring text) {
   return text;
 }
 
+bool HasDotComponent(std::wstring_view path) {
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find(L'\\', start);
+    const std::wstring_view part = path.substr(start, end == std::wstring_view::npos ? end : end - start);
+    if (part == L"." || part == L"..") return true;
+    if (end == std::wstring_view::npos) return false;
+    start = end + 1;
+  }
+}
+
+// A "." or ".." step anywhere in a command text, arguments included.
+bool HasDotStep(std::wstring_view text) {
+  for (std::wstring_view step : {L"\\.\\", L"\\..\\", L"\\.\"", L"\\..\"", L"\\. ", L"\\.. "})
+    if (text.find(step) != std::wstring_view::npos) return true;
+  return text.ends_with(L"\\.") || text.ends_with(L"\\..");
+}
+
 // What stored commands put in front of a Win32 path: the "@" of resource
 // references, the NT and long forms, and the kernel's \SystemRoot.
 void CleanPrefixes(std::wstring& text, const SystemFolders& folders) {
   if (!text.empty() && text[0] == L'@') text.erase(0, 1);
-  if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\??\\", 0) == 0) {
+  const bool longForm = text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\??\\", 0) == 0;
+  if (longForm && HasDotStep(text)) {
+    // Inside the long form "." and ".." are names: taking the prefix off
+    // would make them steps to some other file.
+  } else if (StartsWithNoCase(text, L"\\\\?\\UNC\\") || StartsWithNoCase(text, L"\\??\\UNC\\")) {
+    text.replace(0, 8, L"\\\\");
+  } else if (longForm) {
     text.erase(0, 4);
   } else if (StartsWithNoCase(text, L"\\SystemRoot\\")) {
     // The kernel's name of the Windows folder; on the system drive it
@@ -185,6 +209,23 @@ void CleanPrefixes(std::wstring& text, const SystemFolders& folders) {
   } else if (text.size() >= 1 && text[0] == L'\\' && (text.size() < 2 || text[1] != L'\\')) {
     text.insert(0, folders.systemDrive);
   }
+}
+
+// A resolved long-form path ("\\?\C:\...", "\??\C:\...", "\\?\UNC\...") in the
+// plain form every other path has, so that it is canonicalised, judged and
+// removed like them. Inside the long form "." and ".." are names, not
+// steps, so such a path names nothing that runs: false.
+bool ToPlainForm(std::wstring& path) {
+  std::wstring plain;
+  if (StartsWithNoCase(path, L"\\\\?\\UNC\\") || StartsWithNoCase(path, L"\\??\\UNC\\"))
+    plain = L"\\\\" + path.substr(8);
+  else if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\??\\", 0) == 0)
+    plain = path.substr(4);
+  else
+    return true;
+  if (!IsAbsolutePath(plain) || plain.find(L'/') != std::wstring::npos || HasDotComponent(plain)) return false;
+  path = std::move(plain);
+  return true;
 }
 
 bool ResolveCutAtSpaces(std::wstring& text, bool search) {
@@ -290,7 +331,9 @@ bool ResolveHostedCommand(std::wstring& text, bool search) {
 
 bool ResolveBySpaces(std::wstring& text, bool search) { return ResolveCutAtSpaces(text, search); }
 
-bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsigned flags) {
+namespace {
+
+bool ResolveAsWritten(std::wstring& text, const SystemFolders& folders, unsigned flags) {
   if (text.empty()) return false;
   if (IsFileAt(text)) return true;
   std::wstring expanded;
@@ -345,6 +388,14 @@ bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsi
   }
   text = copy;
   return false;
+}
+
+}  // namespace
+
+bool ResolveCommandTarget(std::wstring& text, const SystemFolders& folders, unsigned flags) {
+  // A long-form path can come back from the steps as written: quoted, as a
+  // host program's argument, or naming an existing file at once.
+  return ResolveAsWritten(text, folders, flags) && ToPlainForm(text);
 }
 
 bool ResolveCommandTargetInPlace(std::wstring& text, const SystemFolders& folders) {

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "platform/file_security.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
@@ -73,33 +74,74 @@ PathKind PreparePath(const std::wstring& original, std::wstring& full) {
 
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-bool ClearProtectiveAttributes(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & kProtectiveAttributes)) return false;
-  return SetFileAttributesW(path.c_str(), attributes & ~kProtectiveAttributes) != FALSE;
+enum class Step { Done, Refused, Failed };
+
+// Each step opens the entry anew and proves the handle is the entry itself,
+// so that nothing a link leads to is ever changed, also when a link took
+// the entry's place between two steps.
+Step DeleteItself(const std::wstring& path) {
+  EntryIdentity identity;
+  UniqueFile entry = OpenEntryItself(path, DELETE, identity);
+  if (identity == EntryIdentity::Missing) return Step::Done;
+  if (identity == EntryIdentity::Foreign) return Step::Refused;
+  if (!entry) return Step::Failed;
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  if (SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition, sizeof disposition))
+    return Step::Done;
+  return IsGone(GetLastError()) ? Step::Done : Step::Failed;
 }
 
-// One file or one folder entry (an empty folder, or a link to a folder)
-// with the fallbacks in order; `path` is in the long form.
+bool ClearProtectiveAttributes(const std::wstring& path) {
+  EntryIdentity identity;
+  UniqueFile entry = OpenEntryItself(path, FILE_WRITE_ATTRIBUTES, identity);
+  FILE_BASIC_INFO basic{};
+  if (identity != EntryIdentity::Own ||
+      !GetFileInformationByHandleEx(entry.get(), FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & kProtectiveAttributes))
+    return false;
+  basic.FileAttributes &= ~kProtectiveAttributes;
+  // Zero would mean "leave the attributes as they are".
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  // Zero times are left as they are.
+  basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = 0;
+  basic.LastWriteTime.QuadPart = basic.ChangeTime.QuadPart = 0;
+  return SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic) != FALSE;
+}
+
+// One file or one folder entry (an empty folder, or a link) with the
+// fallbacks in order; `path` is in the long form.
 RemovalResult RemoveEntry(const std::wstring& path, unsigned flags, bool folder) {
-  auto remove = [&]() {
-    if (folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) return true;
-    return IsGone(GetLastError());
-  };
-  if (remove()) return RemovalResult::Removed;
-  if (ClearProtectiveAttributes(path) && remove()) return RemovalResult::Removed;
+  switch (IdentifyEntry(path)) {
+    case EntryIdentity::Missing: return RemovalResult::Removed;
+    // The platform follows this link whatever the flags say (Wine): deleting
+    // it would delete what it leads to.
+    case EntryIdentity::Foreign: return RemovalResult::Failed;
+    // A link goes as a link or stays: clearing attributes, taking it over or
+    // scheduling it by name could each land on its target.
+    case EntryIdentity::Link: return DeleteItself(path) == Step::Done ? RemovalResult::Removed : RemovalResult::Failed;
+    case EntryIdentity::Own:
+    case EntryIdentity::Unknown: break;
+  }
+  auto remove = [&] { return DeleteItself(path); };
+  Step step = remove();
+  if (step != Step::Failed) return step == Step::Done ? RemovalResult::Removed : RemovalResult::Failed;
+  if (ClearProtectiveAttributes(path)) {
+    step = remove();
+    if (step != Step::Failed) return step == Step::Done ? RemovalResult::Removed : RemovalResult::Failed;
+  }
   if (flags & RemovalTakeOverPermissions) {
-    // A link's target is not ours to change: only a real folder gets the
-    // list applied to everything below it.
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    unsigned how = ApplyProtected | (folder && !link ? unsigned(ApplyTree) : 0u);
-    ApplyAccessList(path, SE_FILE_OBJECT, FileAccessList(folder), kSidAdministrators, how);
+    if (folder)
+      TakeOverTree(path, FileAccessList(true));
+    else
+      TakeOverEntry(path, FileAccessList(false));
     // The attributes may only have become writable now.
     ClearProtectiveAttributes(path);
-    if (remove()) return RemovalResult::Removed;
+    step = remove();
+    if (step != Step::Failed) return step == Step::Done ? RemovalResult::Removed : RemovalResult::Failed;
   }
-  if ((flags & RemovalScheduleAtRestart) && MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+  // The restart deletes by name: only what is still the entry itself.
+  if ((flags & RemovalScheduleAtRestart) && IdentifyEntry(path) == EntryIdentity::Own &&
+      MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
     return RemovalResult::Scheduled;
   return RemovalResult::Failed;
 }
@@ -109,6 +151,14 @@ bool IsNothingToList(DWORD status) {
 }
 
 RemovalResult RemoveTreeAt(const std::wstring& folder, const std::wstring& pattern, unsigned flags) {
+  // Listing a folder reached through a link would walk the link's target.
+  switch (IdentifyEntry(folder)) {
+    case EntryIdentity::Missing: return RemovalResult::Removed;
+    case EntryIdentity::Own: break;
+    case EntryIdentity::Link:
+      return (flags & RemovalKeepTopFolder) ? RemovalResult::Failed : RemoveEntry(folder, flags, true);
+    default: return RemovalResult::Failed;
+  }
   RemovalResult total = RemovalResult::Removed;
   auto walk = [&](FindFiles& list) {
     while (list.Next()) {
@@ -131,13 +181,16 @@ RemovalResult RemoveTreeAt(const std::wstring& folder, const std::wstring& patte
     } else if ((flags & RemovalTakeOverPermissions) && !IsNothingToList(list.Status())) {
       // Only a refused listing calls for new permissions: a folder where
       // nothing matches keeps its own.
-      ApplyAccessList(folder, SE_FILE_OBJECT, FileAccessList(true), kSidAdministrators,
-                      ApplyProtected | ApplyTree);
+      TakeOverTree(folder, FileAccessList(true));
       FindFiles again(folder + L"\\" + pattern);
       walk(again);
     }
   }
-  if (!(flags & RemovalKeepTopFolder)) total = CombineRemoval(total, RemoveEntry(folder, flags, true));
+  // A folder whose content stays (a link that could not go alone, a file
+  // refused) cannot go either, also not at the next start: taking it over
+  // or scheduling it would change what stays for nothing.
+  if (!(flags & RemovalKeepTopFolder) && total != RemovalResult::Failed)
+    total = CombineRemoval(total, RemoveEntry(folder, flags, true));
   return total;
 }
 

@@ -32,7 +32,10 @@ std::vector<AccessEntry> FileAccessList(bool inheritable);
 
 // Removes a file, a folder with its content, or a wildcard set
 // ("folder\*.tmp": the matching entries, the folder kept). Reparse points
-// are removed as links and never followed. A path that is not absolute
+// are removed as links (through a handle of their own, with no fallback)
+// and never followed; an entry the platform only reaches through a link
+// (a link it follows whatever the flags, or a linked parent folder) is left
+// and fails, and so does the folder that holds it. A path that is not absolute
 // removes nothing and fails; a path without any backslash (once trailing
 // backslashes are gone, e.g. "C:\") is left alone and counts as removed.
 RemovalResult RemoveFileObject(const std::wstring& path, unsigned flags);

@@ -6,6 +6,7 @@
 
 #include "platform/find_files.h"
 #include "platform/shell_folders.h"
+#include "platform/strings.h"
 
 namespace tavrin {
 
@@ -18,6 +19,45 @@ bool IsDriveRooted(const std::wstring& path) {
 
 bool HasLongPrefix(const std::wstring& path) {
   return path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0;
+}
+
+std::wstring FinalPathOf(HANDLE file) {
+  std::vector<wchar_t> buffer(1024);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), DWORD(buffer.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(length + 1);
+  }
+  return {};
+}
+
+// The handle's path below its volume ("\x\y", "\server\share\x" for a
+// share), for the paths GetFinalPathNameByHandleW refuses (Wine: anything
+// beyond the classic length).
+std::wstring VolumePathOf(HANDLE file) {
+  std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 65536);
+  if (!GetFileInformationByHandleEx(file, FileNameInfo, buffer.data(), DWORD(buffer.size()))) return {};
+  const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+  return std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
+}
+
+// The same part of a long-form path.
+std::wstring VolumePathOf(const std::wstring& longPath) {
+  if (longPath.rfind(L"\\\\?\\UNC\\", 0) == 0) return longPath.substr(7);
+  if (longPath.size() > 6 && longPath.rfind(L"\\\\?\\", 0) == 0 && longPath[5] == L':') return longPath.substr(6);
+  return {};
+}
+
+// Whether the handle is the entry `longPath` names, and not what some link
+// on the way led to.
+bool HandleIsAt(HANDLE file, const std::wstring& longPath) {
+  const std::wstring expected = LongPathName(longPath);
+  const std::wstring final = FinalPathOf(file);
+  if (!final.empty()) return EqualsNoCase(final, expected);
+  const std::wstring below = VolumePathOf(file), expectedBelow = VolumePathOf(expected);
+  return !below.empty() && EqualsNoCase(below, expectedBelow);
 }
 
 }  // namespace
@@ -94,6 +134,37 @@ bool FolderExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+UniqueFile OpenEntryItself(const std::wstring& path, DWORD access, EntryIdentity& identity) {
+  identity = EntryIdentity::Unknown;
+  const std::wstring full = LongPath(WithBackslashes(path));
+  UniqueFile file(CreateFileW(full.c_str(), access | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) identity = EntryIdentity::Missing;
+    return file;
+  }
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+    file.reset();
+    return file;
+  }
+  if (!HandleIsAt(file.get(), full)) {
+    identity = EntryIdentity::Foreign;
+    file.reset();
+    return file;
+  }
+  identity = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryIdentity::Link : EntryIdentity::Own;
+  return file;
+}
+
+EntryIdentity IdentifyEntry(const std::wstring& path) {
+  EntryIdentity identity;
+  OpenEntryItself(path, 0, identity);
+  return identity;
 }
 
 bool CreateFolderTree(const std::wstring& path, SECURITY_ATTRIBUTES* security) {

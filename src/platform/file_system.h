@@ -44,6 +44,26 @@ std::wstring ProgramFolder();
 // (junction or symbolic link).
 bool FolderExists(const std::wstring& path);
 
+// What a path names once opened without following a link. Windows opens a
+// link itself when asked to; Wine follows host links all the same and shows
+// a link to a file as an ordinary file. So the proof that a handle is the
+// entry named, and not what some link leads to, is that its final path is
+// the path asked for (short names spelled out).
+enum class EntryIdentity {
+  Missing,  // nothing by that name (or a parent folder is missing)
+  Own,      // a plain file or folder, reached without passing any link
+  Link,     // a reparse point (symbolic link, junction, mount point), opened as itself
+  Foreign,  // the handle lands elsewhere: a link the platform followed, or one among the parent folders
+  Unknown,  // the entry could not be opened or its final path not read
+};
+EntryIdentity IdentifyEntry(const std::wstring& path);
+
+// Opens `path` without following a link, with `access` (FILE_READ_ATTRIBUTES
+// is added), and tells what the handle is. The handle is empty unless the
+// identity is Own or Link; with Missing or Unknown the platform's reason is
+// the last error.
+UniqueFile OpenEntryItself(const std::wstring& path, DWORD access, EntryIdentity& identity);
+
 // Creates every missing folder of an absolute path (drive paths in the long
 // form, so paths beyond the classic limit work); true when the whole path
 // is a folder afterwards.

@@ -4,6 +4,7 @@
 
 #include "platform/file_removal.h"
 #include "platform/file_system.h"
+#include "platform/find_files.h"
 #include "platform/registry.h"
 #include "platform/registry_unlock.h"
 #include "platform/scheduled_tasks.h"
@@ -49,6 +50,19 @@ Outcome RemoveRunValue(const RemovalSession& session, const Row& row) {
   return DeleteValueTwice(row.key, row.valueName) ? Outcome::Removed : Outcome::Failed;
 }
 
+// Read back the way the scan lists a Startup folder, by name whatever the
+// entry is: a link that the platform answers for as missing, or one whose
+// deletion took its target instead, is still there.
+bool StartupEntryListed(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return true;
+  const std::wstring name = path.substr(slash + 1);
+  FindFiles files(path.substr(0, slash) + L"\\*.*");
+  while (files.Next())
+    if (EqualsNoCase(files.Name(), name)) return true;
+  return IdentifyEntry(path) != EntryIdentity::Missing;
+}
+
 Outcome RemoveStartupItem(const RemovalSession& session, const Row& row) {
   if (row.path.empty()) return Outcome::Silent;
   const std::wstring path = CanonicalFilePath(row.path);
@@ -57,9 +71,10 @@ Outcome RemoveStartupItem(const RemovalSession& session, const Row& row) {
   if (IsUntouchableFile(path, session.scan->folders.windows)) return Outcome::Failed;
   // Never scheduled: a Startup item that stays would start once more, and
   // the user must see that it failed.
-  for (int attempt = 0; attempt < 2; ++attempt)
-    if (RemoveFileObject(path, RemovalTakeOverPermissions) == RemovalResult::Removed) return Outcome::Removed;
-  return Outcome::Failed;
+  bool removed = false;
+  for (int attempt = 0; attempt < 2 && !removed; ++attempt)
+    removed = RemoveFileObject(path, RemovalTakeOverPermissions) == RemovalResult::Removed;
+  return removed && !StartupEntryListed(path) ? Outcome::Removed : Outcome::Failed;
 }
 
 Outcome RemoveTask(const RemovalSession& session, const Row& row) {

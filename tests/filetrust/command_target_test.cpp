@@ -133,10 +133,16 @@ TEST_F(CommandTargetTest, PathsQuotesSwitchesAndPrefixes) {
           {L"%TAVRIN_TEST_DIR%\\tool.exe", 0, true, tool},
           {L"@%TAVRIN_TEST_DIR%\\tool.exe", 0, true, tool},
           {L"\\??\\" + tool, 0, true, tool},
-          // The long form names the file as it stands; with more text it is
-          // taken off like the other prefixes.
-          {L"\\\\?\\" + tool, 0, true, L"\\\\?\\" + tool},
+          // The long form resolves to the plain path, however it is written,
+          // so that it is judged and removed like any other path; inside it
+          // "." and ".." are names that name nothing.
+          {L"\\\\?\\" + tool, 0, true, tool},
           {L"\\\\?\\" + tool + L" /s", ResolveCommandLine, true, tool},
+          {L"\"\\\\?\\" + tool + L"\" /s", kBoth, true, tool},
+          {L"\"\\\\?\\" + app + L"\" --flag", kBoth, true, app},
+          {L"\\\\?\\" + dir + L"\\apps\\..\\tool.exe", 0, false, L"\\\\?\\" + dir + L"\\apps\\..\\tool.exe"},
+          {L"\"\\\\?\\" + dir + L"\\apps\\..\\tool.exe\" /s", kBoth, false,
+           L"\"\\\\?\\" + dir + L"\\apps\\..\\tool.exe\" /s"},
           {dir.substr(2) + L"\\tool.exe", 0, true, tool},
           {L"\\SystemRoot\\System32\\kernelish.exe", 0, true, dir + L"\\Win\\System32\\kernelish.exe"},
           {L"System32\\kernelish.exe /k", ResolveCommandLine, true, dir + L"\\Win\\System32\\kernelish.exe"},
@@ -173,6 +179,7 @@ TEST_F(CommandTargetTest, HostPrograms) {
            dir + L"\\lib.dll"},
           // The entry point is cut off before the extension is looked at.
           {L"rundll32 " + dir + L"\\lib.dll,Run.Me", ResolveCommandLine, true, dir + L"\\lib.dll"},
+          {L"rundll32.exe \\\\?\\" + dir + L"\\lib.dll,Entry", ResolveCommandLine, true, dir + L"\\lib.dll"},
           // A bare name only with the search flag; without it regedit itself
           // is relative and nothing resolves.
           {L"regedit /s tavrinsettings", kBoth, true, pathDir + L"\\tavrinsettings.reg"},

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "platform/file_removal.h"
+#include "platform/file_security.h"
 #include "platform/file_system.h"
 #include "platform/find_files.h"
 #include "platform/message_pump.h"
 #include "platform/processes.h"
 #include "platform/unique_handle.h"
 #include "support/child_process.h"
+#include "support/host_link.h"
 #include "support/scratch.h"
 
 namespace tavrin {
@@ -368,6 +370,153 @@ TEST(FileSystem, FindFilesSkipsDotEntriesAndReportsWhyNothingCame) {
   FindFiles missing(scratch / L"missing\\*");
   EXPECT_FALSE(missing.Next());
   EXPECT_EQ(missing.Status(), DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+// Host links planted beside outside targets that a removal must never
+// reach: a folder with files (one read-only, one hidden) and a read-only
+// file. Everything the targets are made of is recorded to be compared.
+class LinkedTargets : public ::testing::Test {
+ protected:
+  struct Snapshot {
+    std::string bytes;
+    DWORD attributes = 0;
+    int mode = -1;
+    bool operator==(const Snapshot&) const = default;
+  };
+
+  void SetUp() override {
+    outsideFolder = scratch / L"outside";
+    outsideFile = scratch / L"precious.txt";
+    MakeFolder(outsideFolder);
+    ASSERT_TRUE(WriteBytes(outsideFolder + L"\\a.txt", "first"));
+    ASSERT_TRUE(WriteBytes(outsideFolder + L"\\ro.txt", "read-only"));
+    ASSERT_TRUE(WriteBytes(outsideFolder + L"\\hidden.txt", "hidden"));
+    ASSERT_TRUE(WriteBytes(outsideFile, "precious"));
+    ASSERT_TRUE(SetFileAttributesW((outsideFolder + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW((outsideFolder + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(outsideFile.c_str(), FILE_ATTRIBUTE_READONLY));
+    before = Record();
+  }
+
+  void TearDown() override {
+    EXPECT_TRUE(test::RemoveHostLinks(scratch.Path()));
+    for (const auto& [path, snapshot] : Record())
+      if (snapshot.attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+
+  std::vector<std::pair<std::wstring, Snapshot>> Record() const {
+    std::vector<std::pair<std::wstring, Snapshot>> all;
+    for (const std::wstring& path : {outsideFolder, outsideFolder + L"\\a.txt", outsideFolder + L"\\ro.txt",
+                                     outsideFolder + L"\\hidden.txt", outsideFile}) {
+      Snapshot snapshot;
+      snapshot.attributes = GetFileAttributesW(path.c_str());
+      if (!(snapshot.attributes & FILE_ATTRIBUTE_DIRECTORY)) snapshot.bytes = test::ReadBytes(path);
+      snapshot.mode = test::HostMode(path);
+      all.emplace_back(path, snapshot);
+    }
+    return all;
+  }
+
+  void ExpectTargetsUntouched() const {
+    const auto after = Record();
+    for (size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(before[i].second.bytes, after[i].second.bytes) << before[i].first;
+      EXPECT_EQ(before[i].second.attributes, after[i].second.attributes) << before[i].first;
+      EXPECT_EQ(before[i].second.mode, after[i].second.mode) << before[i].first;
+    }
+  }
+
+  void Link(const std::wstring& target, const std::wstring& link) {
+    ASSERT_TRUE(test::MakeHostLink(target, link)) << link;
+  }
+
+  ScratchFolder scratch;
+  RestartQueueGuard queue;
+  std::wstring outsideFolder, outsideFile;
+  std::vector<std::pair<std::wstring, Snapshot>> before;
+};
+
+TEST_F(LinkedTargets, IdentityTellsTheEntryFromWhatALinkLeadsTo) {
+  const std::wstring plainFolder = scratch / L"plain";
+  MakeFolder(plainFolder);
+  ASSERT_TRUE(WriteBytes(plainFolder + L"\\file.txt", "x"));
+  Link(outsideFolder, scratch / L"folder-link");
+  Link(outsideFile, scratch / L"file-link.txt");
+  const struct {
+    std::wstring path;
+    EntryIdentity identity;
+  } kCases[] = {
+      {plainFolder, EntryIdentity::Own},
+      {plainFolder + L"\\file.txt", EntryIdentity::Own},
+      {LongPath(plainFolder + L"\\file.txt"), EntryIdentity::Own},
+      {plainFolder + L"\\missing.txt", EntryIdentity::Missing},
+      // Wine opens the target whatever the flags: the final path gives it away.
+      {scratch / L"folder-link", EntryIdentity::Foreign},
+      {scratch / L"file-link.txt", EntryIdentity::Foreign},
+      {scratch / L"folder-link\\a.txt", EntryIdentity::Foreign},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(c.identity, IdentifyEntry(c.path)) << c.path;
+}
+
+TEST_F(LinkedTargets, FolderHoldingLinksLosesItsOwnFilesAndNothingBehindTheLinks) {
+  const std::wstring victim = scratch / L"victim";
+  MakeFolder(victim);
+  MakeFolder(victim + L"\\sub");
+  ASSERT_TRUE(WriteBytes(victim + L"\\own.txt", "own"));
+  ASSERT_TRUE(WriteBytes(victim + L"\\sub\\own.dll", "own"));
+  ASSERT_TRUE(SetFileAttributesW((victim + L"\\own.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  Link(outsideFolder, victim + L"\\folder-link");
+  Link(outsideFile, victim + L"\\file-link.txt");
+  Link(outsideFolder, victim + L"\\sub\\deep-link");
+
+  // Every escalation on: attributes, permissions, the restart.
+  EXPECT_EQ(kFailed, RemoveFileObject(victim, RemovalScheduleAtRestart | RemovalTakeOverPermissions));
+  ExpectTargetsUntouched();
+  EXPECT_FALSE(FileExists(victim + L"\\own.txt"));
+  EXPECT_FALSE(FileExists(victim + L"\\sub\\own.dll"));
+  // Wine cannot delete a link without its target, so the links stay.
+  EXPECT_TRUE(test::IsHostLink(victim + L"\\folder-link"));
+  EXPECT_TRUE(test::IsHostLink(victim + L"\\file-link.txt"));
+  EXPECT_TRUE(test::IsHostLink(victim + L"\\sub\\deep-link"));
+  for (const std::wstring& link : {victim + L"\\folder-link", victim + L"\\file-link.txt"})
+    EXPECT_EQ(-1, ScheduledDeletionIndex(LongPath(link))) << link;
+
+  // The same through a wildcard set and the single-entry steps.
+  EXPECT_EQ(kFailed, RemoveFileObject(victim + L"\\*.txt", RemovalTakeOverPermissions));
+  EXPECT_EQ(kFailed, RemoveFile(victim + L"\\file-link.txt", RemovalTakeOverPermissions));
+  EXPECT_EQ(kFailed, RemoveFolderEntry(victim + L"\\folder-link", RemovalTakeOverPermissions));
+  EXPECT_EQ(kFailed, RemoveTree(victim + L"\\folder-link", L"*", RemovalTakeOverPermissions));
+  ExpectTargetsUntouched();
+}
+
+TEST_F(LinkedTargets, AFindingThatIsALinkOrLiesBehindOneIsLeftAndFails) {
+  Link(outsideFile, scratch / L"finding.exe");
+  Link(outsideFolder, scratch / L"Program");
+  const unsigned all = RemovalScheduleAtRestart | RemovalTakeOverPermissions;
+  for (const std::wstring& finding : {scratch / L"finding.exe", scratch / L"Program", scratch / L"Program\\a.txt",
+                                      scratch / L"Program\\ro.txt", scratch / L"Program\\*"}) {
+    EXPECT_EQ(kFailed, RemoveFileObject(finding, all)) << finding;
+    EXPECT_EQ(-1, ScheduledDeletionIndex(LongPath(finding))) << finding;
+  }
+  EXPECT_TRUE(test::IsHostLink(scratch / L"finding.exe"));
+  EXPECT_TRUE(test::IsHostLink(scratch / L"Program"));
+  ExpectTargetsUntouched();
+}
+
+TEST_F(LinkedTargets, SecurityIsNeverTakenOverOrPutBackThroughALink) {
+  Link(outsideFile, scratch / L"prefs.js");
+  Link(outsideFolder, scratch / L"profile");
+  SavedFileSecurity saved;
+  EXPECT_FALSE(SaveFileSecurity(scratch / L"prefs.js", saved));
+  ASSERT_TRUE(SaveFileSecurity(outsideFile, saved));
+  EXPECT_FALSE(RestoreFileSecurity(scratch / L"prefs.js", saved));
+  EXPECT_FALSE(TakeOverFile(scratch / L"prefs.js"));
+  EXPECT_FALSE(TakeOverEntry(scratch / L"profile", FileAccessList(true)));
+  EXPECT_FALSE(TakeOverTree(scratch / L"profile", FileAccessList(true)));
+  ExpectTargetsUntouched();
+  // A plain file is still taken over: the guard is not a blanket refusal.
+  ASSERT_TRUE(WriteBytes(scratch / L"own.txt", "own"));
+  EXPECT_TRUE(TakeOverFile(scratch / L"own.txt"));
 }
 
 }  // namespace

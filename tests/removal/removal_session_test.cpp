@@ -24,6 +24,7 @@
 #include "results/result_set.h"
 #include "scan/known_folders.h"
 #include "scan/scan_session.h"
+#include "support/host_link.h"
 #include "support/scratch.h"
 
 namespace tavrin {
@@ -597,6 +598,36 @@ TEST(ProductRemovalOutcome, InstallerResultsMapToRemovedRestartOrFailed) {
     EXPECT_EQ(outcome.removed, test.removed) << test.result;
     EXPECT_EQ(outcome.restartNeeded, test.restart) << test.result;
   }
+}
+
+TEST_F(RemovalFixture, AStartupItemThatIsALinkIsNeverReportedRemoved) {
+  const std::wstring tag = L"TavrinTest-" + pid;
+  const std::wstring target = scratch / L"precious.exe";
+  const std::wstring link = scan.folders.commonStartup + L"\\" + tag + L"-link.exe";
+  ASSERT_TRUE(WriteBytes(target, "MZ precious"));
+  ASSERT_TRUE(test::MakeHostLink(target, link));
+  ScanItemDetails startup;
+  startup.group = kGroupStartupFolder;
+  startup.userName = L"(All users)";
+  startup.path = link;
+  AddWithDetails(kAutostartTab, kGroupStartupFolder, tag + L"-link.exe", L"(All users)", startup);
+
+  const unsigned flags = RunRemoval(session);
+  const bool linkStays = test::IsHostLink(link);
+  const std::string targetBytes = test::ReadBytes(target);
+  // The link is the test's to clear, never through Wine (which would
+  // delete the target with it).
+  test::RemoveHostLinks(link);
+
+  EXPECT_EQ(targetBytes, "MZ precious");
+  // Wine cannot delete the link alone: it stays, and the report says so.
+  EXPECT_TRUE(linkStays);
+  EXPECT_EQ(flags, unsigned(kRemovalSomeFailed));
+  const std::wstring text = ReportText();
+  EXPECT_NE(text.find(L"\tFailed to remove Startup folder item \"" + tag + L"-link.exe\" for (All users).\r\n"),
+            std::wstring::npos)
+      << text;
+  EXPECT_EQ(RowCount(TabList(results, kAutostartTab)), 1);
 }
 
 }  // namespace
