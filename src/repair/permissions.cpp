@@ -53,6 +53,12 @@ bool ResetInstallerAccess(RepairContext& context) {
   return true;
 }
 
+std::wstring OwnTempFolderToReset(RepairContext& context) {
+  // Only the temporary folder the emptying accepts: a TMP or TEMP value is
+  // anybody's to point at a folder whose access list must stay as it is.
+  return context.interactiveUser ? RealTempFolder(context.interactiveUser->ProfileFolder(), kProfileTempPart) : L"";
+}
+
 bool ResetTempFolderAccess(RepairContext& context) {
   const std::vector<AccessEntry> windowsTemp = {{kSidAdministrators, GENERIC_ALL, kFilesAndFolders},
                                                 {kSidLocalSystem, GENERIC_ALL, kFilesAndFolders},
@@ -60,10 +66,7 @@ bool ResetTempFolderAccess(RepairContext& context) {
                                                 {kSidEveryone, kAddFilesAndFolders, kFilesAndFolders}};
   const std::wstring windowsTempFolder = RealTempFolder(context.windowsFolder, L"\\Temp");
   if (windowsTempFolder.empty() || !ResetFolder(windowsTempFolder, windowsTemp)) return false;
-  // Only the temporary folder the emptying accepts: a TMP or TEMP value is
-  // anybody's to point at a folder whose access list must stay as it is.
-  const std::wstring temp =
-      context.interactiveUser ? RealTempFolder(context.interactiveUser->ProfileFolder(), kProfileTempPart) : L"";
+  const std::wstring temp = OwnTempFolderToReset(context);
   if (temp.empty()) return false;
   // The running account's own temporary folder: its owner and the system,
   // never everybody.

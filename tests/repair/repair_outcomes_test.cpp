@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/users.h"
+#include "repair/permissions.h"
 #include "repair/repair_actions.h"
 #include "repair/temp_folders.h"
 #include "support/scratch.h"
@@ -102,7 +103,15 @@ TEST(RepairOutcomes, ThePermissionResetNeverFollowsATempValue) {
   SetEnvironmentVariableW(L"TEMP", oldTemp);
   SetEnvironmentVariableW(L"TMP", oldTmp);
   EXPECT_EQ(AccessListOf(precious), before);
-  EXPECT_FALSE(RealTempFolder(console.ProfileFolder(), kProfileTempPart).empty());
+  // Wine refuses the Windows folder's reset that comes first, so the list
+  // above stays either way there; the folder the reset takes is asked too.
+  SetEnvironmentVariableW(L"TEMP", precious.c_str());
+  SetEnvironmentVariableW(L"TMP", precious.c_str());
+  const std::wstring taken = OwnTempFolderToReset(run.context);
+  SetEnvironmentVariableW(L"TEMP", oldTemp);
+  SetEnvironmentVariableW(L"TMP", oldTmp);
+  EXPECT_EQ(taken, RealTempFolder(console.ProfileFolder(), kProfileTempPart));
+  EXPECT_FALSE(taken.empty());
 }
 
 TEST(RepairOutcomes, TheWmiRepairResetsTheInstallersAccessFirst) {
