@@ -4,6 +4,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "platform/file_removal.h"
 #include "platform/file_system.h"
 #include "platform/shell_folders.h"
@@ -64,7 +67,9 @@ int EmptyTempFolders(RepairContext& context) {
   const unsigned long long after = FreeDiskSpace(context.systemDrive + L"\\");
   const unsigned long long freed = after > before ? after - before : 0;
   RepairLog(context, L"Emptied the temporary folders, ", std::to_wstring(freed / (1024 * 1024)), L" MB freed.");
-  return 1;
+  // The bytes freed are the result; the removal reads 0 as a failure, and
+  // emptying folders that held nothing is done all the same.
+  return int(std::clamp<unsigned long long>(freed, 1, INT_MAX));
 }
 
 }  // namespace tavrin
