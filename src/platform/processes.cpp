@@ -68,12 +68,21 @@ bool StartProcess(const std::wstring& commandLine, const std::wstring& arguments
   startup.wShowWindow = static_cast<WORD>(showCommand);
   PVOID redirection = nullptr;
   bool suspended = options.suspendRedirection && Wow64DisableWow64FsRedirection(&redirection);
+  // A child never inherits the program's current folder, which may be the
+  // folder the user started it from, where a program named like a tool the
+  // child runs by name could wait.
+  std::wstring workingFolder = options.workingFolder;
+  if (workingFolder.empty()) {
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) workingFolder.assign(system, length);
+  }
   PROCESS_INFORMATION info{};
   BOOL started = FALSE;
   {
     OriginalPrivilegesScope unprivileged;
     started = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(), &startup, &info);
+                             workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info);
   }
   if (suspended) Wow64RevertWow64FsRedirection(redirection);
   if (started) process.Adopt(info);
@@ -428,14 +437,17 @@ std::wstring NormalizeImagePath(const std::wstring& path) {
   return path;
 }
 
-std::wstring SelfDeleteCommand(const std::wstring& executablePath) {
-  return L"%ComSpec% /c for /l %i in (1,1," + std::to_wstring(5) +
-         L") do ping localhost -w 1000 -n 2 && del /f /q \"" + executablePath + L"\"";
+std::wstring SelfDeleteCommand(const std::wstring& executablePath, const std::wstring& systemFolder) {
+  return L"\"" + systemFolder + L"\\cmd.exe\" /c for /l %i in (1,1," + std::to_wstring(5) + L") do \"" + systemFolder +
+         L"\\PING.EXE\" localhost -w 1000 -n 2 && del /f /q \"" + executablePath + L"\"";
 }
 
 void DeleteSelfAndExit() {
   const std::wstring own = OwnExecutablePath();
-  if (!own.empty() && own.size() < 1024) RunProgram(SelfDeleteCommand(own), L"", SW_HIDE, false);
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (!own.empty() && own.size() < 1024 && length > 0 && length < MAX_PATH)
+    RunProgram(SelfDeleteCommand(own, std::wstring(system, length)), L"", SW_HIDE, false);
   ExitProcess(0);
 }
 

@@ -11,7 +11,7 @@
 namespace tavrin {
 
 struct RunOptions {
-  std::wstring workingFolder;  // empty: the caller's current folder
+  std::wstring workingFolder;  // empty: the System folder
   // Suspends file-system redirection while the process is created (only
   // meaningful for a 32-bit build on 64-bit Windows).
   bool suspendRedirection = false;
@@ -88,8 +88,10 @@ std::wstring ProcessImagePath(DWORD pid);
 // Win32 form.
 std::wstring NormalizeImagePath(const std::wstring& path);
 
-// The command that removes `executablePath` once the process has ended.
-std::wstring SelfDeleteCommand(const std::wstring& executablePath);
+// The command that removes `executablePath` once the process has ended:
+// the System folder's command interpreter and ping by their full paths, not
+// the ComSpec value, which every user may set in their environment.
+std::wstring SelfDeleteCommand(const std::wstring& executablePath, const std::wstring& systemFolder);
 // Starts that command hidden for the program's own executable and ends the
 // process with exit code 0.
 [[noreturn]] void DeleteSelfAndExit();

@@ -18,44 +18,28 @@ std::wstring WithoutTrailingBackslashes(const std::wstring& path) {
   return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
 }
 
-bool UnlockByOwnerReset(const std::wstring& path) {
-  const std::vector<AccessEntry> entries = OwnerResetEntries(WindowsVersion());
-  std::vector<unsigned char> acl;
-  if (!BuildAccessList(entries, acl)) return false;
-  std::vector<unsigned char> owner = TrusteeSid(kSidAdministrators);
-  if (owner.empty()) return false;
-  {
-    RegKey key = OpenKey(path, kRegOwnership);
-    if (key) {
-      SECURITY_DESCRIPTOR descriptor;
-      if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-          SetSecurityDescriptorOwner(&descriptor, owner.data(), FALSE) &&
-          SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE)) {
-        RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &descriptor);
-      }
-    }
-  }
+// Ownership first: without it the list may be refused. The list is not
+// protected, so the key gets back what its parent passes down besides the
+// entries given here.
+bool ResetKeyAccess(const std::wstring& path, const std::vector<AccessEntry>& entries) {
   std::optional<std::wstring> name = SecurityObjectName(path);
   if (!name) return false;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (ApplyAccessList(*name, SE_REGISTRY_KEY, entries, kSidAdministrators, ApplyProtected | ApplyTree) ==
-        ERROR_SUCCESS)
-      return true;
-    // Without ownership the list may be refused; owning the key first
-    // gives the right to change it.
+    if (ApplyAccessList(*name, SE_REGISTRY_KEY, entries, kSidAdministrators, ApplyTree) == ERROR_SUCCESS) return true;
     ApplyAccessList(*name, SE_REGISTRY_KEY, {}, kSidAdministrators, ApplyOwnerOnly);
-    if (ApplyAccessList(*name, SE_REGISTRY_KEY, entries, kSidAdministrators, ApplyProtected | ApplyTree) ==
-        ERROR_SUCCESS)
-      return true;
   }
   return false;
 }
 
+bool UnlockByOwnerReset(const std::wstring& path) { return ResetKeyAccess(path, OwnerResetEntries(WindowsVersion())); }
+
 bool UnlockByPermissionReset(const std::wstring& path) {
-  std::optional<std::wstring> name = SecurityObjectName(path);
-  if (!name) return false;
-  return ApplyPermissionReset(*name, SE_REGISTRY_KEY, PermissionResetEntries(PermissionTarget::RegistryKey),
-                              kSidAdministrators);
+  std::vector<AccessEntry> entries = OwnerResetEntries(WindowsVersion());
+  if (WindowsVersion() > 6.1) {
+    entries.push_back({kSidAllAppPackages, GENERIC_READ, CONTAINER_INHERIT_ACE});
+    entries.push_back({kSidAllRestrictedAppPackages, GENERIC_READ, CONTAINER_INHERIT_ACE});
+  }
+  return ResetKeyAccess(path, entries);
 }
 
 RegKey OpenKeyUnlockedTwice(const std::wstring& path, REGSAM access, UnlockStrategy strategy) {
@@ -111,7 +95,6 @@ std::vector<AccessEntry> OwnerResetEntries(double windowsVersion) {
   std::vector<AccessEntry> entries = {
       {kSidAdministrators, GENERIC_ALL, CONTAINER_INHERIT_ACE},
       {kSidLocalSystem, GENERIC_ALL, CONTAINER_INHERIT_ACE},
-      {kSidEveryone, GENERIC_ALL, CONTAINER_INHERIT_ACE},
       {kSidUsers, GENERIC_READ, CONTAINER_INHERIT_ACE},
       {kSidRestricted, GENERIC_READ, CONTAINER_INHERIT_ACE},
   };

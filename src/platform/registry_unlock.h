@@ -12,11 +12,10 @@
 namespace tavrin {
 
 enum class UnlockStrategy {
-  // Owner BUILTIN\Administrators and a fresh protected list that keeps read
-  // access for users, applied to the key and everything below it.
+  // Owner BUILTIN\Administrators and the owner-reset list, inheriting what
+  // the parent passes down, applied to the key and everything below it.
   OwnerReset,
-  // The inheritable permission-reset list (PermissionResetEntries) with
-  // owner BUILTIN\Administrators, applied to the key and its tree.
+  // The same with read access for the app-package groups above Windows 6.1.
   PermissionReset,
 };
 
@@ -27,9 +26,10 @@ enum class UnlockStrategy {
 // "HKU..." -> "USERS...". Nothing for any other root.
 std::optional<std::wstring> SecurityObjectName(const std::wstring& path);
 
-// The owner-reset list: Administrators, LocalSystem and Everyone full
-// control, Users and "S-1-5-12" read, TrustedInstaller full control from
-// Windows 6.0; inherited by subkeys.
+// The owner-reset list: Administrators and LocalSystem full control, Users
+// and "S-1-5-12" read, TrustedInstaller full control from Windows 6.0;
+// inherited by subkeys. Never Everyone: an unlocked key must not stay open
+// to every program of every user.
 std::vector<AccessEntry> OwnerResetEntries(double windowsVersion);
 
 // Takes the key over with the given strategy. A root key itself is never

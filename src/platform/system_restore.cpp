@@ -7,26 +7,13 @@
 
 #include "platform/com_ptr.h"
 #include "platform/com_scope.h"
+#include "platform/system_library.h"
 
 namespace tavrin {
 
 namespace {
 
 using SetRestorePointFunction = BOOL(WINAPI*)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS);
-
-class Library {
- public:
-  explicit Library(const wchar_t* name) : module_(LoadLibraryW(name)) {}
-  ~Library() {
-    if (module_) FreeLibrary(module_);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  HMODULE Get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
 
 bool VariantNumber(VARIANT& value, int64_t& number) {
   VARIANT converted;
@@ -40,7 +27,7 @@ bool VariantNumber(VARIANT& value, int64_t& number) {
 }  // namespace
 
 bool RequestRestorePoint(const RestorePointRequest& request, int64_t& sequenceNumber) {
-  Library client(L"SrClient.dll");
+  SystemLibrary client(L"SrClient.dll");
   if (!client.Get()) return false;
   const auto setRestorePoint =
       reinterpret_cast<SetRestorePointFunction>(reinterpret_cast<void*>(GetProcAddress(client.Get(), "SRSetRestorePointW")));

@@ -1,7 +1,7 @@
 #pragma once
 // System Restore as the platform offers it: the request through
-// SrClient.dll (loaded at run time, absent where System Restore is not
-// installed) and the restore points the WMI class lists.
+// SrClient.dll (loaded at run time from the System folder by its full
+// path, absent where System Restore is not installed) and the restore points the WMI class lists.
 #include <windows.h>
 
 #include <cstdint>

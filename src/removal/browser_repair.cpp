@@ -1,12 +1,12 @@
 #include "removal/browser_repair.h"
 
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/processes.h"
 #include "platform/strings.h"
+#include "removal/browser_processes.h"
 #include "removal/browser_repair_row.h"
 #include "removal/chromium_repair.h"
 #include "removal/edge_uwp_repair.h"
@@ -46,37 +46,36 @@ BrowserRow ReadRow(ResultList list, int position) {
   return row;
 }
 
-// The executable names of the browsers whose files the rows touch.
-const wchar_t* BrowserImageOf(int group) {
-  if (group >= kGroupChromeStartPages && group <= kGroupChromePolicies) return L"chrome.exe";
-  if (group >= kGroupEdgeStartPages && group <= kGroupEdgePolicies) return L"msedge.exe";
-  if (group >= kGroupFirefoxStartPages && group <= kGroupFirefoxResetOptions) return L"firefox.exe";
-  return nullptr;
-}
-
-bool IsOtherBrowserGroup(int group) {
-  return (group >= kGroupOtherChromiumStartPages && group <= kGroupOtherChromiumPolicies) ||
-         (group >= kGroupOtherFirefoxStartPages && group <= kGroupOtherFirefoxResetOptions);
-}
+bool IsGroupIn(int group, int first, int last) { return group >= first && group <= last; }
 
 // A running browser keeps its settings in memory and writes them back when
 // it ends, which would undo a repair reported as done: every browser the
-// rows touch is ended first. The others are known by the executable the
-// scan found for them, which comes from a file of the user's; a system
-// image named there is never ended.
+// rows touch is ended first, but only where its image is provably the
+// browser's (BrowserImagesToClose).
 void CloseBrowsers(const RemovalSession& session, const std::vector<BrowserRow>& rows) {
-  std::set<std::wstring> names = {L"microsoftedge.exe", L"iexplore.exe"};
-  std::set<std::wstring> paths;
+  std::vector<BrowserClaim> claims = {{BrowserFamily::EdgeLegacy, L"", L""}, {BrowserFamily::InternetExplorer, L"", L""}};
   for (const BrowserRow& row : rows) {
-    if (const wchar_t* image = BrowserImageOf(row.group)) names.insert(image);
-    if (!IsOtherBrowserGroup(row.group) || !EndsWithNoCase(row.iconFile, L".exe")) continue;
-    const std::wstring image = CanonicalFilePath(row.iconFile);
-    if (!image.empty() && EqualsNoCase(image, row.iconFile) &&
-        !IsCriticalSystemImage(image, session.scan->folders.windows))
-      paths.insert(ToLower(image));
+    BrowserFamily family;
+    if (IsGroupIn(row.group, kGroupChromeStartPages, kGroupChromePolicies))
+      family = BrowserFamily::Chrome;
+    else if (IsGroupIn(row.group, kGroupEdgeStartPages, kGroupEdgePolicies))
+      family = BrowserFamily::Edge;
+    else if (IsGroupIn(row.group, kGroupFirefoxStartPages, kGroupFirefoxResetOptions))
+      family = BrowserFamily::Firefox;
+    else if (IsGroupIn(row.group, kGroupOtherChromiumStartPages, kGroupOtherChromiumPolicies))
+      family = BrowserFamily::OtherChromium;
+    else if (IsGroupIn(row.group, kGroupOtherFirefoxStartPages, kGroupOtherFirefoxResetOptions))
+      family = BrowserFamily::OtherFirefox;
+    else
+      continue;
+    claims.push_back({family, row.iconFile, row.path});
   }
-  for (const std::wstring& name : names) KillProcessesByName(name);
-  for (const std::wstring& path : paths) KillProcessesByPath(path);
+  const KnownFolders& folders = session.scan->folders;
+  BrowserPlaces places{folders.programFiles64, folders.programFiles32, folders.windows, {}};
+  if (!folders.userRelative.localAppData.empty())
+    for (const UserProfile& user : session.scan->users)
+      if (!user.profileFolder.empty()) places.localAppData.push_back(user.profileFolder + folders.userRelative.localAppData);
+  CloseBrowserImages(BrowserImagesToClose(claims, places));
 }
 
 bool IsIeGroup(int group) { return group >= kGroupIeStartPages && group <= kGroupIePolicies; }

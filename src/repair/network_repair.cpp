@@ -57,7 +57,7 @@ int ResetDnsCache(RepairContext& context) {
   ShowRepairStatus(context, L"Resetting the DNS cache...");
   if (CheckCancel(context)) return -1;
   if (ControlNamedService(context, L"dnscache", ServiceCommand::Stop) < 0) return -1;
-  const long long flushed = RunConsole(context, L" /c ipconfig /flushdns", 60);
+  const long long flushed = RunConsole(context, L"ipconfig.exe", L"/flushdns", 60);
   if (flushed == kConsoleCancelled) return -1;
   if (ControlNamedService(context, L"dnscache", ServiceCommand::Start) < 0) return -1;
   const std::wstring sid = InteractiveSid(context);
@@ -112,25 +112,26 @@ int ResetIpWinsockProxy(RepairContext& context) {
   if (CheckCancel(context)) return -1;
   UnblockTools(context);
   struct Step {
-    const wchar_t* command;
+    const wchar_t* tool;
+    const wchar_t* arguments;
     DWORD seconds;
     bool needed;  // its failure fails the action
   };
-  std::vector<Step> steps = {{L" /c netsh int ip reset resetlog.txt", 10, true},
-                             {L" /c ipconfig /release", 30, false},
-                             {L" /c ipconfig /renew", 30, false},
-                             {L" /c netsh winsock reset catalog", 30, true}};
+  std::vector<Step> steps = {{L"netsh.exe", L"int ip reset resetlog.txt", 10, true},
+                             {L"ipconfig.exe", L"/release", 30, false},
+                             {L"ipconfig.exe", L"/renew", 30, false},
+                             {L"netsh.exe", L"winsock reset catalog", 30, true}};
   if (context.windowsVersion >= 6.0) {
-    steps.push_back({L" /c ipconfig /release6", 30, false});
-    steps.push_back({L" /c ipconfig /renew6", 30, false});
-    steps.push_back({L" /c netsh winhttp reset proxy", 30, true});
+    steps.push_back({L"ipconfig.exe", L"/release6", 30, false});
+    steps.push_back({L"ipconfig.exe", L"/renew6", 30, false});
+    steps.push_back({L"netsh.exe", L"winhttp reset proxy", 30, true});
   } else {
-    steps.push_back({L" /c proxycfg -d", 30, true});
+    steps.push_back({L"proxycfg.exe", L"-d", 30, true});
   }
   bool failed = false;
   for (const Step& step : steps) {
     DWORD exitCode = 1;
-    const int ended = RunConsoleTimed(context, step.command, step.seconds, &exitCode);
+    const int ended = RunConsoleTimed(context, step.tool, step.arguments, step.seconds, &exitCode);
     if (ended == -1) return -1;
     // Release and renew fail on adapters without DHCP, which is no fault.
     if (step.needed && (ended != 1 || exitCode != 0)) failed = true;
@@ -146,17 +147,34 @@ int ResetIpWinsockProxy(RepairContext& context) {
 int ResetFirewall(RepairContext& context) {
   ShowRepairStatus(context, L"Fixing and reset the Windows Firewall...");
   if (CheckCancel(context)) return -1;
+  std::vector<std::wstring> policyKeys = {L"HKLM\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall"};
+  if (context.is64Bit) policyKeys.push_back(L"HKLM\\SOFTWARE\\Wow6432Node\\Policies\\Microsoft\\WindowsFirewall");
+  std::vector<std::wstring> present;
+  for (const std::wstring& key : policyKeys)
+    if (KeyExists(key)) present.push_back(key);
+  // The reset deletes the policies at its end; when they cannot be saved
+  // first, nothing of the firewall is touched at all, so that the user can
+  // still go back to the configuration they had.
+  std::wstring backup;
+  if (!present.empty()) {
+    backup = BackupKeys(context, present, L"FirewallPolicies");
+    if (backup.empty()) {
+      RepairLog(context, L"Failed to repair the Windows Firewall.",
+                L" Its policies could not be saved, so nothing was changed.");
+      return 0;
+    }
+  }
   int done = 0;
   InstallInf(context, context.windowsFolder + L"\\inf\\netrass.inf");
   DWORD exitCode = 1;
-  int ended = RunConsoleTimed(context, L" /c netsh firewall reset", 30, &exitCode);
+  int ended = RunConsoleTimed(context, L"netsh.exe", L"firewall reset", 30, &exitCode);
   if (ended == -1) return -1;
   if (ended == 1 && exitCode == 0) ++done;
   std::wstring service = L"SharedAccess";
   if (context.windowsVersion >= 6.0) {
     service = L"MpsSvc";
     exitCode = 1;
-    ended = RunConsoleTimed(context, L" /c netsh advfirewall reset", 30, &exitCode);
+    ended = RunConsoleTimed(context, L"netsh.exe", L"advfirewall reset", 30, &exitCode);
     if (ended == -1) return -1;
     if (ended == 1 && exitCode == 0) ++done;
   }
@@ -171,18 +189,9 @@ int ResetFirewall(RepairContext& context) {
     if (started > 0) ++done;
   }
   if (SetDword(L"HKLM\\SOFTWARE\\Microsoft\\Security Center\\Svc", L"FirewallOverride", 0, false)) ++done;
-  std::vector<std::wstring> policyKeys = {L"HKLM\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall"};
-  if (context.is64Bit) policyKeys.push_back(L"HKLM\\SOFTWARE\\Wow6432Node\\Policies\\Microsoft\\WindowsFirewall");
-  std::vector<std::wstring> present;
-  for (const std::wstring& key : policyKeys)
-    if (KeyExists(key)) present.push_back(key);
   if (!present.empty()) {
-    // The policies go only once they are saved.
-    const std::wstring backup = BackupKeys(context, present, L"FirewallPolicies");
-    if (!backup.empty()) {
-      for (const std::wstring& key : present) DeleteForRepair(key);
-      RepairLog(context, L"Removed the Windows Firewall policies, saved as ", backup, L".");
-    }
+    for (const std::wstring& key : present) DeleteForRepair(key);
+    RepairLog(context, L"Removed the Windows Firewall policies, saved as ", backup, L".");
   }
   if (done < 2) {
     RepairLog(context, L"Failed to repair the Windows Firewall.");

@@ -12,8 +12,10 @@
 #include "platform/registry_unlock.h"
 #include "platform/strings.h"
 #include "repair/immunisation.h"
+#include "repair/permissions.h"
 #include "repair/repair_actions.h"
 #include "repair/repair_values.h"
+#include "repair/temp_folders.h"
 
 namespace tavrin {
 
@@ -32,7 +34,9 @@ bool ResetFolder(const std::wstring& folder, const std::vector<AccessEntry>& ent
   return FolderExists(folder) && ApplyPermissionReset(folder, SE_FILE_OBJECT, entries);
 }
 
-bool ResetInstaller(RepairContext& context) {
+}  // namespace
+
+bool ResetInstallerAccess(RepairContext& context) {
   const std::vector<AccessEntry> folder = {{kSidAdministrators, GENERIC_ALL, kFilesAndFolders},
                                            {kSidLocalSystem, GENERIC_ALL, kFilesAndFolders},
                                            {kSidEveryone, GENERIC_READ | GENERIC_EXECUTE, kFilesAndFolders}};
@@ -49,17 +53,21 @@ bool ResetInstaller(RepairContext& context) {
   return true;
 }
 
-bool ResetTempFolders(RepairContext& context) {
+std::wstring OwnTempFolderToReset(RepairContext& context) {
+  // Only the temporary folder the emptying accepts: a TMP or TEMP value is
+  // anybody's to point at a folder whose access list must stay as it is.
+  return context.interactiveUser ? RealTempFolder(context.interactiveUser->ProfileFolder(), kProfileTempPart) : L"";
+}
+
+bool ResetTempFolderAccess(RepairContext& context) {
   const std::vector<AccessEntry> windowsTemp = {{kSidAdministrators, GENERIC_ALL, kFilesAndFolders},
                                                 {kSidLocalSystem, GENERIC_ALL, kFilesAndFolders},
                                                 {L"S-1-3-0", GENERIC_ALL, kFilesAndFolders},
                                                 {kSidEveryone, kAddFilesAndFolders, kFilesAndFolders}};
-  if (!ResetFolder(context.windowsFolder + L"\\Temp", windowsTemp)) return false;
-  wchar_t buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-  if (length == 0 || length > MAX_PATH) return false;
-  std::wstring temp(buffer, length);
-  while (temp.size() > 3 && temp.back() == L'\\') temp.pop_back();
+  const std::wstring windowsTempFolder = RealTempFolder(context.windowsFolder, L"\\Temp");
+  if (windowsTempFolder.empty() || !ResetFolder(windowsTempFolder, windowsTemp)) return false;
+  const std::wstring temp = OwnTempFolderToReset(context);
+  if (temp.empty()) return false;
   // The running account's own temporary folder: its owner and the system,
   // never everybody.
   std::vector<AccessEntry> own = {{kSidAdministrators, GENERIC_ALL, kFilesAndFolders},
@@ -67,11 +75,10 @@ bool ResetTempFolders(RepairContext& context) {
   const std::wstring sid = InteractiveSid(context);
   if (!sid.empty()) own.push_back({sid, GENERIC_ALL, kFilesAndFolders});
   AddAppPackages(context, own, GENERIC_READ | GENERIC_EXECUTE, kFilesAndFolders);
-  // A TMP value can name any folder; only a temporary one is reset.
-  const std::wstring canonical = CanonicalFilePath(temp);
-  if (!EndsWithNoCase(canonical, L"\\Temp")) return false;
-  return ResetFolder(canonical, own);
+  return ResetFolder(temp, own);
 }
+
+namespace {
 
 void ResetHiveFiles(const std::wstring& profile, const std::wstring& owner) {
   if (profile.empty()) return;
@@ -88,9 +95,9 @@ void ResetHiveFiles(const std::wstring& profile, const std::wstring& owner) {
 int ResetPermissions(RepairContext& context) {
   ShowRepairStatus(context, L"Resetting the access to the registry and user folders...");
   if (CheckCancel(context)) return -1;
-  const bool installer = ResetInstaller(context);
+  const bool installer = ResetInstallerAccess(context);
   if (CheckCancel(context)) return -1;
-  const bool temp = ResetTempFolders(context);
+  const bool temp = ResetTempFolderAccess(context);
   if (CheckCancel(context)) return -1;
   for (const UserProfile& user : BuildUserList(UserListAllAccounts | UserListMountHives))
     ResetHiveFiles(user.profileFolder, user.sid);

@@ -45,24 +45,39 @@ long long WaitForTool(RepairContext& context, HANDLE process, DWORD seconds, boo
   return GetExitCodeProcess(process, &exitCode) ? (long long)exitCode : kConsoleTimedOut;
 }
 
-long long RunConsole(RepairContext& context, const std::wstring& command, DWORD seconds) {
+std::wstring SystemTool(const RepairContext& context, const std::wstring& tool) {
+  return context.systemFolder + L"\\" + tool;
+}
+
+bool StartSystemTool(const RepairContext& context, const std::wstring& tool, const std::wstring& arguments, int show,
+                     UniqueProcessInformation& process) {
+  if (context.systemFolder.empty()) return false;
+  RunOptions options;
+  options.workingFolder = context.systemFolder;
+  return StartProgram(L"\"" + SystemTool(context, tool) + L"\"", arguments, show, process, options);
+}
+
+long long RunConsole(RepairContext& context, const std::wstring& tool, const std::wstring& arguments, DWORD seconds) {
   UniqueProcessInformation process;
-  if (!StartProgram(L"\"" + context.systemFolder + L"\\cmd.exe\"", command, SW_HIDE, process))
-    return kConsoleNotStarted;
+  if (!StartSystemTool(context, tool, arguments, SW_HIDE, process)) return kConsoleNotStarted;
   return WaitForTool(context, process.process.get(), seconds);
 }
 
-int RunConsoleTimed(RepairContext& context, const std::wstring& command, DWORD seconds, DWORD* exitCode) {
-  const long long result = RunConsole(context, command, seconds);
+int RunConsoleTimed(RepairContext& context, const std::wstring& tool, const std::wstring& arguments, DWORD seconds,
+                    DWORD* exitCode) {
+  const long long result = RunConsole(context, tool, arguments, seconds);
   if (result < 0) return int(result);
   if (exitCode) *exitCode = DWORD(result);
   return 1;
 }
 
 DWORD RunVisibleConsole(RepairContext& context, VisibleTool tool, UniqueProcessInformation& process) {
-  const std::wstring command =
-      tool == VisibleTool::Dism ? L"/k Dism.exe /Online /Cleanup-Image /RestoreHealth" : L"/k sfc.exe /scannow";
-  if (!StartProgram(L"\"" + context.systemFolder + L"\\cmd.exe\"", command, SW_SHOWNORMAL, process)) return 0;
+  const std::wstring command = tool == VisibleTool::Dism
+                                   ? L"\"" + SystemTool(context, L"Dism.exe") + L"\" /Online /Cleanup-Image /RestoreHealth"
+                                   : L"\"" + SystemTool(context, L"sfc.exe") + L"\" /scannow";
+  // With /s the console takes the text between the outer quotes as it
+  // stands, the tool's own quoted full path included.
+  if (!StartSystemTool(context, L"cmd.exe", L"/s /k \"" + command + L"\"", SW_SHOWNORMAL, process)) return 0;
   return process.processId;
 }
 
@@ -90,8 +105,8 @@ bool InstallInf(RepairContext& context, const std::wstring& path) {
     if (length > 0 && length < MAX_PATH) target = shortPath;
   }
   UniqueProcessInformation process;
-  if (!StartProgram(L"\"" + context.systemFolder + L"\\rundll32.exe\"",
-                    L"setupapi,InstallHinfSection DefaultInstall 128 " + target, SW_HIDE, process))
+  if (!StartSystemTool(context, L"rundll32.exe", L"setupapi,InstallHinfSection DefaultInstall 128 " + target, SW_HIDE,
+                       process))
     return false;
   return WaitForTool(context, process.process.get(), 60) == 0;
 }

@@ -26,18 +26,28 @@ inline constexpr DWORD kConsoleDefaultSeconds = 300;
 // a window of its own is left to the user.
 long long WaitForTool(RepairContext& context, HANDLE process, DWORD seconds, bool endOnGiveUp = true);
 
-// System folder + "\cmd.exe" + `command` (" /c ipconfig /flushdns"), hidden:
-// the exit code, kConsoleCancelled (-1), kConsoleTimedOut or
-// kConsoleNotStarted.
-long long RunConsole(RepairContext& context, const std::wstring& command, DWORD seconds = kConsoleDefaultSeconds);
+// Starts System folder + "\" + `tool` ("ipconfig.exe") by its full path
+// with `arguments`, the System folder as its working folder. Never through
+// the command interpreter, which would look the tool up in its current
+// folder and on PATH, where anybody can put a program of that name. False
+// when nothing could be started.
+bool StartSystemTool(const RepairContext& context, const std::wstring& tool, const std::wstring& arguments, int show,
+                     UniqueProcessInformation& process);
+
+// The tool started so, hidden, and waited for: the exit code,
+// kConsoleCancelled (-1), kConsoleTimedOut or kConsoleNotStarted.
+long long RunConsole(RepairContext& context, const std::wstring& tool, const std::wstring& arguments,
+                     DWORD seconds = kConsoleDefaultSeconds);
 // The same with the action's own limit: 1 when it ended, -2 when the limit
 // passed, -1 when cancelled (and -3 when it could not start). `exitCode`
 // receives the exit code when it ended.
-int RunConsoleTimed(RepairContext& context, const std::wstring& command, DWORD seconds, DWORD* exitCode = nullptr);
+int RunConsoleTimed(RepairContext& context, const std::wstring& tool, const std::wstring& arguments, DWORD seconds,
+                    DWORD* exitCode = nullptr);
 
 enum class VisibleTool { Dism, Sfc };
-// "cmd.exe /k" with the tool's command in a visible window that stays
-// open: the process identifier, 0 when it could not start. `process`
+// The System folder's "cmd.exe /k" with the tool's command, the tool named
+// by its full path, in a visible window that stays open: the process
+// identifier, 0 when it could not start. `process`
 // receives the handles.
 DWORD RunVisibleConsole(RepairContext& context, VisibleTool tool, UniqueProcessInformation& process);
 

@@ -128,7 +128,7 @@ int ResetStore(RepairContext& context) {
   if (CheckCancel(context)) return -1;
   UniqueProcessInformation process;
   long long exitCode = kConsoleNotStarted;
-  if (StartProgram(L"\"" + context.systemFolder + L"\\WSReset.exe\"", L"", SW_HIDE, process))
+  if (StartSystemTool(context, L"WSReset.exe", L"", SW_HIDE, process))
     exitCode = WaitForTool(context, process.process.get(), kConsoleDefaultSeconds);
   if (exitCode == kConsoleCancelled) return -1;
   if (exitCode != 0) {

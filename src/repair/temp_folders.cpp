@@ -2,15 +2,18 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <climits>
 
 #include "platform/file_removal.h"
 #include "platform/file_system.h"
+#include "platform/shell_folders.h"
 #include "platform/strings.h"
 #include "repair/repair_actions.h"
 
 namespace tavrin {
-
-namespace {
 
 // The folder as it resolves, when it still is `base` + `part` and exists.
 std::wstring RealTempFolder(const std::wstring& base, const std::wstring& part) {
@@ -30,9 +33,8 @@ std::wstring RealTempFolder(const std::wstring& base, const std::wstring& part) 
   return folder;
 }
 
-}  // namespace
-
-std::vector<std::wstring> TempFoldersToEmpty(const UserList& users, const std::wstring& windowsFolder) {
+std::vector<std::wstring> TempFoldersToEmpty(const UserList& users, const std::wstring& commonAppData,
+                                             const std::wstring& windowsFolder) {
   std::vector<std::wstring> folders;
   auto add = [&folders](const std::wstring& folder) {
     if (folder.empty()) return;
@@ -41,6 +43,7 @@ std::vector<std::wstring> TempFoldersToEmpty(const UserList& users, const std::w
     folders.push_back(folder);
   };
   for (const UserProfile& user : users) add(RealTempFolder(user.profileFolder, kProfileTempPart));
+  add(RealTempFolder(commonAppData, L"\\Temp"));
   add(RealTempFolder(windowsFolder, L"\\Temp"));
   return folders;
 }
@@ -48,11 +51,13 @@ std::vector<std::wstring> TempFoldersToEmpty(const UserList& users, const std::w
 int EmptyTempFolders(RepairContext& context) {
   ShowRepairStatus(context, L"Emptying the temporary folders...");
   if (CheckCancel(context)) return -1;
+  // Measured before the recycle bin goes, so that what it held counts as
+  // freed too.
+  const unsigned long long before = FreeDiskSpace(context.systemDrive + L"\\");
   SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
   if (CheckCancel(context)) return -1;
-  const unsigned long long before = FreeDiskSpace(context.systemDrive + L"\\");
   for (const std::wstring& folder : TempFoldersToEmpty(BuildUserList(UserListAllAccounts | UserListMountHives),
-                                                       context.windowsFolder)) {
+                                                       ShellFolder(CSIDL_COMMON_APPDATA), context.windowsFolder)) {
     if (CheckCancel(context)) return -1;
     // Files in use stay; permissions are never taken over here, so a file
     // that refuses deletion keeps the access list it had.
@@ -62,7 +67,9 @@ int EmptyTempFolders(RepairContext& context) {
   const unsigned long long after = FreeDiskSpace(context.systemDrive + L"\\");
   const unsigned long long freed = after > before ? after - before : 0;
   RepairLog(context, L"Emptied the temporary folders, ", std::to_wstring(freed / (1024 * 1024)), L" MB freed.");
-  return 1;
+  // The bytes freed are the result; the removal reads 0 as a failure, and
+  // emptying folders that held nothing is done all the same.
+  return int(std::clamp<unsigned long long>(freed, 1, INT_MAX));
 }
 
 }  // namespace tavrin

@@ -89,18 +89,17 @@ int RepairUserProfiles(RepairContext& context) {
     subkeys = SubKeyNames(list);
   }
   const std::wstring computer = ComputerNameText();
-  int fixed = 0, failed = 0;
+  int fixed = 0;
   for (size_t i = subkeys.size(); i-- > 0;) {
     if (CheckCancel(context)) return -1;
     const ProfileRepair outcome = RepairProfileEntry(kProfileList, subkeys[i], computer);
     if (outcome == ProfileRepair::Fixed) ++fixed;
-    if (outcome == ProfileRepair::Failed) ++failed;
   }
   RepairLog(context, std::to_wstring(fixed), fixed == 1 ? L" corrupted user profile" : L" corrupted user profiles",
             L" successfully fixed.");
-  if (failed > 0) return 0;
-  // No profile that needed fixing is a success too.
-  return fixed > 0 ? fixed : 1;
+  // The count is the result, so with nothing fixed the removal report says
+  // the action failed.
+  return fixed;
 }
 
 int RaiseHungAppTimeout(RepairContext& context) {

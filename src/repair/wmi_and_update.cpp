@@ -22,6 +22,7 @@
 #include "platform/wmi_query.h"
 #include "repair/repair_actions.h"
 #include "repair/repair_console.h"
+#include "repair/permissions.h"
 #include "repair/repair_values.h"
 
 namespace tavrin {
@@ -50,9 +51,14 @@ bool RegisterDlls(RepairContext& context, const std::wstring& folder, std::initi
 int RepairWmi(RepairContext& context) {
   ShowRepairStatus(context, L"Repairing the Windows Management Instrumentation (WMI)...");
   if (CheckCancel(context)) return -1;
+  // A repository the service cannot open is often only a locked installer
+  // key or temporary folder.
+  ResetInstallerAccess(context);
+  if (context.windowsVersion < 6.2) ResetTempFolderAccess(context);
+  if (CheckCancel(context)) return -1;
   const std::wstring wbem = context.systemFolder + L"\\wbem";
   UniqueProcessInformation salvage;
-  if (StartProgram(L"\"" + wbem + L"\\winmgmt.exe\"", L"/salvagerepository", SW_HIDE, salvage) &&
+  if (StartSystemTool(context, L"wbem\\winmgmt.exe", L"/salvagerepository", SW_HIDE, salvage) &&
       WaitForTool(context, salvage.process.get(), kConsoleDefaultSeconds) == kConsoleCancelled)
     return -1;
   if (!RegisterDlls(context, wbem,
@@ -135,11 +141,16 @@ int RepairWindowsUpdate(RepairContext& context) {
                      L"wuwebv.dll"}))
     return -1;
   ShowRepairStatus(context, L"Fixing and enabling Windows Update,\r\nRepairing Windows Update...");
-  std::vector<std::wstring> commands = {L" /c netsh winsock reset"};
-  commands.push_back(context.windowsVersion < 6.0 ? L" /c proxycfg.exe -d" : L" /c netsh.exe winhttp reset proxy");
-  commands.push_back(L" /c bitsadmin.exe /reset /allusers");
-  for (const std::wstring& command : commands)
-    if (RunConsole(context, command, 60) == kConsoleCancelled) return -1;
+  struct Command {
+    const wchar_t* tool;
+    const wchar_t* arguments;
+  };
+  std::vector<Command> commands = {{L"netsh.exe", L"winsock reset"}};
+  commands.push_back(context.windowsVersion < 6.0 ? Command{L"proxycfg.exe", L"-d"}
+                                                  : Command{L"netsh.exe", L"winhttp reset proxy"});
+  commands.push_back({L"bitsadmin.exe", L"/reset /allusers"});
+  for (const Command& command : commands)
+    if (RunConsole(context, command.tool, command.arguments, 60) == kConsoleCancelled) return -1;
   if (ControlNamedService(context, L"bits", ServiceCommand::Start) < 0) return -1;
   const int started = ControlNamedService(context, L"wuauserv", ServiceCommand::Start);
   if (started < 0) return -1;

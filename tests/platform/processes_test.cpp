@@ -282,9 +282,9 @@ TEST(Processes, OpenDocumentStartsThroughTheShell) {
 }
 
 TEST(Processes, DeleteSelfCommandAndTheRemovalOfARunningProgram) {
-  EXPECT_EQ(SelfDeleteCommand(L"C:\\Program Files\\Tavrin\\tavrin.exe"),
-            L"%ComSpec% /c for /l %i in (1,1,5) do ping localhost -w 1000 -n 2 && del /f /q "
-            L"\"C:\\Program Files\\Tavrin\\tavrin.exe\"");
+  EXPECT_EQ(SelfDeleteCommand(L"C:\\Program Files\\Tavrin\\tavrin.exe", L"C:\\Windows\\system32"),
+            L"\"C:\\Windows\\system32\\cmd.exe\" /c for /l %i in (1,1,5) do \"C:\\Windows\\system32\\PING.EXE\" "
+            L"localhost -w 1000 -n 2 && del /f /q \"C:\\Program Files\\Tavrin\\tavrin.exe\"");
 
   ScratchFolder scratch;
   const std::wstring self = CopyHelper(scratch / L"self remover.exe");

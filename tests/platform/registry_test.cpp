@@ -585,6 +585,42 @@ std::wstring OwnerOf(const std::wstring& path) {
   return sid == TrusteeSid(kSidAdministrators) ? L"Administrators" : L"other";
 }
 
+// What the key's own list says: whether it is protected from its parent's
+// entries, and whether an entry of its own (not inherited) grants
+// Everyone anything.
+struct OwnAccess {
+  bool read = false;
+  bool protectedList = true;
+  bool everyoneAllowed = true;
+};
+
+OwnAccess OwnAccessOf(const std::wstring& path) {
+  OwnAccess access;
+  const std::wstring name = SecurityObjectName(path).value();
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(name.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS)
+    return access;
+  access.read = true;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  access.protectedList = control & SE_DACL_PROTECTED;
+  access.everyoneAllowed = false;
+  const std::vector<unsigned char> everyone = TrusteeSid(kSidEveryone);
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACE_HEADER* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) || ace->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+        (ace->AceFlags & INHERITED_ACE))
+      continue;
+    if (EqualSid(&reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, PSID(everyone.data())))
+      access.everyoneAllowed = true;
+  }
+  LocalFree(descriptor);
+  return access;
+}
+
 class LockedKey : public Registry, public ::testing::WithParamInterface<UnlockStrategy> {
  protected:
   void SetUp() override {
@@ -613,6 +649,12 @@ TEST_P(LockedKey, ForcedWriteUnlocksTheKey) {
   EXPECT_TRUE(WriteStringForced(locked_, L"v", L"new", REG_SZ, GetParam()));
   EXPECT_EQ(ReadStringAt(locked_, L"v").value_or(L"<unreadable>"), L"new");
   EXPECT_EQ(OwnerOf(locked_), L"Administrators");
+  // The unlock hands the key to the administrators and the system and lets
+  // the parent's defaults back in; it never opens it to everybody.
+  const OwnAccess access = OwnAccessOf(locked_);
+  ASSERT_TRUE(access.read);
+  EXPECT_FALSE(access.protectedList);
+  EXPECT_FALSE(access.everyoneAllowed);
 }
 
 TEST_P(LockedKey, ForcedDeleteOfAValueAndOfTheTree) {

@@ -17,15 +17,16 @@
 namespace tavrin {
 namespace {
 
+// The helper stands in for a tool of the System folder: its folder is the
+// context's System folder.
+constexpr wchar_t kHelper[] = L"tavrin_test_helper.exe";
+
 RepairContext Context(CancelFlags& cancel) {
   RepairContext context;
-  context.systemFolder = ShellFolder(CSIDL_SYSTEM);
+  const std::wstring helper = test::HelperPath();
+  context.systemFolder = helper.substr(0, helper.rfind(L'\\'));
   context.cancel = &cancel;
   return context;
-}
-
-std::wstring HelperCommand(const wchar_t* arguments) {
-  return L" /c " + test::HelperPath() + L" " + arguments;
 }
 
 long long Seconds(std::chrono::steady_clock::time_point since) {
@@ -35,9 +36,9 @@ long long Seconds(std::chrono::steady_clock::time_point since) {
 TEST(RepairConsole, AnEndedCommandGivesItsExitCode) {
   CancelFlags cancel;
   RepairContext context = Context(cancel);
-  EXPECT_EQ(RunConsole(context, HelperCommand(L"exit 7"), 30), 7);
+  EXPECT_EQ(RunConsole(context, kHelper, L"exit 7", 30), 7);
   DWORD exitCode = 99;
-  EXPECT_EQ(RunConsoleTimed(context, HelperCommand(L"exit 0"), 30, &exitCode), 1);
+  EXPECT_EQ(RunConsoleTimed(context, kHelper, L"exit 0", 30, &exitCode), 1);
   EXPECT_EQ(exitCode, 0u);
 }
 
@@ -45,7 +46,7 @@ TEST(RepairConsole, TheLimitEndsAHangingCommand) {
   CancelFlags cancel;
   RepairContext context = Context(cancel);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunConsoleTimed(context, HelperCommand(L"wait 15000"), 1), -2);
+  EXPECT_EQ(RunConsoleTimed(context, kHelper, L"wait 15000", 1), -2);
   EXPECT_LT(Seconds(start), 10);
 }
 
@@ -57,7 +58,7 @@ TEST(RepairConsole, CancelEndsTheWait) {
     cancel.user = true;
   });
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunConsole(context, HelperCommand(L"wait 15000"), 120), kConsoleCancelled);
+  EXPECT_EQ(RunConsole(context, kHelper, L"wait 15000", 120), kConsoleCancelled);
   presser.join();
   EXPECT_LT(Seconds(start), 10);
 }
@@ -66,7 +67,7 @@ TEST(RepairConsole, AMissingToolFailsAtOnce) {
   CancelFlags cancel;
   RepairContext context = Context(cancel);
   context.systemFolder = L"C:\\NoSuchFolder-Tavrin";
-  EXPECT_EQ(RunConsole(context, L" /c exit 0", 30), kConsoleNotStarted);
+  EXPECT_EQ(RunConsole(context, L"cmd.exe", L"/c exit 0", 30), kConsoleNotStarted);
   EXPECT_FALSE(InstallInf(context, L"C:\\NoSuchFolder-Tavrin\\x.inf"));
   UniqueProcessInformation process;
   EXPECT_EQ(RunVisibleConsole(context, VisibleTool::Sfc, process), 0u);
@@ -76,8 +77,8 @@ TEST(RepairConsole, AChildIsFoundByItsParentOnly) {
   CancelFlags cancel;
   RepairContext context = Context(cancel);
   UniqueProcessInformation console;
-  ASSERT_TRUE(StartProgram(L"\"" + context.systemFolder + L"\\cmd.exe\"", HelperCommand(L"wait 5000"), SW_HIDE,
-                           console));
+  ASSERT_TRUE(StartProgram(L"\"" + ShellFolder(CSIDL_SYSTEM) + L"\\cmd.exe\"",
+                           L" /c " + test::HelperPath() + L" wait 5000", SW_HIDE, console));
   test::ChildProcess owner(console.processId);
   EXPECT_NE(FindChildProcess(context, console.processId, L"tavrin_test_helper.exe", 5), 0u);
   EXPECT_EQ(FindChildProcess(context, GetCurrentProcessId(), L"tavrin_test_helper.exe", 0), 0u);

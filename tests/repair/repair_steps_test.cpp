@@ -142,12 +142,14 @@ TEST(RepairBackup, AFileCopyLandsInTheDataFolderAndIsNamed) {
   EXPECT_EQ(BackupFile(context, source, L"hosts", L""), L"");
 }
 
-TEST(TempFolders, OnlyTheTemporaryFoldersOfProfilesAndWindows) {
+TEST(TempFolders, OnlyTheTemporaryFoldersOfProfilesCommonDataAndWindows) {
   test::ScratchFolder scratch;
   const std::wstring alice = scratch / L"Alice";
   const std::wstring windows = scratch / L"Windows";
+  const std::wstring programData = scratch / L"ProgramData";
   ASSERT_TRUE(CreateFolderTree(alice + kProfileTempPart));
   ASSERT_TRUE(CreateFolderTree(windows + L"\\Temp"));
+  ASSERT_TRUE(CreateFolderTree(programData + L"\\Temp"));
   ASSERT_TRUE(CreateFolderTree(scratch / L"Bob"));  // no temporary folder
   // A "temporary folder" that is a file.
   ASSERT_TRUE(CreateFolderTree(scratch / L"Dave\\AppData\\Local"));
@@ -158,10 +160,11 @@ TEST(TempFolders, OnlyTheTemporaryFoldersOfProfilesAndWindows) {
                     {L"S-1-5-21-4", scratch / L"Dave", L"Dave"},
                     {L"S-1-5-21-6", L"", L"NoProfile"},
                     {L"S-1-5-21-5", alice, L"Alice again"}};
-  const std::vector<std::wstring> folders = TempFoldersToEmpty(users, windows);
-  ASSERT_EQ(folders.size(), 2u);
+  const std::vector<std::wstring> folders = TempFoldersToEmpty(users, programData, windows);
+  ASSERT_EQ(folders.size(), 3u);
   EXPECT_EQ(folders[0], CanonicalFilePath(alice + kProfileTempPart));
-  EXPECT_EQ(folders[1], CanonicalFilePath(windows + L"\\Temp"));
+  EXPECT_EQ(folders[1], CanonicalFilePath(programData + L"\\Temp"));
+  EXPECT_EQ(folders[2], CanonicalFilePath(windows + L"\\Temp"));
 }
 
 class ProfileEntries : public ::testing::Test {
@@ -302,6 +305,23 @@ TEST(StartTypeTable, EveryVersionSectionIsThereAndParses) {
   EXPECT_EQ(StartTypeSection(6.3), L"WIN.63");
   EXPECT_EQ(table.GetInt(L"WIN.100", L"AppVClient.STT", 0), 4);
   EXPECT_EQ(table.GetInt(L"WIN.63", L"BITS.DAS", 0), 1);
+  EXPECT_EQ(table.GetInt(L"WIN.110", L"RemoteRegistry.STT", 0), 4);
+  // A start value outside automatic, manual and disabled, or a delayed
+  // flag other than 1, would be written into services as it stands.
+  const std::wstring& text = StartTypeTableText();
+  for (size_t at = 0, end = 0; at < text.size(); at = end + 2) {
+    end = text.find(L"\r\n", at);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = text.substr(at, end - at);
+    if (line.empty() || line.front() == L'[') continue;
+    const size_t equals = line.find(L'=');
+    ASSERT_NE(equals, std::wstring::npos) << line;
+    const std::wstring value = line.substr(equals + 1);
+    if (line.find(L".DAS=") != std::wstring::npos)
+      EXPECT_EQ(value, L"1") << line;
+    else
+      EXPECT_TRUE(value == L"2" || value == L"3" || value == L"4") << line;
+  }
 }
 
 }  // namespace
