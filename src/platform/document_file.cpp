@@ -92,7 +92,12 @@ bool ReplaceDocument(const std::wstring& path, std::string_view bytes, unsigned 
     const DWORD kept = attributes & kKeptAttributes & ~FILE_ATTRIBUTE_READONLY;
     if (!SetFileAttributesW(temporary.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) return fail(GetLastError());
   }
-  if (!security.descriptor.empty() && !RestoreFileSecurity(temporary, security)) return fail(GetLastError());
+  // Naming another account as owner needs the restore privilege; without
+  // it the access list alone is carried over, which is what decides who
+  // may use the file.
+  if (!security.descriptor.empty() && !RestoreFileSecurity(temporary, security) &&
+      !SetFileSecurityW(temporary.c_str(), DACL_SECURITY_INFORMATION, security.descriptor.data()))
+    return fail(GetLastError());
 
   // ReplaceFileW is not used: without a backup name one of its failures
   // (ERROR_UNABLE_TO_MOVE_REPLACEMENT) leaves the original deleted and the
