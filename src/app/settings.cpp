@@ -42,6 +42,7 @@ VirusTotalSettings ReadVirusTotalSettings(const IniDocument& settings) {
   };
   vt.limits.perMinute = limit(L"VirusTotalRequestsPerMinute", kDefaultRequestsPerMinute, 100000);
   vt.limits.perDay = limit(L"VirusTotalRequestsPerDay", kDefaultRequestsPerDay, 100000000);
+  vt.upload = Trim(settings.GetString(L"Settings", L"VirusTotalUpload", L"")) == L"1";
   return vt;
 }
 

@@ -27,6 +27,8 @@ DetectionLevel StoredDetectionLevel(const IniDocument& settings);
 // public API, anything else (and none) for a partner key. A personal key's
 // limits: "VirusTotalRequestsPerMinute" (4) and "VirusTotalRequestsPerDay"
 // (500); a value that is no whole number from 1 up counts as the default.
+// Key "VirusTotalUpload": "1" lets files the service does not know be sent
+// to it; anything else (and none) keeps every file on the machine.
 VirusTotalSettings ReadVirusTotalSettings(const IniDocument& settings);
 
 struct WindowSettings {

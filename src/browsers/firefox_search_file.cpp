@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "browsers/mozlz4_file.h"
+#include "platform/document_file.h"
 #include "platform/file_system.h"
 #include "platform/mapped_file.h"
 #include "platform/strings.h"
@@ -10,14 +11,6 @@
 namespace tavrin {
 
 namespace {
-
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-  UniqueFile file = CreateFileReplacing(path);
-  if (!file) return false;
-  DWORD written = 0;
-  return WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size() &&
-         FlushFileBuffers(file.get());
-}
 
 std::wstring CopyToBackup(const std::wstring& path) {
   for (int n = 1; n <= 100; ++n) {
@@ -49,8 +42,11 @@ std::wstring SaveFirefoxSearchFile(const std::wstring& path, const PreferenceDoc
   if (!EncodeMozLz4(json, bytes) || !DecodeMozLz4(bytes, check) || check != json) return {};
   const std::wstring backup = CopyToBackup(path);
   if (backup.empty()) return {};
-  if (WriteAll(path, bytes)) return backup;
-  CopyFileW(backup.c_str(), path.c_str(), FALSE);
+  // The file keeps its security; a read-only or hidden one is replaced
+  // too, as the search settings have always been.
+  if (ReplaceDocument(path, bytes, DocumentKeepSecurity | DocumentReplaceReadOnly)) return backup;
+  // Nothing was written: the copy would only stand for a change not made.
+  DeleteFileW(backup.c_str());
   return {};
 }
 

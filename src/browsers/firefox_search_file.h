@@ -15,8 +15,9 @@ bool LoadFirefoxSearchFile(const std::wstring& path, PreferenceDocument& documen
 
 // Copies the file to a backup beside it (`path` + ".bak", or ".2.bak" and
 // so on when that exists), then writes the document's text compressed over
-// it, keeping the file's own security. A write that fails puts the
-// original back. Returns the backup's path, empty when nothing was written.
+// it through ReplaceDocument, keeping the file's own security. A write that
+// fails leaves the original as it was and removes the copy. Returns the
+// backup's path, empty when nothing was written.
 std::wstring SaveFirefoxSearchFile(const std::wstring& path, const PreferenceDocument& document);
 
 }  // namespace tavrin

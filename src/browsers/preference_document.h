@@ -85,7 +85,10 @@ class PreferenceDocument {
   // for a document that was not loaded) to `path`, or to the loaded path
   // when `path` is empty. Load checked that the text encodes back to the
   // bytes it read, so an unchanged document is written byte for byte.
-  bool Save(const std::wstring& path = {});
+  // The write goes through ReplaceDocument (a file beside it and one
+  // rename) and keeps the file's security and attributes, and with
+  // `keepTimes` its three times; a read-only file is not written.
+  bool Save(const std::wstring& path = {}, bool keepTimes = false);
 
   const std::wstring& Text() const { return text_; }
   const std::wstring& Path() const { return path_; }

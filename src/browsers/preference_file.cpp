@@ -6,6 +6,7 @@
 
 #include "browsers/firefox_pref_line.h"
 #include "browsers/preference_document.h"
+#include "platform/document_file.h"
 #include "platform/file_security.h"
 #include "platform/file_system.h"
 #include "platform/mapped_file.h"
@@ -65,12 +66,6 @@ std::string EncodedBytes(const std::wstring& text, PreferenceEncoding encoding) 
   }
 }
 
-size_t MarkLength(PreferenceEncoding e) {
-  if (e == PreferenceEncoding::Utf8Bom) return 3;
-  if (e == PreferenceEncoding::Utf16Le || e == PreferenceEncoding::Utf16Be) return 2;
-  return 0;
-}
-
 bool ReadPrefsText(const std::wstring& filePath, PreferenceDocument& doc) {
   doc.Load(filePath);
   return doc.WasRead();
@@ -110,13 +105,14 @@ bool PreferenceDocument::Load(const std::wstring& path, PreferenceReadMode mode)
   return true;
 }
 
-bool PreferenceDocument::Save(const std::wstring& path) {
+bool PreferenceDocument::Save(const std::wstring& path, bool keepTimes) {
   const std::wstring& target = path.empty() ? path_ : path;
   if (target.empty() || !savable_) return false;
-  TextFile file;
-  if (!file.Open(target, TextReplace, ToTextEncoding(encoding_))) return false;
-  if (text_.empty()) return true;
-  return file.Write(text_) == EncodedBytes(text_, encoding_).size() - MarkLength(encoding_);
+  // A rewrite in place kept the file's security, and refused a hidden or
+  // read-only file; the hidden one is now written and stays hidden.
+  unsigned options = DocumentKeepSecurity | DocumentKeepAttributes;
+  if (keepTimes) options |= DocumentKeepTimes;
+  return ReplaceDocument(target, EncodedBytes(text_, encoding_), options);
 }
 
 namespace {
@@ -133,31 +129,36 @@ bool ReadSearchPlugin(const std::wstring& filePath, std::wstring& name, bool mus
 
 }  // namespace
 
-bool SavePreferenceFile(PreferenceDocument& doc) {
-  if (doc.Save()) return true;
+bool SavePreferenceFile(PreferenceDocument& doc, bool keepTimes) {
+  if (doc.Save({}, keepTimes)) return true;
   if (!doc.CanSave()) return false;
   const std::wstring& filePath = doc.Path();
   SavedFileSecurity saved;
   bool haveSaved = SaveFileSecurity(filePath, saved);
   TakeOverFile(filePath);
-  bool ok = doc.Save();
+  bool ok = doc.Save({}, keepTimes);
   if (haveSaved) RestoreFileSecurity(filePath, saved);
   return ok;
 }
 
-bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath) {
+namespace {
+
+bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath, bool keepTimes) {
   PreferenceDocument doc;
   doc.Load(filePath);
-  return doc.DeletePath(jsonPath) && SavePreferenceFile(doc);
+  return doc.DeletePath(jsonPath) && SavePreferenceFile(doc, keepTimes);
+}
+
+}  // namespace
+
+bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath) {
+  return RemovePreferenceNode(filePath, jsonPath, false);
 }
 
 bool RemovePreferenceNodeKeepTimes(const std::wstring& filePath, const std::wstring& jsonPath) {
-  FileTimes times;
-  if (!ReadFileTimes(filePath, times)) return false;
-  if (!RemovePreferenceNode(filePath, jsonPath)) return false;
-  // The edit is made; times that cannot be put back do not undo it.
-  WriteFileTimes(filePath, times);
-  return true;
+  // The times go onto the new file before it takes the old one's place, so
+  // no moment shows the edit with fresh times.
+  return FileExists(filePath) && RemovePreferenceNode(filePath, jsonPath, true);
 }
 
 bool ReadFirefoxPref(const std::wstring& filePath, const std::wstring& name, std::wstring& value) {

@@ -16,8 +16,9 @@ namespace tavrin {
 bool RemovePreferenceNode(const std::wstring& filePath, const std::wstring& jsonPath);
 
 // The save of an edited document over the file it was loaded from, with the
-// same take-over retry as RemovePreferenceNode.
-bool SavePreferenceFile(PreferenceDocument& document);
+// same take-over retry as RemovePreferenceNode; `keepTimes` as for
+// PreferenceDocument::Save.
+bool SavePreferenceFile(PreferenceDocument& document, bool keepTimes = false);
 
 // RemovePreferenceNode that leaves the file's creation, last-access and
 // last-write times as they were: the browser then takes the file for one

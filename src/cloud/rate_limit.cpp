@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <thread>
 
 namespace tavrin {
@@ -40,6 +41,29 @@ void RateLimiter::Restore(int64_t day, int used) {
   if (day != DayOf(now)) return;
   RollDay(now);
   used_ = std::max(used_, used);
+}
+
+std::vector<int64_t> RateLimiter::RecentRequests() const {
+  const int64_t now = clock_.NowMs();
+  std::vector<int64_t> recent;
+  for (int64_t t : sent_)
+    if (t > now - limits_.windowMs) recent.push_back(t);
+  return recent;
+}
+
+void RateLimiter::RestoreRecent(const std::vector<int64_t>& times) {
+  const int64_t now = clock_.NowMs();
+  // Requests of one millisecond are several requests: of each time, the
+  // larger of the two counts holds, so a list this run wrote and reads back
+  // counts once.
+  std::map<int64_t, int> ours, theirs;
+  for (int64_t t : sent_) ++ours[t];
+  for (int64_t t : times)
+    if (t <= now && t > now - limits_.windowMs) ++theirs[t];
+  for (const auto& [t, count] : theirs) ours[t] = std::max(ours[t], count);
+  sent_.clear();
+  for (const auto& [t, count] : ours) sent_.insert(sent_.end(), size_t(count), t);
+  while (sent_.size() > size_t(limits_.perMinute)) sent_.pop_front();
 }
 
 void RateLimiter::RollDay(int64_t now) {

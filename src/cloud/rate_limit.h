@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace tavrin {
 
@@ -53,6 +54,14 @@ class RateLimiter {
   // A count of another day is no count for today; of two counts of today
   // the larger holds.
   void Restore(int64_t day, int used);
+
+  // The send times (clock milliseconds) of the requests in the current
+  // window, oldest first, so that another run can count them.
+  std::vector<int64_t> RecentRequests() const;
+  // Counts the send times an earlier run kept: those inside the window
+  // ending now join the ones of this run (a time this run holds as often
+  // counts once, not twice); times from the future or long past are ignored.
+  void RestoreRecent(const std::vector<int64_t>& times);
 
   // Waits (in steps of at most 100 ms, asking `stopped` before each) until
   // a request may go out, then counts it. `waiting` (may be empty) is

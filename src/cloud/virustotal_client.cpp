@@ -7,6 +7,7 @@
 
 #include "browsers/preference_document.h"
 #include "cloud/escaping.h"
+#include "cloud/vt3_report.h"
 #include "filetrust/file_hash.h"
 #include "platform/file_system.h"
 #include "platform/mapped_file.h"
@@ -117,6 +118,7 @@ VirusTotalClient::~VirusTotalClient() {
 
 void VirusTotalClient::Configure(const VirusTotalSettings& settings, RateClock& clock) {
   settings_ = settings;
+  uploadSwitch_ = settings.upload;
   personal_ = std::make_unique<PersonalLookups>(clock);
   personal_->Configure(settings.limits, settings.cacheRoot, settings.address);
 }
@@ -214,12 +216,18 @@ int VirusTotalClient::Flush(RequestBatch& batch) {
     std::wstring md5;
     Md5OfBytes(bytes.data(), bytes.size(), md5);
     answered.asked = {md5};
-    request.path = L"/vtapi/v2/file/scan";
     request.headers = L"Content-Type: multipart/form-data; boundary=--------HalvoretBound1\r\n";
     std::string& body = request.body;
-    body = std::string(kBoundary) + "\r\nContent-Disposition: form-data; name=\"apikey\"\r\n\r\n" +
-           PercentEncode(settings_.apiKey) + "\r\n" + kBoundary +
-           "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" +
+    if (settings_.personalKey) {
+      // The public API takes the key in its header; the form holds the file alone.
+      request.path = L"/api/v3/files";
+      request.headers += L"x-apikey: " + settings_.apiKey + L"\r\n";
+    } else {
+      request.path = L"/vtapi/v2/file/scan";
+      body = std::string(kBoundary) + "\r\nContent-Disposition: form-data; name=\"apikey\"\r\n\r\n" +
+             PercentEncode(settings_.apiKey) + "\r\n";
+    }
+    body += std::string(kBoundary) + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" +
            CodePage437(FormFileName(FileNameOf(path))) + "\"\r\nContent-Type: application/x-msdownload\r\n\r\n";
     body.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     // The delimiter lines are "--" + the header's boundary; so is the
@@ -249,6 +257,13 @@ int VirusTotalClient::Flush(RequestBatch& batch) {
   if (answer.body.empty()) return 0;
   std::wstring text;
   if (!StrictUtf8ToWide(answer.body, text)) return -5;
+  if (settings_.personalKey) {
+    // The answer names the queued analysis, not the file: the file is kept
+    // as one waiting for its analysis, so it is not sent again.
+    if (answer.status != 200 || !IsQueuedAnalysis(text) || answered.asked.empty()) return -5;
+    const std::wstring& md5 = answered.asked.front();
+    return StoreReport(md5, CachedFormOf(md5, FileObjectStats{}, settings_.address)) ? 1 : -5;
+  }
   return StoreResponse(text, answered);
 }
 

@@ -34,6 +34,9 @@ struct VirusTotalSettings {
   // they go to the partner endpoint in batches.
   bool personalKey = false;
   RateLimits limits;
+  // Files the service does not know are sent to it only when the settings
+  // say so ("VirusTotalUpload=1"); otherwise files are only looked up.
+  bool upload = false;
 };
 
 // Strict UTF-8 (no invalid sequence) to UTF-16; an empty text is valid.
@@ -80,7 +83,9 @@ class VirusTotalClient {
   bool GetCachedReport(const std::wstring& hash, std::wstring& json);
   int ParseReport(const std::wstring& json, VtReport& report) const;
 
-  // Position (from 1) in the upload list, 0 when the file is not listed.
+  // Position (from 1) in the upload list, 0 when the file is not listed
+  // (always 0 while uploads are off). With a personal key a file goes to
+  // "POST /api/v3/files" with the key in the "x-apikey" header only.
   size_t AddUpload(const std::wstring& path);
   int UploadAll();
   // UploadAll on a thread of its own; StopUploads ends it and waits.
@@ -113,7 +118,7 @@ class VirusTotalClient {
   RegKey workKey_;
   std::wstring workKeyPath_;
   long long today_ = 0;
-  bool uploadSwitch_ = true;
+  bool uploadSwitch_ = false;
   RequestBatch fileReports_{RequestKind::FileReports};
   RequestBatch uploadBatch_{RequestKind::FileScan};
   std::vector<std::wstring> uploads_;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cwctype>
 #include <set>
 
@@ -24,6 +25,32 @@ std::wstring Progress(size_t at, size_t of, bool waiting) {
 
 void Show(ProgressSink* status, const std::wstring& text) {
   if (status) status->SetStatus(text);
+}
+
+std::vector<int64_t> ParseTimes(const std::wstring& text) {
+  std::vector<int64_t> times;
+  int64_t value = 0;
+  bool digits = false;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    const wchar_t c = i < text.size() ? text[i] : L',';
+    if (c >= L'0' && c <= L'9' && value < (INT64_MAX - 9) / 10) {
+      value = value * 10 + (c - L'0');
+      digits = true;
+    } else if (c == L',') {
+      if (digits) times.push_back(value);
+      value = 0;
+      digits = false;
+    } else {
+      return {};  // not a list this program wrote
+    }
+  }
+  return times;
+}
+
+std::wstring TimesText(const std::vector<int64_t>& times) {
+  std::wstring text;
+  for (int64_t t : times) text += (text.empty() ? L"" : L",") + std::to_wstring(t);
+  return text;
 }
 
 }  // namespace
@@ -52,10 +79,16 @@ RateGrant PersonalLookups::Acquire(const std::function<bool()>& stopped, const s
   if (!countKey_.empty() && ReadDwordAt(countKey_, kLookupDayValue, day) &&
       ReadDwordAt(countKey_, kLookupCountValue, used))
     limiter_.Restore(int64_t(day), int(used));
+  // Likewise its requests of the last minute: two quick runs share the
+  // per-minute limit as they share the day's.
+  if (!countKey_.empty()) {
+    if (const auto recent = ReadStringAt(countKey_, kLookupRecentValue)) limiter_.RestoreRecent(ParseTimes(*recent));
+  }
   const RateGrant grant = limiter_.Acquire(stopped, waiting);
   if (grant == RateGrant::Granted && !countKey_.empty()) {
     WriteDwordAt(countKey_, kLookupDayValue, DWORD(limiter_.Day()));
     WriteDwordAt(countKey_, kLookupCountValue, DWORD(limiter_.UsedToday()));
+    WriteStringAt(countKey_, kLookupRecentValue, TimesText(limiter_.RecentRequests()));
   }
   return grant;
 }
@@ -104,7 +137,8 @@ int PersonalLookups::Run(const std::vector<std::wstring>& hashes, const Fetch& f
       }
       std::wstring json;
       if (answer.status == 404) {
-        json = NotKnownForm(hash);
+        std::wstring text;
+        if (StrictUtf8ToWide(answer.body, text) && IsNotFoundError(text)) json = NotKnownForm(hash);
       } else if (answer.status == 200) {
         std::wstring text;
         FileObjectStats stats;

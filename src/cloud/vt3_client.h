@@ -17,6 +17,10 @@ namespace tavrin {
 // The values on the cache root that keep today's count of requests.
 inline constexpr wchar_t kLookupDayValue[] = L"PersonalKeyDay";
 inline constexpr wchar_t kLookupCountValue[] = L"PersonalKeyRequests";
+// Beside them, the send times of the last minute's requests (milliseconds
+// since 1970, separated by commas), so that a run that follows another
+// within the minute waits for the other's requests too.
+inline constexpr wchar_t kLookupRecentValue[] = L"PersonalKeyRecent";
 
 // How often a hash is asked again after "too many requests" answers in a
 // row before the look-ups stop for the scan.
@@ -39,8 +43,9 @@ class PersonalLookups {
   // Caches one report (hash, JSON text); true when it was written.
   using Store = std::function<bool(const std::wstring& hash, const std::wstring& json)>;
 
-  // Looks the hashes up in turn. 200: the file object's report; 404: "not
-  // known"; 401 or 403: the key is refused, and nothing more is sent until
+  // Looks the hashes up in turn. 200: the file object's report; 404 with
+  // the service's "NotFoundError" body: "not known" (any other 404 stores
+  // nothing); 401 or 403: the key is refused, and nothing more is sent until
   // the next Configure; 429: the hash is asked again after a whole window
   // (kTooManyRetries times, then the run ends); anything else, and an
   // answer cut short or too large, stores nothing for that hash. Ends at

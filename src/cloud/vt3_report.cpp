@@ -88,6 +88,25 @@ bool ReadFileObject(std::wstring_view text, FileObjectStats& stats) {
   return true;
 }
 
+namespace {
+
+// The string at root -> `outer` -> `inner`, or empty.
+std::wstring NestedString(std::wstring_view text, std::wstring_view outer, std::wstring_view inner) {
+  const PreferenceDocument document{std::wstring(text)};
+  PreferenceNode root, object;
+  std::wstring value;
+  if (!ReadWholeRoot(document, root) || root.kind != PreferenceKind::Object) return {};
+  if (!document.GetMember(&root, outer, object) || object.kind != PreferenceKind::Object) return {};
+  if (document.GetMemberString(&object, inner, value) != PreferenceKind::String) return {};
+  return value;
+}
+
+}  // namespace
+
+bool IsNotFoundError(std::wstring_view text) { return NestedString(text, L"error", L"code") == L"NotFoundError"; }
+
+bool IsQueuedAnalysis(std::wstring_view text) { return NestedString(text, L"data", L"type") == L"analysis"; }
+
 std::wstring CachedFormOf(const std::wstring& hash, const FileObjectStats& stats, const std::wstring& siteAddress) {
   std::wstring site = siteAddress;
   while (!site.empty() && site.back() == L'/') site.pop_back();

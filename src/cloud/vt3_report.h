@@ -34,6 +34,15 @@ bool ReadFileObject(std::wstring_view text, FileObjectStats& stats);
 // verdict. `siteAddress` is the service's base address for the permalink.
 std::wstring CachedFormOf(const std::wstring& hash, const FileObjectStats& stats, const std::wstring& siteAddress);
 
+// True when the text is the service's own answer for an unknown object:
+// one JSON object with "error" -> "code" equal to "NotFoundError". A 404
+// of anything else (a proxy, a moved address) says nothing about the file.
+bool IsNotFoundError(std::wstring_view text);
+
+// True when the text is the answer to an upload: "data" -> "type" equal
+// to "analysis" (the queued analysis of the file sent).
+bool IsQueuedAnalysis(std::wstring_view text);
+
 // The report to cache for a hash the service does not know.
 std::wstring NotKnownForm(const std::wstring& hash);
 

@@ -90,9 +90,25 @@ std::vector<unsigned char> Decode(LPCSTR structType, const BYTE* data, DWORD len
   return value;
 }
 
-// A signature proves nothing about a file unless the digest it signs is
-// the digest of the file's own bytes.
+// True for a file that starts with the DOS magic: a PE image, or one that
+// pretends to be, whose signature must then vouch for its PE digest.
+bool StartsLikePeImage(const std::wstring& path) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  char magic[2] = {};
+  DWORD read = 0;
+  // Unreadable: the digest check decides, and fails.
+  if (!file || !ReadFile(file.get(), magic, sizeof magic, &read, nullptr)) return true;
+  return read == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+// A signature proves nothing about a PE file unless the digest it signs is
+// the digest of the file's own bytes. Other signed files (installer
+// packages, cabinets, scripts) have digests of their own kinds, which this
+// check cannot compute: for them the platform's verdict on the signature
+// stands, as it did before the check existed.
 bool SignedDigestMatchesFile(HCRYPTMSG message, const std::wstring& path) {
+  if (!StartsLikePeImage(path)) return true;
   const auto contentType = MessageParam(message, CMSG_INNER_CONTENT_TYPE_PARAM, 0);
   if (contentType.empty() ||
       std::strncmp(reinterpret_cast<const char*>(contentType.data()), SPC_INDIRECT_DATA_OBJID, contentType.size()) != 0)

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/document_file.h"
+
 namespace tavrin {
 
 namespace {
@@ -198,27 +200,34 @@ bool TextFile::ReadLine(std::wstring& out, bool keepBreak) {
   }
 }
 
-size_t TextFile::Write(std::wstring_view text) {
-  if (!handle_ || text.empty()) return 0;
-  std::string bytes;
-  switch (encoding_) {
+std::string EncodeText(std::wstring_view text, TextEncoding encoding, bool withMark) {
+  std::string bytes = withMark ? MarkBytes(encoding) : std::string();
+  const size_t at = bytes.size();
+  switch (encoding) {
     case TextEncoding::Utf16Le:
     case TextEncoding::Utf16Be:
-      bytes.resize(text.size() * 2);
+      bytes.resize(at + text.size() * 2);
       for (size_t i = 0; i < text.size(); ++i) {
         unsigned lo = text[i] & 0xFF, hi = (text[i] >> 8) & 0xFF;
-        bytes[2 * i] = char(encoding_ == TextEncoding::Utf16Le ? lo : hi);
-        bytes[2 * i + 1] = char(encoding_ == TextEncoding::Utf16Le ? hi : lo);
+        bytes[at + 2 * i] = char(encoding == TextEncoding::Utf16Le ? lo : hi);
+        bytes[at + 2 * i + 1] = char(encoding == TextEncoding::Utf16Le ? hi : lo);
       }
       break;
     default: {
-      UINT codePage = (encoding_ == TextEncoding::Utf8 || encoding_ == TextEncoding::Utf8Bom) ? CP_UTF8 : CP_ACP;
+      if (text.empty()) break;
+      UINT codePage = (encoding == TextEncoding::Ansi) ? CP_ACP : CP_UTF8;
       int n = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-      if (n <= 0) return 0;
-      bytes.resize(size_t(n));
-      WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), bytes.data(), n, nullptr, nullptr);
+      if (n <= 0) break;
+      bytes.resize(at + size_t(n));
+      WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), bytes.data() + at, n, nullptr, nullptr);
     }
   }
+  return bytes;
+}
+
+size_t TextFile::Write(std::wstring_view text) {
+  if (!handle_ || text.empty()) return 0;
+  const std::string bytes = EncodeText(text, encoding_, false);
   size_t total = 0;
   while (total < bytes.size()) {
     DWORD written = 0;
@@ -265,9 +274,11 @@ bool ReadTextFile(const std::wstring& path, std::wstring& out, TextEncoding fall
 }
 
 bool WriteTextFile(const std::wstring& path, std::wstring_view text, TextEncoding encoding) {
-  TextFile file;
-  if (!file.Open(path, TextReplace | TextCreateFolders | TextExclusive, encoding)) return false;
-  return text.empty() || file.Write(text) > 0;
+  if (encoding == TextEncoding::Unspecified) encoding = TextEncoding::Utf8;
+  const std::string bytes = EncodeText(text, encoding, true);
+  if (!text.empty() && bytes.size() == MarkBytes(encoding).size()) return false;  // not representable
+  // The file keeps its own security, as a rewrite in place did.
+  return ReplaceDocument(path, bytes, DocumentKeepSecurity);
 }
 
 }  // namespace tavrin

@@ -70,8 +70,13 @@ class TextFile {
   bool lineBufferFilled_ = false;
 };
 
+// The bytes of the text in that encoding (Unspecified as UTF-8), with the
+// encoding's byte-order mark first when asked.
+std::string EncodeText(std::wstring_view text, TextEncoding encoding, bool withMark);
+
 // Convenience wrappers: a whole file read with mark detection (ANSI when no
-// mark), and a whole file replaced in one encoding.
+// mark), and a whole file replaced in one encoding through ReplaceDocument
+// (a temporary file beside it and one rename), keeping its security.
 bool ReadTextFile(const std::wstring& path, std::wstring& out, TextEncoding fallback = TextEncoding::Ansi);
 bool WriteTextFile(const std::wstring& path, std::wstring_view text, TextEncoding encoding = TextEncoding::Utf16Le);
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/document_file.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/service_control.h"
@@ -18,12 +19,9 @@ namespace tavrin {
 namespace {
 
 bool WriteHostsFile(const std::wstring& path, const std::string& text) {
-  // A read-only or hidden hosts file is replaced as well.
-  UniqueFile file = CreateFileReplacing(path);
-  if (!file) return false;
-  DWORD written = 0;
-  return WriteFile(file.get(), text.data(), DWORD(text.size()), &written, nullptr) && written == text.size() &&
-         written > 10;
+  // A read-only or hidden hosts file is replaced as well, and the new one
+  // has plain attributes; its security stays, as a rewrite in place kept it.
+  return text.size() > 10 && ReplaceDocument(path, text, DocumentKeepSecurity | DocumentReplaceReadOnly);
 }
 
 int ResetHostsFile(RepairContext& context) {

@@ -245,7 +245,7 @@ void ReloadFolders(WhiteList::State& state) {
 }
 
 std::wstring WhitelistFilePath(const std::wstring& programFolder, const std::wstring& dataFolder) {
-  std::wstring beside = programFolder + L"\\TVN_White_list.ini";
+  std::wstring beside = programFolder + L"\\" + kBesideWhitelistName;
   if (!programFolder.empty() && FileExists(beside)) return beside;
   std::wstring settings = dataFolder + L"\\Settings";
   CreateResultFolder(settings, true);

@@ -36,6 +36,9 @@ struct WhiteList {
   std::unique_ptr<State> state;
 };
 
+// The whitelist a program keeps beside itself, in its own folder.
+inline constexpr wchar_t kBesideWhitelistName[] = L"TVN_White_list.ini";
+
 // "TVN_White_list.ini" in the program folder when it is there; otherwise
 // dataFolder + "\Settings\WhiteList.ini", the settings folder created
 // hidden when missing.

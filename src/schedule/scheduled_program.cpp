@@ -4,10 +4,13 @@
 #include <shlobj.h>
 
 #include "platform/access_list.h"
+#include "platform/document_file.h"
 #include "platform/file_system.h"
+#include "platform/mapped_file.h"
 #include "platform/shell_folders.h"
 #include "platform/standard_user_access.h"
 #include "platform/strings.h"
+#include "results/whitelist.h"
 
 namespace tavrin {
 
@@ -64,11 +67,26 @@ bool CopyProgramTo(const std::wstring& program, const std::wstring& target) {
   if (!CopyFileW(LongPath(program).c_str(), LongPath(target).c_str(), FALSE)) return false;
   if (ApplyAccessList(target, SE_FILE_OBJECT, ProtectedEntries(), kSidAdministrators, ApplyProtected) !=
           ERROR_SUCCESS ||
-      IsWritableByStandardUsers(target)) {
+      IsWritableByStandardUsers(target) || !CopyBesideWhitelist(program, folder)) {
     DeleteFileW(LongPath(target).c_str());
     return false;
   }
   return true;
+}
+
+bool CopyBesideWhitelist(const std::wstring& program, const std::wstring& targetFolder) {
+  const std::wstring original = FolderOf(PlainPath(program)) + L"\\" + kBesideWhitelistName;
+  const std::wstring copy = PlainPath(targetFolder) + L"\\" + kBesideWhitelistName;
+  if (EqualsNoCase(original, copy)) return true;
+  if (!FileExists(original)) return !FileExists(copy) || DeleteFileW(LongPath(copy).c_str());
+  // Whole or not at all: a whitelist cut short would let the scheduled run
+  // remove what the user kept.
+  const MappedFile bytes(original);
+  if (!bytes && FileSize(original) != 0) return false;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.Bytes().data()), bytes.Bytes().size());
+  return ReplaceDocument(copy, text, DocumentReplaceReadOnly) &&
+         ApplyAccessList(copy, SE_FILE_OBJECT, ProtectedEntries(), kSidAdministrators, ApplyProtected) ==
+             ERROR_SUCCESS;
 }
 
 }  // namespace tavrin

@@ -22,7 +22,16 @@ bool IsWritableByStandardUsers(const std::wstring& file);
 std::wstring ProtectedProgramPath(const std::wstring& program);
 
 // Copies the program to `target` (replacing an older copy) and checks that
-// the copy is protected. False, and no copy left, otherwise.
+// the copy is protected, then gives the copy the program's whitelist
+// (CopyBesideWhitelist). False, and no copy left, otherwise.
 bool CopyProgramTo(const std::wstring& program, const std::wstring& target);
+
+// The whitelist kept beside the program ("TVN_White_list.ini"), when there
+// is one, copied beside the copy in `targetFolder` with the folder's
+// protection, so that a scheduled run of the copy spares what the user's
+// runs spare; without one, a copy's older whitelist is removed, and both
+// then use the one of the data folder. False when the copy could not be
+// written or protected.
+bool CopyBesideWhitelist(const std::wstring& program, const std::wstring& targetFolder);
 
 }  // namespace tavrin

@@ -78,6 +78,14 @@ void RunSettingsDialog(HWND owner, const std::wstring& executablePath) {
   HWND page = CreateSchedulePage(dialog, PageArea(dialog), executablePath);
   if (page) SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   state.page = page;
+  // Uploads have no switch in the window on purpose: sending a user's file
+  // away is set in the settings file, where it cannot be clicked by accident.
+  HWND upload = AddControl(dialog, L"STATIC",
+                           L"Files are only looked up at VirusTotal by their hashes. A file VirusTotal does not "
+                           L"know is sent to it only with \"VirusTotalUpload=1\" in section \"Settings\" of "
+                           L"settings.ini.",
+                           SS_LEFT, 10, client.bottom - 50, client.right - 140, 44, 0);
+  SendMessageW(upload, WM_SETFONT, WPARAM(WindowFont(WindowDpi(dialog))), TRUE);
   HWND close = AddControl(dialog, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, client.right - 110,
                           client.bottom - 46, 100, 32, IDCANCEL);
   SendMessageW(close, WM_SETFONT, WPARAM(WindowFont(WindowDpi(dialog))), TRUE);

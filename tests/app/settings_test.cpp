@@ -44,22 +44,25 @@ TEST(Settings, DefaultsOnMissingFileAndReadingRules) {
   EXPECT_EQ(w.height, 0);
 }
 
-TEST(Settings, TheKeyIsAPartnerKeyUnlessSaidPersonalWithThePublicLimitsByDefault) {
+TEST(Settings, TheKeyIsAPartnerKeyUnlessSaidPersonalWithThePublicLimitsAndNoUploadsByDefault) {
   ScratchFolder scratch;
   struct Case {
     const char* lines;
     bool personal;
     int perMinute;
     int perDay;
+    bool upload;
   } cases[] = {
-      {"", false, 4, 500},
-      {"VirusTotalKeyType=partner\r\n", false, 4, 500},
-      {"VirusTotalKeyType= Personal \r\n", true, 4, 500},
+      {"", false, 4, 500, false},
+      {"VirusTotalKeyType=partner\r\n", false, 4, 500, false},
+      {"VirusTotalKeyType= Personal \r\nVirusTotalUpload=1\r\n", true, 4, 500, true},
       {"VirusTotalKeyType=personal\r\nVirusTotalRequestsPerMinute=30\r\nVirusTotalRequestsPerDay=20000\r\n", true,
-       30, 20000},
+       30, 20000, false},
       {"VirusTotalKeyType=personally\r\nVirusTotalRequestsPerMinute=0\r\nVirusTotalRequestsPerDay=-5\r\n", false, 4,
-       500},
-      {"VirusTotalRequestsPerMinute=4x\r\nVirusTotalRequestsPerDay=99999999999999\r\n", false, 4, 500},
+       500, false},
+      {"VirusTotalRequestsPerMinute=4x\r\nVirusTotalRequestsPerDay=99999999999999\r\nVirusTotalUpload=yes\r\n", false,
+       4, 500, false},
+      {"VirusTotalUpload=0\r\n", false, 4, 500, false},
   };
   for (const Case& c : cases) {
     WriteBytes(scratch / L"s.ini", std::string("[Settings]\r\n") + c.lines);
@@ -67,6 +70,7 @@ TEST(Settings, TheKeyIsAPartnerKeyUnlessSaidPersonalWithThePublicLimitsByDefault
     EXPECT_EQ(vt.personalKey, c.personal) << c.lines;
     EXPECT_EQ(vt.limits.perMinute, c.perMinute) << c.lines;
     EXPECT_EQ(vt.limits.perDay, c.perDay) << c.lines;
+    EXPECT_EQ(vt.upload, c.upload) << c.lines;
   }
 }
 

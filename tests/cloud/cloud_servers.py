@@ -18,8 +18,12 @@ STATE/answers.json, which the tests write: {"HASH": {"mode": ...}} with mode
 The current public API answers "GET /api/v3/files/HASH" from the same table
 in its file-object format: found (as "last_analysis_stats", "malicious" the
 positives and "undetected" the rest, beside engines that could not judge it;
-"stats" replaces them all), notfound (404), malformed, error, slow, large
-(a valid object past 300 KB) and huge (a valid object past 5 MB). The table's
+"stats" replaces them all), notfound (404 with the service's NotFoundError),
+proxy404 (a 404 with a web server's own page, not the service's),
+malformed, error, slow, large (a valid object past 300 KB) and huge (a
+valid object past 5 MB). "POST /api/v3/files" takes an upload, recorded as
+the file-scan endpoint's are (with the "x-apikey" header as "apikey"), and
+answers with the queued analysis object. The table's
 member "v3" sets the limits: {"key": K} answers 401 to any other "x-apikey",
 {"per_minute": N, "window": SECONDS} answers 429 to a request beyond N in
 the last window (only requests answered otherwise count; default 4 in 60).
@@ -52,6 +56,7 @@ import loopback_server  # noqa: E402  (its serving loop)
 PARTNER_PATH = "/partners/sysinternals/file-reports"
 SCAN_PATH = "/vtapi/v2/file/scan"
 V3_PATH = "/api/v3/files/"
+V3_UPLOAD_PATH = "/api/v3/files"
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -149,6 +154,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if mode == "error":
             self.answer(500, b"Internal error", "text/plain")
             return
+        if mode == "proxy404":
+            self.answer(404, b"<html><body><h1>404 Not Found</h1></body></html>", "text/html")
+            return
         if mode not in ("found", "large", "huge", "slow", "malformed"):
             self.answer(404, json.dumps({"error": {"code": "NotFoundError",
                                                    "message": "File \"%s\" not found" % hash_text}}).encode())
@@ -183,6 +191,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.file_reports(body)
         elif self.path.startswith(SCAN_PATH):
             self.file_scan(body)
+        elif self.server.name == "virustotal" and self.path == V3_UPLOAD_PATH:
+            self.file_scan(body, v3=True)
         else:
             self.record([], body)
             self.answer(404, b"not here", "text/plain")
@@ -239,7 +249,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             text = text[:len(text) - 7] + b"}, {]"
         self.answer(200, text, cut="truncated" in modes)
 
-    def file_scan(self, body):
+    def file_scan(self, body, v3=False):
         message = email.parser.BytesParser(policy=email.policy.HTTP).parsebytes(
             b"Content-Type: " + (self.headers.get("Content-Type") or "").encode() + b"\r\n\r\n" + body)
         fields = [("form.parts", str(len(list(message.iter_parts()))))]
@@ -253,7 +263,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                            ("form.file.md5", md5)]
             elif name:
                 fields.append(("form." + name, data.decode("cp437")))
+        if v3:
+            fields.append(("apikey", self.headers.get("x-apikey") or ""))
         self.record(fields, b"")
+        if v3:
+            analysis = {"data": {"type": "analysis", "id": md5.lower() + "-analysis",
+                                 "links": {"self": "/api/v3/analyses/" + md5.lower() + "-analysis"}}}
+            self.answer(200, json.dumps(analysis).encode("utf-8"))
+            return
         answer = {"response_code": 1, "verbose_msg": "Scan request successfully queued, come back later for the report",
                   "resource": md5, "md5": md5, "scan_id": md5.lower() + "-1",
                   "permalink": "https://localhost/file/%s/analysis/" % md5.lower()}

@@ -126,10 +126,17 @@ class ScriptedLookups : public ::testing::Test {
       std::vector<unsigned>& statuses = script[path.substr(path.rfind(L'/') + 1)];
       HttpAnswer answer;
       answer.status = statuses.empty() ? 404 : statuses.front();
-      // Status 0 stands for no answer at all, 1 for an answer cut short.
+      // Status 0 stands for no answer at all, 1 for an answer cut short, 2
+      // for a 404 that is not the service's (a proxy's or web server's page).
       answer.outcome = answer.status == 0 ? HttpOutcome::NoAnswer
                                           : answer.status == 1 ? HttpOutcome::Cut : HttpOutcome::Answered;
       if (statuses.size() > 1) statuses.erase(statuses.begin());
+      if (answer.status == 404)
+        answer.body = "{\"error\": {\"code\": \"NotFoundError\", \"message\": \"File not found\"}}";
+      if (answer.status == 2) {
+        answer.status = 404;
+        answer.body = "<html><body><h1>404 Not Found</h1></body></html>";
+      }
       if (answer.status == 200)
         answer.body = "{\"data\": {\"id\": \"ab\", \"attributes\": {\"last_analysis_date\": 1796896800, "
                       "\"last_analysis_stats\": {\"malicious\": 30, \"undetected\": 30}}}}";
@@ -163,6 +170,7 @@ class ScriptedLookups : public ::testing::Test {
 TEST_F(ScriptedLookups, FourAMinuteWithProgressAndEveryAnswerCached) {
   const std::vector<std::wstring> hashes = Hashes(9);
   for (const std::wstring& hash : hashes) script[hash] = {200};
+  script[hashes[7]] = {2};
   script[hashes[8]] = {404};
   PersonalLookups lookups = Make({4, 500});
   EXPECT_EQ(Run(lookups, hashes), 1);
@@ -176,7 +184,9 @@ TEST_F(ScriptedLookups, FourAMinuteWithProgressAndEveryAnswerCached) {
   EXPECT_TRUE(status.Shown(L"Looking up file reports: 5 of 9 (waiting for the rate limit)"));
   EXPECT_TRUE(status.Shown(L"Looking up file reports: 9 of 9 (waiting for the rate limit)"));
   EXPECT_FALSE(status.Shown(L"Looking up file reports: 4 of 9 (waiting for the rate limit)"));
-  ASSERT_EQ(stored.size(), 9u);
+  // Only the service's own "not found" says the file is unknown.
+  ASSERT_EQ(stored.size(), 8u);
+  EXPECT_EQ(stored.count(hashes[7]), 0u);
   VtReport report;
   EXPECT_EQ(ParseReport(stored[hashes[0]], 0, report), 1);
   EXPECT_DOUBLE_EQ(report.score, 50);
@@ -208,6 +218,33 @@ TEST_F(ScriptedLookups, TheDailyQuotaIsCountedAcrossRunsAndStopsTheLookUps) {
   PersonalLookups third = Make({4, 6});
   Run(third, Hashes(3));
   EXPECT_EQ(sent.size(), 3u);
+}
+
+TEST_F(ScriptedLookups, TwoQuickRunsShareThePerMinuteLimit) {
+  const std::vector<std::wstring> hashes = Hashes(6);
+  {
+    PersonalLookups first = Make({4, 500});
+    Run(first, {hashes[0], hashes[1], hashes[2]});
+  }
+  // The program runs again ten seconds later: one request is left in the
+  // minute the first run began.
+  clock.now += 10000;
+  sent.clear();
+  PersonalLookups second = Make({4, 500});
+  Run(second, {hashes[3], hashes[4], hashes[5]});
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].second, 10000);
+  EXPECT_EQ(sent[1].second, kMinute);
+  EXPECT_EQ(sent[2].second, kMinute);
+
+  // Kept times of another day, or written by something else, hold nothing up.
+  ASSERT_TRUE(WriteStringAt(countKey, kLookupRecentValue, L"12,x"));
+  clock.now += 10 * kMinute;
+  sent.clear();
+  PersonalLookups third = Make({1, 500});
+  Run(third, {hashes[0]});
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].second, 11 * kMinute);
 }
 
 TEST_F(ScriptedLookups, RefusedKeysTooManyRequestsAndStops) {
@@ -269,7 +306,9 @@ TEST_F(ScriptedLookups, RefusedKeysTooManyRequestsAndStops) {
     EXPECT_EQ(sent.size(), 1u);
   }
   {
-    // A scan stopped while the look-ups wait for the rate limit ends at once.
+    // A scan stopped while the look-ups wait for the rate limit ends at once
+    // (a minute after the requests above, which would count too).
+    clock.now += kMinute;
     sent.clear();
     for (const std::wstring& hash : hashes) script[hash] = {200};
     PersonalLookups lookups = Make({1, 500});

@@ -64,22 +64,24 @@ class VirusTotalLookups : public test::CloudServerTest {
   void TearDown() override { DeleteKeyTree(cacheParent); }
 
   // A client of the scratch cache, online with a key, offline without.
-  void Prepare(CloudServices& cloud, bool online) {
+  void Prepare(CloudServices& cloud, bool online, bool upload = false) {
     VirusTotalSettings settings;
     settings.address = servers.VirusTotalAddress();
     settings.apiKey = online ? kApiKey : L"";
     settings.cacheRoot = cacheRoot;
+    settings.upload = upload;
     cloud.virusTotal.Configure(settings);
     cloud.virusTotal.ResetForScan();
     ASSERT_EQ(cloud.virusTotal.Online(), online);
   }
 
   // A client of the public API with a personal key and these limits.
-  void PreparePersonal(CloudServices& cloud, RateLimits limits) {
+  void PreparePersonal(CloudServices& cloud, RateLimits limits, bool upload = false) {
     VirusTotalSettings settings;
     settings.address = servers.VirusTotalAddress();
     settings.apiKey = kApiKey;
     settings.cacheRoot = cacheRoot;
+    settings.upload = upload;
     settings.personalKey = true;
     settings.limits = limits;
     cloud.virusTotal.Configure(settings);
@@ -223,7 +225,7 @@ TEST_F(VirusTotalLookups, FilesTheServiceDoesNotKnowAreUploadedUnlessTooLarge) {
     ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
   }
   CloudServices cloud;
-  Prepare(cloud, true);
+  Prepare(cloud, true, true);
   Scan scan(DetectionLevel::Medium, cloud);
   for (const std::wstring& file : {small, notes, script, big}) CheckMalwareFile(scan.context, file, L"");
   EXPECT_TRUE(ResolvePendingHashes(scan.context));
@@ -389,6 +391,7 @@ TEST_F(VirusTotalLookups, APersonalKeyAsksThePublicApiAndCachesItsVerdictsAsRepo
   } cases[] = {
       {"found", "{\"mode\": \"found\", \"positives\": 36, \"total\": 60}", true, 1, 60},
       {"notfound", "{\"mode\": \"notfound\"}", true, 0, 0},
+      {"proxy404", "{\"mode\": \"proxy404\"}", false, 0, 0},
       {"large", "{\"mode\": \"large\", \"positives\": 6, \"total\": 60}", true, 1, 10},
       {"no-engines", "{\"mode\": \"found\", \"stats\": {\"type-unsupported\": 70, \"timeout\": 2}}", true, -2, 0},
       {"malformed", "{\"mode\": \"malformed\"}", false, 0, 0},
@@ -423,14 +426,56 @@ TEST_F(VirusTotalLookups, APersonalKeyAsksThePublicApiAndCachesItsVerdictsAsRepo
     EXPECT_EQ(report.responseCode, c.code) << c.name;
     EXPECT_DOUBLE_EQ(report.score, c.score) << c.name;
   }
-  EXPECT_EQ(status.texts.front(), L"Looking up file reports: 1 of 7");
-  EXPECT_EQ(status.texts.back(), L"Looking up file reports: 7 of 7");
+  EXPECT_EQ(status.texts.front(), L"Looking up file reports: 1 of 8");
+  EXPECT_EQ(status.texts.back(), L"Looking up file reports: 8 of 8");
 
   // A found report is fresh: the next scan asks nothing about it.
   servers.ClearReceived();
   EXPECT_EQ(cloud.QueueLookup(files[0], L"", hashes[0]), 2);
   EXPECT_EQ(cloud.Flush(), -5);
   EXPECT_TRUE(servers.Received().empty());
+}
+
+TEST_F(VirusTotalLookups, APersonalKeyUploadsOnlyWhenTheSettingsSaySoAndKeepsTheKeyInItsHeader) {
+  for (const bool upload : {false, true}) {
+    servers.ClearReceived();
+    DeleteKeyTree(cacheParent);
+    const std::wstring unknown = Sample(upload ? L"allowed.exe" : L"kept.exe");
+    servers.SetAnswers(PublicApi("", 100, 60));
+    CloudServices cloud;
+    PreparePersonal(cloud, {100, 500}, upload);
+    Scan scan(DetectionLevel::Medium, cloud);
+    CheckMalwareFile(scan.context, unknown, L"");
+    EXPECT_TRUE(ResolvePendingHashes(scan.context));
+    cloud.virusTotal.AddUpload(unknown);
+    cloud.virusTotal.UploadAll();
+
+    std::vector<test::ReceivedRequest> posts;
+    for (const test::ReceivedRequest& request : servers.Received()) {
+      if (request.Field("method") == "GET") {
+        EXPECT_EQ(request.Field("path"), "/api/v3/files/" + Narrow(Hash(unknown)));
+      } else {
+        posts.push_back(request);
+      }
+    }
+    if (!upload) {
+      EXPECT_TRUE(posts.empty());
+      EXPECT_TRUE(cloud.virusTotal.UploadList().empty());
+      continue;
+    }
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].Field("path"), "/api/v3/files");
+    EXPECT_EQ(posts[0].Field("apikey"), Narrow(kApiKey));
+    // The form holds the file alone: no key in a field or the address.
+    EXPECT_EQ(posts[0].Field("form.parts"), "1");
+    EXPECT_EQ(posts[0].Field("form.apikey"), "");
+    EXPECT_EQ(posts[0].Field("form.file.md5"), Narrow(Hash(unknown)));
+    EXPECT_EQ(posts[0].body.find(Narrow(kApiKey)), std::string::npos);
+    // Kept as waiting for its analysis: no verdict from it yet.
+    CachedReport report;
+    ASSERT_TRUE(cloud.GetCachedReport(Hash(unknown), report));
+    EXPECT_EQ(report.responseCode, -2);
+  }
 }
 
 TEST_F(VirusTotalLookups, APersonalKeyKeepsTheRateLimitAndWaitsOutTooManyRequests) {

@@ -169,6 +169,8 @@ TEST_F(SignedFiles, EmbeddedSignaturesByTheTestAuthority) {
       // certificate has long expired.
       {L"expired_in_time.exe", TrustValid, L"Tavrin Expired Signer", L"O=Tavrin Test, CN=Tavrin Expired Signer"},
       {L"expired_late.exe", TrustExpired, L"Tavrin Expired Signer", L"O=Tavrin Test, CN=Tavrin Expired Signer"},
+      // No PE digest to compare: the signature's own verdict stands.
+      {L"ca_signed.msi", TrustValid, L"Tavrin Test Signer", SignerSubject},
   };
   for (const auto& c : cases) {
     const Verdict verdict = Verify(Signed(c.file));
@@ -189,6 +191,21 @@ std::wstring Altered(const ScratchFolder& scratch, const std::wstring& name, std
   bytes[offset] = char(bytes[offset] ^ 0x5A);
   const std::wstring path = scratch / name;
   return WriteBytes(path, bytes) ? path : std::wstring();
+}
+
+TEST_F(SignedFiles, AnInstallerPackageIsSignedOrUnsignedNeverABadSignature) {
+  Verdict verdict = Verify(Signed(L"ca_signed.msi"));
+  std::wstring label = verdict.publisher;
+  EXPECT_TRUE(DescribeTrust(verdict.code, label));
+  EXPECT_EQ(label, L"Signed :  Tavrin Test Signer");
+  verdict = Verify(Signed(L"unsigned.msi"));
+  EXPECT_EQ(verdict.code, TrustNoSignature);
+  // A PE image keeps the digest check whatever its name says.
+  ScratchFolder scratch;
+  std::string bytes = ReadBytes(Signed(L"ca_signed.exe"));
+  bytes[0x50] = char(bytes[0x50] ^ 0x5A);
+  ASSERT_TRUE(WriteBytes(scratch / L"setup.msi", bytes));
+  EXPECT_EQ(Verify(scratch / L"setup.msi").code, TrustBadSignature);
 }
 
 TEST_F(SignedFiles, ContentMustMatchTheSignedDigest) {

@@ -13,6 +13,7 @@
 #include "platform/strings.h"
 #include "schedule/schedule_request.h"
 #include "schedule/scheduled_program.h"
+#include "results/whitelist.h"
 #include "support/scratch.h"
 
 namespace tavrin {
@@ -249,6 +250,34 @@ TEST(ScheduledProgram, CopyStaysOnlyWhereUsersCannotReplaceIt) {
   EXPECT_FALSE(CopyProgramTo(target, target));
   EXPECT_FALSE(CopyProgramTo(program, L"tavrin.exe"));
   RemoveDirectoryW(target.substr(0, target.rfind(L'\\')).c_str());
+}
+
+// The copy a scheduled scan runs reads the whitelist the user's own runs
+// read: the one beside the original goes with it, and a stale one goes
+// when the original has none. (The copy itself stays only where Wine keeps
+// file security, so the whitelist is copied here on its own.)
+TEST(ScheduledProgram, TheCopyUsesTheWhitelistOfTheProgramTheUserRuns) {
+  test::ScratchFolder downloads, protectedFolder, data;
+  const std::wstring program = downloads / L"tavrin.exe";
+  ASSERT_TRUE(test::WriteBytes(program, "MZ program"));
+  const std::string kept = test::Utf16Bytes(L"[Files]\r\nC:\\Tools\\keep.exe=1\r\n");
+  ASSERT_TRUE(test::WriteBytes(downloads / kBesideWhitelistName, kept));
+
+  ASSERT_TRUE(CopyBesideWhitelist(L"\\\\?\\" + program, protectedFolder.Path()));
+  const std::wstring used = WhitelistFilePath(protectedFolder.Path(), data.Path());
+  EXPECT_EQ(used, protectedFolder / kBesideWhitelistName);
+  EXPECT_EQ(test::ReadBytes(used), kept);
+  // Copied again after the user's whitelist changed.
+  const std::string more = test::Utf16Bytes(L"[Files]\r\nC:\\Tools\\keep.exe=1\r\nC:\\Tools\\also.exe=1\r\n");
+  ASSERT_TRUE(test::WriteBytes(downloads / kBesideWhitelistName, more));
+  ASSERT_TRUE(CopyBesideWhitelist(program, protectedFolder.Path()));
+  EXPECT_EQ(test::ReadBytes(used), more);
+
+  // The user's runs went back to the data folder's whitelist: so does the copy.
+  ASSERT_TRUE(DeleteFileW((downloads / kBesideWhitelistName).c_str()));
+  ASSERT_TRUE(CopyBesideWhitelist(program, protectedFolder.Path()));
+  EXPECT_FALSE(test::FileExists(protectedFolder / kBesideWhitelistName));
+  EXPECT_EQ(WhitelistFilePath(protectedFolder.Path(), data.Path()), WhitelistFilePath(downloads.Path(), data.Path()));
 }
 
 }  // namespace
