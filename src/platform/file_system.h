@@ -43,6 +43,9 @@ std::wstring ProgramFolder();
 // True when the path exists, is a folder and is not a reparse point
 // (junction or symbolic link).
 bool FolderExists(const std::wstring& path);
+// True when anything stands at the path: a file, a folder or a link of
+// either kind (which FileExists or FolderExists may not count).
+bool EntryExists(const std::wstring& path);
 
 // What a path names once opened without following a link. Windows opens a
 // link itself when asked to; Wine follows host links all the same and shows

@@ -261,7 +261,9 @@ UINT UninstallProduct(const ProgramRemovalEntry& entry) {
   return MsiConfigureProductW(entry.msiProduct.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
 }
 
-bool PathExists(const std::wstring& path) { return !path.empty() && (FileExists(path) || FolderExists(path)); }
+// A link left in the program's place still stands there: the program is not
+// gone while it does.
+bool PathExists(const std::wstring& path) { return EntryExists(path); }
 
 // The row's "Path" is text from a file; the folder is judged again against
 // the machine as it is now, as the scan judged it, before anything sweeps
