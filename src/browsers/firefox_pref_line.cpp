@@ -67,6 +67,17 @@ bool FindFirefoxPrefLine(std::wstring_view text, std::wstring_view name, Firefox
   return false;
 }
 
+std::vector<FirefoxPrefLine> FindFirefoxPrefLines(std::wstring_view text, std::wstring_view name) {
+  std::vector<FirefoxPrefLine> lines;
+  FirefoxPrefLine line;
+  for (size_t offset = 0; offset < text.size() && FindFirefoxPrefLine(text.substr(offset), name, line);) {
+    line.start += offset;
+    offset = line.start + line.length;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 std::wstring WithoutFirefoxPrefLine(std::wstring_view text, const FirefoxPrefLine& line) {
   std::wstring out(text);
   if (line.start <= out.size()) out.erase(line.start, line.length);

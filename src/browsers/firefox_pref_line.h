@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrin {
 
@@ -21,6 +22,11 @@ struct FirefoxPrefLine {
 // Escapes in the value stay as written. False for a name shorter than
 // three characters or when no line matches.
 bool FindFirefoxPrefLine(std::wstring_view text, std::wstring_view name, FirefoxPrefLine& out);
+
+// Every line of `text` that FindFirefoxPrefLine would take for the
+// preference, in order, their offsets into the whole text. Firefox applies
+// them all, the last one winning.
+std::vector<FirefoxPrefLine> FindFirefoxPrefLines(std::wstring_view text, std::wstring_view name);
 
 // The text with that line's characters removed and its line break kept.
 std::wstring WithoutFirefoxPrefLine(std::wstring_view text, const FirefoxPrefLine& line);

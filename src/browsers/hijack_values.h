@@ -27,6 +27,16 @@ std::vector<std::wstring> ReadChromiumStartupUrls(const PreferenceDocument& docu
 // naming it, its value not blank and not the empty quoted text.
 bool ReadFirefoxPrefValue(const std::wstring& prefs, std::wstring_view name, std::wstring& value);
 
+// The file of a profile that Firefox applies over "prefs.js" at every
+// start: a preference it sets comes back however clean prefs.js is.
+std::wstring FirefoxUserJsBeside(const std::wstring& prefs);
+
+// Every value the file's lines set for the preference, read as prefs.js is
+// and judged as ReadFirefoxPrefValue judges one (blank ones left out), in
+// line order: Firefox applies each line. False when the file is there but
+// could not be read.
+bool ReadFirefoxPrefValues(const std::wstring& file, std::wstring_view name, std::vector<std::wstring>& values);
+
 // The entries of Internet Explorer's "Secondary Start Pages" multi-string
 // (read back one entry a line), trimmed, blank ones left out.
 std::vector<std::wstring> SecondaryStartPageEntries(std::wstring_view lines);

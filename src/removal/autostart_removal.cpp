@@ -10,6 +10,7 @@
 #include "platform/scheduled_tasks.h"
 #include "platform/strings.h"
 #include "removal/app_init_list.h"
+#include "removal/removal_probe.h"
 #include "removal/removal_safety.h"
 #include "removal/removal_session.h"
 #include "results/details_files.h"
@@ -25,7 +26,7 @@ namespace {
 struct Row {
   int position = -1;
   int group = -1;
-  std::wstring name, key, user, valueName, path;
+  std::wstring name, key, user, valueName, valueData, path;
 };
 
 enum class Outcome { Failed, Removed, Scheduled, Silent };
@@ -39,15 +40,14 @@ bool IsUserOrMachineKey(const ScanSession& scan, const std::wstring& key, const 
   return false;
 }
 
-bool DeleteValueTwice(const std::wstring& key, const std::wstring& value) {
-  return DeleteForced(key, value.c_str()) || DeleteForced(key, value.c_str()) || !KeyExists(key, value.c_str());
-}
-
+// The row's name and command come back from its details file trimmed and
+// on one line: the value is found by that form, deleted, and read back the
+// same way. None left that reads back as the row's is success, a value
+// that was already gone included.
 Outcome RemoveRunValue(const RemovalSession& session, const Row& row) {
   if (row.key.empty()) return Outcome::Silent;
   if (row.valueName.empty() || !IsScannedRunKey(*session.scan, row.key)) return Outcome::Failed;
-  if (!KeyExists(row.key, row.valueName.c_str())) return Outcome::Removed;
-  return DeleteValueTwice(row.key, row.valueName) ? Outcome::Removed : Outcome::Failed;
+  return DeleteValuesFiledAs(row.key, row.valueName, row.valueData) ? Outcome::Removed : Outcome::Failed;
 }
 
 // Read back the way the scan lists a Startup folder, by name whatever the
@@ -215,6 +215,7 @@ void RemoveAutostartRows(RemovalSession& session) {
     row.key = GetDetail(list, key, L"Registry Key");
     row.user = GetDetail(list, key, L"User name");
     row.valueName = GetDetail(list, key, L"Value name");
+    row.valueData = GetDetail(list, key, L"Value data");
     row.path = GetDetail(list, key, L"Path");
     const Outcome outcome = RemoveRow(session, row);
     if (outcome != Outcome::Silent) ReportLine(session, LineFor(row, outcome));

@@ -6,6 +6,7 @@
 #include "browsers/firefox_pref_line.h"
 #include "browsers/firefox_search_engines.h"
 #include "browsers/firefox_search_file.h"
+#include "browsers/hijack_values.h"
 #include "browsers/preference_document.h"
 #include "browsers/preference_elements.h"
 #include "browsers/preference_file.h"
@@ -79,10 +80,41 @@ bool RemovePrefWhileItHolds(const std::wstring& prefs, const wchar_t* name, cons
   return false;
 }
 
+// user.js is applied over prefs.js at every start: each of its lines that
+// still sets the value goes, the rest of the file stays as written. A
+// user.js reached through a link is not edited.
+bool RemoveUserPrefWhileItHolds(const Context& c, const std::wstring& prefs, const wchar_t* name,
+                                const std::wstring& value) {
+  const std::wstring userJs = FirefoxUserJsBeside(prefs);
+  if (!FileExists(userJs)) return true;
+  if (value.empty() || !IsProfileFile(c, userJs, L"user.js")) return false;
+  PreferenceDocument document;
+  document.Load(userJs);
+  if (!document.WasRead() || !document.CanSave()) return false;
+  std::wstring text = document.Text();
+  bool cut = false;
+  const std::vector<FirefoxPrefLine> lines = FindFirefoxPrefLines(text, name);
+  // From the last line back, so that the earlier lines' offsets hold.
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+    if (FiledText(line->value) != value) continue;
+    text = WithoutFirefoxPrefLine(text, *line);
+    cut = true;
+  }
+  if (!cut) return true;
+  document.ReplaceText(std::move(text));
+  return SavePreferenceFile(document);
+}
+
+// Both files must be clean, or Firefox brings the value back.
+bool RemovePrefEverywhere(const Context& c, const std::wstring& prefs, const wchar_t* name, const std::wstring& value) {
+  const bool fromPrefs = RemovePrefWhileItHolds(prefs, name, value);
+  return RemoveUserPrefWhileItHolds(c, prefs, name, value) && fromPrefs;
+}
+
 RowRepair RepairStartPage(const Context& c) {
   const BrowserRow& row = c.row;
   if (row.path.empty()) return {};
-  const bool ok = IsProfileFile(c, row.path, L"prefs.js") && RemovePrefWhileItHolds(row.path, kHomePagePref, row.url);
+  const bool ok = IsProfileFile(c, row.path, L"prefs.js") && RemovePrefEverywhere(c, row.path, kHomePagePref, row.url);
   return Repaired(ok, [&](bool ok) {
     return ok ? L"\tSuccessfully reset " + c.Browser() + L" Home page" + ForUser(row)
               : L"\tFailed to reset " + c.Browser() + L" Default Home page" + ForUser(row);
@@ -106,7 +138,7 @@ RowRepair RepairDefaultEngine(const Context& c) {
   if (row.path.empty()) return {};
   // Both places must be clean for the engine to be the user's own again.
   const bool ok = IsProfileFile(c, row.path, L"prefs.js") &&
-                  RemovePrefWhileItHolds(row.path, kEnginePref, row.valueData) &&
+                  RemovePrefEverywhere(c, row.path, kEnginePref, row.valueData) &&
                   RemoveEngineMetadata(ParentOf(row.path));
   return Repaired(ok, [&](bool ok) { return Lead(ok, L"removed ", L"remove ") + c.Browser() + L" Default Search Provider \"" + row.name +
                           L"\"" + ForUser(row); });

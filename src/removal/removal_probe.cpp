@@ -60,13 +60,27 @@ bool ChromiumEntryPresent(const RowProbe& probe) {
   return document.FindNode(probe.name, node);
 }
 
-bool FirefoxPrefPresent(const RowProbe& probe) {
+bool PrefsJsHolds(const RowProbe& probe) {
   if (!FileExists(probe.place)) return ObjectPresent(probe.place);
   PreferenceDocument document;
   if (!LoadAsScanned(probe.place, document)) return true;
   std::wstring value;
   return ReadFirefoxPrefValue(probe.place, probe.name, value) && SameAsFiled(value, probe.text);
 }
+
+// Any of its lines setting the value brings the hijack back at the next
+// start. A folder of that name is no preference file.
+bool UserJsHolds(const RowProbe& probe) {
+  const std::wstring userJs = FirefoxUserJsBeside(probe.place);
+  if (!FileExists(userJs)) return !FolderExists(userJs) && ObjectPresent(userJs);
+  std::vector<std::wstring> values;
+  if (!ReadFirefoxPrefValues(userJs, probe.name, values)) return true;
+  for (const std::wstring& value : values)
+    if (SameAsFiled(value, probe.text)) return true;
+  return false;
+}
+
+bool FirefoxPrefPresent(const RowProbe& probe) { return PrefsJsHolds(probe) || UserJsHolds(probe); }
 
 // Listed in extensions.json, or its own file or folder still there: an
 // add-on installed outside the profile is listed again at the browser's

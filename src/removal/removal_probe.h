@@ -19,7 +19,7 @@ enum class ProbeKind {
   RegistryValue,   // place: a key; name: the value's filed name; text: its filed data, or empty for any
   ChromiumUrl,     // place: a preference file; name: the JSON path; text: the filed address
   ChromiumEntry,   // place: a preference file; name: a JSON path that must be gone; text: a folder that must be gone
-  FirefoxPref,     // place: prefs.js; name: the preference; text: the filed value
+  FirefoxPref,     // place: prefs.js (and the user.js beside it); name: the preference; text: the filed value
   FirefoxAddon,    // place: extensions.json; name: the add-on's id; text: its file or folder as the entry gives it
   IeSecondaryPage, // place: the Main key; name: the multi-string; text: the filed address
   ShortcutArguments,  // place: a ".lnk" file

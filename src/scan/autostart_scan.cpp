@@ -133,6 +133,7 @@ void ScanRunKey(AutostartScan& a, const std::wstring& keyPath, const Location& w
     details.path = path;
     details.userName = where.userName;
     details.valueName = name;
+    details.valueData = command;  // the removal tells the value from a namesake by it
     if (!AddEntry(a, kGroupRegistryAutostart, name, where.userName, path, checked, path, details)) continue;
     a.Report(L"\r\n\t\tName: " + ReportField(name) + L"\r\n\t\tUser name: " + where.userName +
              L"\r\n\t\tCommand: " + ReportField(command) + L"\r\n\t\tItem state: " + StateText(checked) + L"\r\n");

@@ -369,6 +369,60 @@ TEST_F(BrowserRepairFixture, FirefoxResetsDeleteTheirFilesAndANoOpIsNoSuccess) {
                      L"\tSuccessfully Reset Firefox User Preferences for tester.\r\n");
 }
 
+// Firefox applies user.js over prefs.js at every start: a hijack set there
+// too is repaired only when its lines go as well, the rest of the file
+// staying as written, and a user.js that cannot be rewritten fails the row.
+TEST_F(BrowserRepairFixture, AFirefoxHijackInUserJsGoesWithItsLinesOrTheRowFails) {
+  const std::wstring edited = base + L"\\Edited";
+  const std::wstring held = base + L"\\Held";
+  const std::string prefs = "user_pref(\"browser.search.defaultenginename\", \"Evil Search\");\n"
+                            "user_pref(\"browser.startup.homepage\", \"http://evil.test/\");\n";
+  const std::string userJs = "// the user's own\r\n"
+                             "user_pref(\"network.proxy.type\", 1);\r\n"
+                             "user_pref(\"browser.startup.homepage\", \"http://evil.test/\");\r\n"
+                             "user_pref(\"browser.search.defaultenginename\", \"Mine Search\");\r\n"
+                             "user_pref(\"browser.startup.homepage\", \" http://evil.test/\");\r\n"
+                             "user_pref(\"browser.startup.page\", 1);";
+  for (const std::wstring& folder : {edited, held}) {
+    ASSERT_TRUE(CreateFolderTree(folder));
+    ASSERT_TRUE(test::WriteBytes(folder + L"\\prefs.js", prefs));
+    ASSERT_TRUE(test::WriteBytes(folder + L"\\user.js", userJs));
+  }
+  ScanItemDetails details;
+  details.valueName = L"browser.startup.homepage";
+  details.url = L"http://evil.test/";
+  details.path = edited + L"\\prefs.js";
+  Add(51, L"Startup homepage", details.url, details);
+  details.path = held + L"\\prefs.js";
+  Add(51, L"Startup homepage", details.url, details);
+  details.url.clear();
+  details.path = edited + L"\\prefs.js";
+  details.valueName = L"browser.search.defaultenginename";
+  details.valueData = L"Evil Search";
+  Add(52, L"Firefox default search provider", details.valueData, details);
+
+  // Held open the way an editor or a running Firefox may hold it: it can
+  // be read but not written.
+  const HANDLE open = CreateFileW((held + L"\\user.js").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(open, INVALID_HANDLE_VALUE);
+  RepairBrowserItems(session);
+  CloseHandle(open);
+
+  EXPECT_EQ(test::ReadBytes(edited + L"\\user.js"),
+            "// the user's own\r\n"
+            "user_pref(\"network.proxy.type\", 1);\r\n"
+            "\r\n"
+            "user_pref(\"browser.search.defaultenginename\", \"Mine Search\");\r\n"
+            "\r\n"
+            "user_pref(\"browser.startup.page\", 1);");
+  EXPECT_EQ(test::ReadBytes(edited + L"\\prefs.js"), "\n\n");
+  EXPECT_EQ(test::ReadBytes(held + L"\\user.js"), userJs);
+  EXPECT_EQ(Lines(), L"\tSuccessfully removed Firefox Default Search Provider \"Firefox default search provider\" for tester.\r\n\r\n"
+                     L"\tFailed to reset Firefox Default Home page for tester.\r\n\r\n"
+                     L"\tSuccessfully reset Firefox Home page for tester.\r\n");
+}
+
 TEST_F(BrowserRepairFixture, AFirefoxExtensionGoesFromItsProfileOnlyAndFromBothDocuments) {
   const std::wstring firefox = base + L"\\Firefox";
   ASSERT_TRUE(CreateFolderTree(firefox + L"\\extensions"));

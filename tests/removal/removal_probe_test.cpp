@@ -60,6 +60,14 @@ TEST_F(ProbeFixture, EachProbeSeesTheHijackAsTheScanReadItAndSeesItGo) {
        {ProbeKind::FirefoxPref, prefsJs, L"browser.startup.homepage", evil},
        [&] { return WriteBytes(prefsJs, "user_pref(\"browser.startup.homepage\", \"http://evil.test/ \");\n"); },
        [&] { return WriteBytes(prefsJs, "user_pref(\"browser.startup.page\", 1);\n"); }},
+      {"Firefox start page set again by a later line of user.js",
+       {ProbeKind::FirefoxPref, prefsJs, L"browser.startup.homepage", evil},
+       [&] {
+         return WriteBytes(prefsJs, "") &&
+                WriteBytes(scratch / L"user.js", "user_pref(\"browser.startup.homepage\", \"http://mine.test/\");\r\n"
+                                                 "user_pref(\"browser.startup.homepage\", \"http://evil.test/\");\r\n");
+       },
+       [&] { return WriteBytes(scratch / L"user.js", "user_pref(\"browser.startup.homepage\", \"http://mine.test/\");\r\n"); }},
       {"Firefox add-on unlisted but still in its folder outside the profile",
        {ProbeKind::FirefoxAddon, extensionsJson, L"addon@evil.test", addon},
        [&] { return WriteBytes(extensionsJson, R"({"addons":[]})") && CreateFolderTree(addon); },

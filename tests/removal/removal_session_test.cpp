@@ -275,6 +275,50 @@ TEST_F(RemovalFixture, AutostartRowsAreRemovedOnlyWhereTheirScanFoundThem) {
 }
 
 
+// A Run value's row keeps its name and command trimmed and on one line:
+// the value it stands for is found by that form, and its line is true
+// against the key afterwards.
+TEST_F(RemovalFixture, RunValuesAreFoundByTheirFiledFormAndReadBack) {
+  const std::wstring tag = L"TavrinTest-" + pid;
+  struct Case {
+    std::wstring stored;  // the value's name on the machine
+    const wchar_t* data;  // its command; nullptr: never there
+    const wchar_t* filedData;
+    bool stays;
+  } const cases[] = {
+      {L" " + tag + L"-lead", L"C:\\x\\a.exe", L"C:\\x\\a.exe", false},
+      {tag + L"-trail ", L"C:\\x\\b.exe /run\r\n", L"C:\\x\\b.exe /run\r\n", false},
+      {tag + L"-line\nbreak", L"C:\\x\\c.exe", L"C:\\x\\c.exe", false},
+      {tag + L"-missing", nullptr, L"C:\\x\\d.exe", false},
+      // Of the same name, but not the command the scan found: another's.
+      {tag + L"-namesake", L"C:\\mine\\e.exe", L"C:\\x\\e.exe", true},
+  };
+  ScanItemDetails run;
+  run.group = kGroupRegistryAutostart;
+  run.registryKey = kMachineRun;
+  run.userName = L"(All users)";
+  for (const Case& c : cases) {
+    if (c.data) {
+      ASSERT_TRUE(WriteStringAt(kMachineRun, c.stored.c_str(), c.data));
+      values.push_back({kMachineRun, c.stored});
+    }
+    // As the scan files it: the details file trims the texts.
+    run.valueName = c.stored;
+    run.valueData = c.filedData;
+    AddWithDetails(kAutostartTab, kGroupRegistryAutostart, c.stored, L"(All users)", run);
+  }
+
+  RunRemoval(session);
+  const std::wstring text = ReportText();
+  for (const Case& c : cases) {
+    EXPECT_EQ(KeyExists(kMachineRun, c.stored.c_str()), c.stays) << c.stored;
+    const std::wstring line = L"\tSuccessfully removed autostart registry value \"" + FiledText(c.stored) +
+                              L"\" for (All users).\r\n";
+    EXPECT_NE(text.find(line), std::wstring::npos) << c.stored;
+  }
+  EXPECT_EQ(RowCount(TabList(results, kAutostartTab)), 0);
+}
+
 TEST_F(RemovalFixture, ProgramsLoseTheirFoldersLeftoversAndEntriesButNothingThatOnlyLooksAlike) {
   const std::wstring tag = L"TavrinAcme" + pid;
   const std::wstring base = L"C:\\ProgramData\\TavrinTest-" + pid;

@@ -278,6 +278,7 @@ TEST_F(AutostartFixture, EntriesAreJudgedForTheirOwnerAndFiledWithWhatTheRemoval
   std::optional<Seen> plain = Row(11, L"TavrinPlain");
   EXPECT_EQ(Detail(*plain, L"Registry Key"), userRun);
   EXPECT_EQ(Detail(*plain, L"Value name"), L"TavrinPlain");
+  EXPECT_EQ(Detail(*plain, L"Value data"), programs + L"\\..\\" + programs.substr(15) + L"\\plain.exe /background");
   EXPECT_TRUE(EqualsNoCase(Detail(*plain, L"Path"), programs + L"\\plain.exe"));
   EXPECT_EQ(Detail(*Row(11, L"BobTool"), L"Registry Key"), L"HKU\\" + bobSid + kRun);
   EXPECT_EQ(Detail(*Row(11, L"TavrinMachine"), L"Registry Key"),

@@ -245,8 +245,9 @@ TEST(BrowserRepairScenario, CleanUndoesEveryCheckedBrowserRowAndNothingElse) {
                         path.find(L"\\Microsoft\\Edge\\") == std::wstring::npos;
     if (EqualsNoCase(path, chromeApp + L"\\master_preferences") || EqualsNoCase(path, xpi)) continue;
     ASSERT_EQ(after.count(path), 1u) << path;
-    if (EqualsNoCase(path, firefox + L"\\prefs.js")) {
-      // The two hijacked lines lose their text, their line breaks stay.
+    if (EqualsNoCase(path, firefox + L"\\prefs.js") || EqualsNoCase(path, firefox + L"\\user.js")) {
+      // The two hijacked lines lose their text, their line breaks stay:
+      // user.js would set them again at the next start.
       std::string expectedPrefs = bytes;
       for (const char* name : {"user_pref(\"browser.startup.homepage\"", "user_pref(\"browser.search.defaultenginename\""}) {
         const size_t at = expectedPrefs.find(name);

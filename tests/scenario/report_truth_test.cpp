@@ -73,6 +73,14 @@ bool JsonHolds(const std::wstring& file, const std::wstring& path) {
   return document.FindNode(path, node);
 }
 
+// Firefox reads prefs.js and then user.js: a text in either is set at the
+// next start.
+bool ProfileHolds(const std::wstring& profile, const char* text) {
+  for (const wchar_t* file : {L"\\prefs.js", L"\\user.js"})
+    if (test::ReadBytes(profile + file).find(text) != std::string::npos) return true;
+  return false;
+}
+
 bool Begins(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // The report's outcome lines, in report order.
@@ -182,10 +190,11 @@ TEST(ReportTruthScenario, NoLineClaimsWhatTheMachineContradicts) {
        [&] { return !JsonHolds(chromePrefs, L"default_search_provider_data"); }},
       {L"\tSuccessfully removed Chrome's Startup Page policy \"http://policy.hijack-truth.test/\"" + forUser,
        [&] { return !KeyExists(std::wstring(kChromePolicies) + L"\\RestoreOnStartupURLs", L"1 "); }},
+      // The profile's user.js sets both again at every start.
       {L"\tSuccessfully reset Firefox Home page" + forUser,
-       [&] { return test::ReadBytes(firefox + L"\\prefs.js").find("\"browser.startup.homepage\"") == std::string::npos; }},
+       [&] { return !ProfileHolds(firefox, "\"browser.startup.homepage\""); }},
       {L"\tSuccessfully removed Firefox Default Search Provider \"Firefox default search provider\"" + forUser,
-       [&] { return test::ReadBytes(firefox + L"\\prefs.js").find("Example Hijack Search") == std::string::npos; }},
+       [&] { return !ProfileHolds(firefox, "Example Hijack Search"); }},
       {L"\tSuccessfully removed \"http://ie.hijack-truth.test/\" from the IE's Secondary Start Pages" + forUser,
        [&] { return secondaryPages() == L"https://www.bing.com/"; }},
       {L"\tSuccessfully removed infected file: " + malware + L".", [&] { return !FileExists(malware); }},
@@ -200,13 +209,11 @@ TEST(ReportTruthScenario, NoLineClaimsWhatTheMachineContradicts) {
       // Waterfox's copy of the hijacked profile.
       {L"\tSuccessfully reset Waterfox Home page" + forUser,
        [&] {
-         return test::ReadBytes(waterfoxData + L"\\" + test::kFirefoxHijackedProfile + L"\\prefs.js")
-                    .find("\"browser.startup.homepage\"") == std::string::npos;
+         return !ProfileHolds(waterfoxData + L"\\" + test::kFirefoxHijackedProfile, "\"browser.startup.homepage\"");
        }},
       {L"\tSuccessfully removed Waterfox Default Search Provider \"Waterfox default search provider\"" + forUser,
        [&] {
-         return test::ReadBytes(waterfoxData + L"\\" + test::kFirefoxHijackedProfile + L"\\prefs.js")
-                    .find("Example Hijack Search") == std::string::npos;
+         return !ProfileHolds(waterfoxData + L"\\" + test::kFirefoxHijackedProfile, "Example Hijack Search");
        }},
       {L"\tSuccessfully deleted Waterfox Extension \"Search Helper Plus\"" + forUser,
        [&] {
