@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "results/details_files.h"
 #include "results/generalize.h"
+#include "schedule/scheduled_program.h"
 
 namespace tavrin {
 
@@ -45,6 +46,10 @@ void FinishStartup(AppContext& app) {
   folders.userProfile = app.interactiveUser.ProfileFolder();
   SetGeneralizeFolders(app.whitelist, folders);
   OpenWhiteList(app.whitelist, app.dataFolder);
+  // A schedule made earlier runs a copy with the whitelist it was given
+  // then; what the user whitelists from now on must reach it too.
+  const std::wstring scheduled = ScheduledProgramPath(app.executablePath);
+  ShareWhitelistWithCopy(app.whitelist, scheduled, ProtectedProgramPath(scheduled));
   ApplyStartOptions(app);
 
   MigrateReportCache();

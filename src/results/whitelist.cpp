@@ -231,6 +231,12 @@ int DeleteEntry(WhiteList::State& state, std::wstring_view section, std::wstring
   return result;
 }
 
+bool SaveDocument(WhiteList::State& state) {
+  if (!state.doc.Save()) return false;
+  if (state.saved) state.saved(state.doc.Path());
+  return true;
+}
+
 void ReloadFolders(WhiteList::State& state) {
   state.folders.clear();
   state.foldersLower.clear();
@@ -268,7 +274,12 @@ bool OpenWhiteList(WhiteList& whitelist, const std::wstring& dataFolder) {
 
 bool SaveWhiteList(WhiteList& whitelist) {
   Lock lock(whitelist.state->lock);
-  return whitelist.state->doc.Save();
+  return SaveDocument(*whitelist.state);
+}
+
+void SetWhitelistSavedHook(WhiteList& whitelist, std::function<void(const std::wstring& path)> hook) {
+  Lock lock(whitelist.state->lock);
+  whitelist.state->saved = std::move(hook);
 }
 
 std::wstring WhiteListPath(const WhiteList& whitelist) {
@@ -330,7 +341,7 @@ bool WhitelistRow(WhiteList& whitelist, ResultList list, int row) {
   std::wstring_view section;
   std::wstring key;
   if (!RowEntry(state, list, row, section, key) || !SetEntry(state, section, key, L"0")) return false;
-  state.doc.Save();
+  SaveDocument(state);
   return DeleteRow(list, row);
 }
 
@@ -360,14 +371,14 @@ int WhitelistChecked(WhiteList& whitelist, ResultSet& results, int tab) {
   }
   for (const auto& [section, entries] : sections) SetEntries(state, section, entries);
   for (const auto& [list, row] : rows) DeleteRow(list, row);
-  if (!rows.empty()) state.doc.Save();
+  if (!rows.empty()) SaveDocument(state);
   return int(rows.size());
 }
 
 bool WhitelistFolder(WhiteList& whitelist, std::wstring_view path) {
   Lock lock(whitelist.state->lock);
   if (!WhitelistFolderLocked(*whitelist.state, path)) return false;
-  whitelist.state->doc.Save();
+  SaveDocument(*whitelist.state);
   return true;
 }
 
@@ -381,7 +392,7 @@ bool WhitelistParentFolder(WhiteList& whitelist, ResultList list, int row) {
   size_t slash = file.find_last_of(L'\\');
   if (slash == std::wstring::npos) return false;
   if (!WhitelistFolderLocked(*whitelist.state, std::wstring_view(file).substr(0, slash))) return false;
-  whitelist.state->doc.Save();
+  SaveDocument(*whitelist.state);
   return DeleteRow(list, row);
 }
 

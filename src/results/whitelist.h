@@ -4,6 +4,7 @@
 // whitelisted folders below which no infected file is listed. The scans ask
 // IsWhitelisted before they add a row; the window's whitelist commands and
 // the Whitelist Manager change it.
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,6 +50,10 @@ bool LoadWhiteList(WhiteList& whitelist, const std::wstring& path);
 // LoadWhiteList on the file chosen for the running program.
 bool OpenWhiteList(WhiteList& whitelist, const std::wstring& dataFolder);
 bool SaveWhiteList(WhiteList& whitelist);
+// Called with the file's path after each save of the whitelist that
+// succeeded, under the whitelist's lock (it must not use the whitelist).
+// Lets a layer above keep other copies of the file in step.
+void SetWhitelistSavedHook(WhiteList& whitelist, std::function<void(const std::wstring& path)> hook);
 std::wstring WhiteListPath(const WhiteList& whitelist);
 
 // The interactive user's and the machine's folders behind the placeholders.

@@ -92,7 +92,7 @@ int DeleteWhitelistEntries(WhiteList& whitelist, const std::vector<WhitelistEntr
     ++removed;
     if (EqualsNoCase(entry->section, kFoldersSection)) folders = true;
   }
-  if (removed > 0) state.doc.Save();
+  if (removed > 0) SaveDocument(state);
   if (folders) ReloadFolders(state);
   return removed;
 }
@@ -129,9 +129,9 @@ bool ImportWhitelist(WhiteList& whitelist, const std::wstring& path, std::wstrin
   }
   auto& state = *whitelist.state;
   Lock lock(state.lock);
-  state.doc.Save();
+  SaveDocument(state);
   for (const auto& [section, entries] : sections) SetEntries(state, section, entries);
-  state.doc.Save();
+  SaveDocument(state);
   ReloadFolders(state);
   return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Inside of WhiteList, shared by the whitelist and the manager's functions.
 // The functions below expect the caller to hold the lock.
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ struct WhiteList::State {
   std::vector<std::wstring> folders;
   std::vector<std::wstring> foldersLower;
   GeneralizeFolders generalize;
+  std::function<void(const std::wstring&)> saved;
 
   // A scan asks once per candidate row, and a whitelist can hold thousands
   // of entries: walking the document line by line each time would dominate
@@ -44,6 +46,9 @@ size_t SetEntries(WhiteList::State& state, std::wstring_view section,
                   const std::vector<std::pair<std::wstring, std::wstring>>& entries);
 // DeleteKey on the document: 1 removed, 2 missing, 0 empty arguments.
 int DeleteEntry(WhiteList::State& state, std::wstring_view section, std::wstring_view key);
+// Saves the document to its file and then tells the saved hook. Every
+// save of a change goes through here.
+bool SaveDocument(WhiteList::State& state);
 // The folder list from the document's "Whitelisted directories".
 void ReloadFolders(WhiteList::State& state);
 

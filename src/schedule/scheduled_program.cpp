@@ -89,4 +89,20 @@ bool CopyBesideWhitelist(const std::wstring& program, const std::wstring& target
              ERROR_SUCCESS;
 }
 
+void ShareWhitelistWithCopy(WhiteList& whitelist, const std::wstring& program, const std::wstring& copy) {
+  const std::wstring plainProgram = PlainPath(program);
+  const std::wstring plainCopy = PlainPath(copy);
+  const std::wstring beside = FolderOf(plainProgram) + L"\\" + kBesideWhitelistName;
+  SetWhitelistSavedHook(whitelist, [plainProgram, plainCopy, beside](const std::wstring& saved) {
+    // The data folder's whitelist is the one file both programs read when
+    // neither has one beside it; only a beside-file needs passing on. The
+    // copy's own scheduled runs, and a user who starts the copy, save to
+    // the copy's file itself and CopyBesideWhitelist leaves it.
+    if (plainCopy.empty() || !EqualsNoCase(PlainPath(saved), beside) || !FileExists(LongPath(plainCopy))) return;
+    // A failure leaves the copy with the whitelist of the last save that
+    // reached it; the next save tries again.
+    (void)CopyBesideWhitelist(plainProgram, FolderOf(plainCopy));
+  });
+}
+
 }  // namespace tavrin

@@ -5,6 +5,8 @@
 // is copied into a protected folder first and the task names the copy.
 #include <string>
 
+#include "results/whitelist.h"
+
 namespace tavrin {
 
 // The program's own path without the "\\?\" prefix, or its companion when
@@ -33,5 +35,11 @@ bool CopyProgramTo(const std::wstring& program, const std::wstring& target);
 // then use the one of the data folder. False when the copy could not be
 // written or protected.
 bool CopyBesideWhitelist(const std::wstring& program, const std::wstring& targetFolder);
+
+// Keeps the copy's whitelist in step after the schedule was made: from now
+// on, each save of `whitelist` to the file beside `program` is copied beside
+// the program's copy at `copy` (CopyBesideWhitelist) while that copy exists.
+// Saves to another file (the data folder's) leave the copy's folder alone.
+void ShareWhitelistWithCopy(WhiteList& whitelist, const std::wstring& program, const std::wstring& copy);
 
 }  // namespace tavrin

@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/document_file.h"
 #include "platform/file_system.h"
 #include "platform/shell_folders.h"
 #include "platform/strings.h"
 #include "schedule/schedule_request.h"
 #include "schedule/scheduled_program.h"
+#include "results/result_set.h"
+#include "results/result_tabs.h"
 #include "results/whitelist.h"
+#include "results/whitelist_manager.h"
 #include "support/scratch.h"
 
 namespace tavrin {
@@ -278,6 +282,123 @@ TEST(ScheduledProgram, TheCopyUsesTheWhitelistOfTheProgramTheUserRuns) {
   ASSERT_TRUE(CopyBesideWhitelist(program, protectedFolder.Path()));
   EXPECT_FALSE(test::FileExists(protectedFolder / kBesideWhitelistName));
   EXPECT_EQ(WhitelistFilePath(protectedFolder.Path(), data.Path()), WhitelistFilePath(downloads.Path(), data.Path()));
+}
+
+// What the user whitelists after the schedule was made reaches the copy
+// too, by whichever command saved it. The copy sits in a scratch folder in
+// the program files folder's place (there the copy itself would not stay
+// under Wine), and the copy's view is the one its own run would load.
+TEST(ScheduledProgram, LaterWhitelistingReachesTheCopy) {
+  struct Case {
+    const char* command;
+    void (*whitelistAfterwards)(WhiteList& whitelist, const std::wstring& scratch);
+    const wchar_t* item;
+    const wchar_t* section;
+    bool generalise;
+    bool expected;
+  };
+  const Case cases[] = {
+      {"Whitelist highlighted item",
+       [](WhiteList& w, const std::wstring&) {
+         ResultSet results;
+         ResultList programs = TabList(results, kProgramsTab);
+         AddRow(programs, kNoGroup, L"Toolbar Pro", L"Acme", L"alice", true);
+         EXPECT_TRUE(WhitelistRow(w, programs, 0));
+       },
+       L"Toolbar Pro", L"Programs", false, true},
+      {"Whitelist checked (all tabs)",
+       [](WhiteList& w, const std::wstring&) {
+         ResultSet results;
+         AddRow(TabList(results, kMalwareTab), kGroupInfectedFiles, L"C:\\Tools\\pack\\setup.exe", L"High",
+                L"Adware", true);
+         EXPECT_EQ(WhitelistChecked(w, results, kAllTabs), 1);
+       },
+       L"C:\\Tools\\pack\\setup.exe", L"Infected file objects", true, true},
+      {"Whitelist a folder (manager)",
+       [](WhiteList& w, const std::wstring&) { EXPECT_TRUE(WhitelistFolder(w, L"C:\\Tools\\Mine")); },
+       L"C:\\Tools\\Mine\\sub\\tool.exe", L"Infected file objects", true, true},
+      {"Import list (manager)",
+       [](WhiteList& w, const std::wstring& scratch) {
+         const std::wstring file = scratch + L"\\import.ini";
+         ASSERT_TRUE(test::WriteBytes(file, test::Utf16Bytes(L"[Scheduled tasks]\r\nNightly backup=0\r\n")));
+         EXPECT_TRUE(ImportWhitelist(w, file));
+       },
+       L"Nightly backup", L"Scheduled tasks", false, true},
+      // Deleting goes through too: the copy must not keep what the user
+      // took off (and both runs then list it alike).
+      {"Delete checked (manager)",
+       [](WhiteList& w, const std::wstring&) {
+         EXPECT_EQ(DeleteWhitelistEntries(w, {{L"Programs", L"Kept Before"}}), 1);
+       },
+       L"Kept Before", L"Programs", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    test::ScratchFolder downloads, programFiles, data;
+    const std::wstring program = downloads / L"tavrin.exe";
+    const std::wstring copy = programFiles / L"tavrin.exe";
+    ASSERT_TRUE(test::WriteBytes(program, "MZ program"));
+    ASSERT_TRUE(test::WriteBytes(copy, "MZ program"));
+    ASSERT_TRUE(test::WriteBytes(downloads / kBesideWhitelistName,
+                                 test::Utf16Bytes(L"[Programs]\r\nKept Before=0\r\n")));
+    // The schedule is made: the copy gets the whitelist of that moment.
+    ASSERT_TRUE(CopyBesideWhitelist(program, programFiles.Path()));
+
+    {
+      WhiteList user;
+      ASSERT_TRUE(LoadWhiteList(user, WhitelistFilePath(downloads.Path(), data.Path())));
+      ShareWhitelistWithCopy(user, L"\\\\?\\" + program, L"\\\\?\\" + copy);
+      c.whitelistAfterwards(user, downloads.Path());
+    }
+
+    WhiteList scheduled;
+    ASSERT_TRUE(LoadWhiteList(scheduled, WhitelistFilePath(programFiles.Path(), data.Path())));
+    EXPECT_EQ(WhiteListPath(scheduled), programFiles / kBesideWhitelistName);
+    EXPECT_EQ(IsWhitelisted(scheduled, c.item, c.section, c.generalise), c.expected);
+    EXPECT_EQ(test::ReadBytes(programFiles / kBesideWhitelistName), test::ReadBytes(downloads / kBesideWhitelistName));
+  }
+}
+
+// Without a copy nothing is made in its place. A program that keeps its
+// whitelist in the data folder shares that file with the copy already, and
+// leaves alone a whitelist the copy holds from an earlier schedule: another
+// program beside that whitelist may still be the one the user runs.
+TEST(ScheduledProgram, WhitelistingLeavesTheCopysPlaceAloneWhenThereIsNothingToPass) {
+  const std::string earlier = test::Utf16Bytes(L"[Programs]\r\nKept Earlier=0\r\n");
+  struct Case {
+    const char* name;
+    bool besideFile, copyExists;
+  };
+  for (const Case& c : {Case{"no copy", true, false}, Case{"whitelist in the data folder", false, true}}) {
+    SCOPED_TRACE(c.name);
+    test::ScratchFolder downloads, programFiles, data;
+    const std::wstring program = downloads / L"tavrin.exe";
+    const std::wstring copiedList = programFiles / kBesideWhitelistName;
+    ASSERT_TRUE(test::WriteBytes(program, "MZ program"));
+    if (c.besideFile) {
+      ASSERT_TRUE(test::WriteBytes(downloads / kBesideWhitelistName, test::Utf16Bytes(L"[Programs]\r\n")));
+    }
+    if (c.copyExists) {
+      ASSERT_TRUE(test::WriteBytes(programFiles / L"tavrin.exe", "MZ program"));
+      ASSERT_TRUE(test::WriteBytes(copiedList, earlier));
+    }
+
+    WhiteList user;
+    const std::wstring used = WhitelistFilePath(downloads.Path(), data.Path());
+    ASSERT_EQ(used == downloads / kBesideWhitelistName, c.besideFile);
+    LoadWhiteList(user, used);
+    ShareWhitelistWithCopy(user, program, programFiles / L"tavrin.exe");
+    ASSERT_TRUE(WhitelistFolder(user, L"C:\\Tools\\Mine"));
+    EXPECT_TRUE(IsWhitelisted(user, L"C:\\Tools\\Mine\\a.exe", L"Infected file objects", true));
+
+    EXPECT_EQ(test::FileExists(programFiles / L"tavrin.exe"), c.copyExists);
+    if (c.copyExists) {
+      EXPECT_EQ(test::ReadBytes(copiedList), earlier);
+    } else {
+      EXPECT_FALSE(test::FileExists(copiedList));
+    }
+    EXPECT_FALSE(test::FileExists(DocumentTemporaryPath(copiedList)));
+  }
 }
 
 }  // namespace
