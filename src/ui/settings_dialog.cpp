@@ -84,7 +84,7 @@ void RunSettingsDialog(HWND owner, const std::wstring& executablePath) {
                            L"Files are only looked up at VirusTotal by their hashes. A file VirusTotal does not "
                            L"know is sent to it only with \"VirusTotalUpload=1\" in section \"Settings\" of "
                            L"settings.ini.",
-                           SS_LEFT, 10, client.bottom - 50, client.right - 140, 44, 0);
+                           SS_LEFT, 10, client.bottom - 54, client.right - 140, 50, 0);
   SendMessageW(upload, WM_SETFONT, WPARAM(WindowFont(WindowDpi(dialog))), TRUE);
   HWND close = AddControl(dialog, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, client.right - 110,
                           client.bottom - 46, 100, 32, IDCANCEL);

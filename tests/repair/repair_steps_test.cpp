@@ -305,7 +305,13 @@ TEST(StartTypeTable, EveryVersionSectionIsThereAndParses) {
   EXPECT_EQ(StartTypeSection(6.3), L"WIN.63");
   EXPECT_EQ(table.GetInt(L"WIN.100", L"AppVClient.STT", 0), 4);
   EXPECT_EQ(table.GetInt(L"WIN.63", L"BITS.DAS", 0), 1);
-  EXPECT_EQ(table.GetInt(L"WIN.110", L"RemoteRegistry.STT", 0), 4);
+  EXPECT_EQ(table.GetInt(L"WIN.110", L"NetTcpPortSharing.STT", 0), 4);
+  // Services whose default depends on the machine's role are never reset:
+  // a domain member's Netlogon or a server's WinRM set to manual would cut
+  // the machine off from its domain or its administrators.
+  for (const wchar_t* section : {L"WIN.100", L"WIN.110"})
+    for (const wchar_t* service : {L"Netlogon", L"W32Time", L"WinRM", L"RemoteRegistry", L"WSearch", L"SysMain"})
+      EXPECT_EQ(table.GetInt(section, std::wstring(service) + L".STT", 6), 6) << section << L" " << service;
   // A start value outside automatic, manual and disabled, or a delayed
   // flag other than 1, would be written into services as it stands.
   const std::wstring& text = StartTypeTableText();

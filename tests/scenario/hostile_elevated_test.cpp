@@ -20,6 +20,8 @@
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
 #include "platform/strings.h"
+#include "platform/users.h"
+#include "scenario/machine_manifest.h"
 #include "scenario/scenario_machine.h"
 #include "support/child_process.h"
 #include "support/scratch.h"
@@ -120,6 +122,13 @@ TEST(HostileElevated, NoPlantedDllOrToolRunsBesideTheProgram) {
   for (const wchar_t* tool : kPlantedTools)
     ASSERT_TRUE(CopyFileW(test::SupportFile(L"tavrin_plant_tool.exe").c_str(), (downloads + L"\\" + tool).c_str(), FALSE));
 
+  // Wine opens Internet Explorer on its own web site, which no Windows
+  // machine comes with; the blank page keeps the browser rows out of this.
+  ASSERT_TRUE(WriteStringAt(L"HKCU\\Software\\Microsoft\\Internet Explorer\\Main", L"Start Page", L"about:blank"));
+  ASSERT_TRUE(
+      WriteStringAt(L"HKLM64\\SOFTWARE\\Microsoft\\Internet Explorer\\Main", L"Default_Page_URL", L"about:blank"));
+  const Manifest machineBefore = TakeManifest();
+
   // Without /NoRP: the removal asks System Restore for a restore point.
   std::wstring command = L"\"" + program + L"\" /ScanRemove /Quiet /Aggressive";
   STARTUPINFOW startup{};
@@ -133,6 +142,21 @@ TEST(HostileElevated, NoPlantedDllOrToolRunsBesideTheProgram) {
   CloseHandle(info.hProcess);
   test::ChildProcess run(info.dwProcessId);
   ASSERT_EQ(run.Wait(600000), 0u);
+
+  // Nothing changed but the genuine finding and its Run value, the key in
+  // which the restore point's creation frequency is lifted for the run, and
+  // what the definitions download and Wine's own services leave on any run.
+  InteractiveUser console;
+  const std::wstring userKey = L"HKU\\" + console.Sid() + L"\\Software";
+  const std::vector<std::wstring> changes = ManifestChanges(
+      machineBefore, TakeManifest(),
+      {eicar, userKey + L"\\Microsoft\\Windows\\CurrentVersion\\Run",
+       L"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SystemRestore",
+       ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Microsoft\\Windows\\INetCookies",
+       L"HKLM\\System\\CurrentControlSet\\Control\\ServiceCurrent",
+       userKey + L"\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+       userKey + L"\\Wine\\Temporary System Parameters"});
+  EXPECT_TRUE(changes.empty()) << ChangesText(changes);
 
   // The removal ran: the genuine finding is gone.
   EXPECT_FALSE(FileExists(eicar));
