@@ -32,6 +32,44 @@ std::wstring ServiceImage(const std::wstring& name) {
   return ReadStringAt(key, L"ImagePath").value_or(L"");
 }
 
+// Windows 10 and 11: the start types Microsoft publishes per service in
+// "Security guidelines for disabling system services in Windows
+// Server" (learn.microsoft.com; Windows Server 2016 with Desktop
+// Experience), with the client edition's default where it differs.
+// Services whose default changed between releases are left out:
+// resetting them would change a machine that is as Windows made it.
+// So are those whose default differs between the client, the server
+// and a domain member (Netlogon, W32Time, WinRM, RemoteRegistry,
+// WSearch, SysMain): setting a domain member's Netlogon or a
+// server's WinRM to manual would cut the machine off.
+constexpr wchar_t kWindows10Services[] =
+    L"AJRouter.STT=3\r\nALG.STT=3\r\nAppIDSvc.STT=3\r\nAppinfo.STT=3\r\nAppMgmt.STT=3\r\n"
+    L"AppReadiness.STT=3\r\nAppVClient.STT=4\r\nAppXSvc.STT=3\r\nAudioEndpointBuilder.STT=2\r\n"
+    L"Audiosrv.STT=2\r\nAxInstSV.STT=3\r\nBFE.STT=2\r\nBITS.STT=3\r\nBrokerInfrastructure.STT=2\r\n"
+    L"bthserv.STT=3\r\nCertPropSvc.STT=3\r\nCOMSysApp.STT=3\r\nCoreMessagingRegistrar.STT=2\r\n"
+    L"CryptSvc.STT=2\r\nDcomLaunch.STT=2\r\nDeviceInstall.STT=3\r\nDhcp.STT=2\r\nDnscache.STT=2\r\n"
+    L"dot3svc.STT=3\r\nDPS.STT=2\r\nDsmSvc.STT=3\r\nEaphost.STT=3\r\nEFS.STT=3\r\nEventLog.STT=2\r\n"
+    L"EventSystem.STT=2\r\nfdPHost.STT=3\r\nFDResPub.STT=3\r\nFontCache.STT=2\r\nhidserv.STT=3\r\n"
+    L"iphlpsvc.STT=2\r\nKeyIso.STT=3\r\nKtmRm.STT=3\r\nLanmanServer.STT=2\r\n"
+    L"LanmanWorkstation.STT=2\r\nlltdsvc.STT=3\r\nlmhosts.STT=3\r\nLSM.STT=2\r\nMpsSvc.STT=2\r\n"
+    L"MSDTC.STT=3\r\nMSiSCSI.STT=3\r\nmsiserver.STT=3\r\nNcaSvc.STT=3\r\nNcbService.STT=3\r\n"
+    L"Netman.STT=3\r\nnetprofm.STT=3\r\nNetTcpPortSharing.STT=4\r\nNlaSvc.STT=2\r\n"
+    L"nsi.STT=2\r\nPcaSvc.STT=2\r\nPerfHost.STT=3\r\npla.STT=3\r\nPlugPlay.STT=3\r\n"
+    L"PolicyAgent.STT=3\r\nPower.STT=2\r\nProfSvc.STT=2\r\nQWAVE.STT=3\r\nRasAuto.STT=3\r\n"
+    L"RasMan.STT=3\r\nRemoteAccess.STT=4\r\nRpcEptMapper.STT=2\r\n"
+    L"RpcLocator.STT=3\r\nRpcSs.STT=2\r\nSamSs.STT=2\r\nSchedule.STT=2\r\nseclogon.STT=3\r\n"
+    L"SENS.STT=2\r\nSensrSvc.STT=3\r\nSessionEnv.STT=3\r\nSharedAccess.STT=3\r\n"
+    L"ShellHWDetection.STT=2\r\nSpooler.STT=2\r\nsppsvc.STT=2\r\nsppsvc.DAS=1\r\nSSDPSRV.STT=3\r\n"
+    L"SstpSvc.STT=3\r\nstisvc.STT=3\r\nswprv.STT=3\r\nSystemEventsBroker.STT=2\r\n"
+    L"TapiSrv.STT=3\r\nTermService.STT=3\r\nThemes.STT=2\r\nTrkWks.STT=2\r\n"
+    L"TrustedInstaller.STT=3\r\ntzautoupdate.STT=4\r\nUevAgentService.STT=4\r\nupnphost.STT=3\r\n"
+    L"UserManager.STT=2\r\nVaultSvc.STT=3\r\nvds.STT=3\r\nVSS.STT=3\r\n"
+    L"wbengine.STT=3\r\nWbioSrvc.STT=3\r\nWcmsvc.STT=2\r\nWdiServiceHost.STT=3\r\n"
+    L"WdiSystemHost.STT=3\r\nWecsvc.STT=3\r\nWerSvc.STT=3\r\nWiaRpc.STT=3\r\nWinDefend.STT=2\r\n"
+    L"WinHttpAutoProxySvc.STT=3\r\nWinmgmt.STT=2\r\nwmiApSrv.STT=3\r\n"
+    L"WPDBusEnum.STT=3\r\nWpnService.STT=2\r\nwscsvc.STT=2\r\nwscsvc.DAS=1\r\n"
+    L"wuauserv.STT=3\r\nwudfsvc.STT=3\r\n";
+
 }  // namespace
 
 const std::wstring& StartTypeTableText() {
@@ -56,71 +94,9 @@ const std::wstring& StartTypeTableText() {
       L"BFE.STT=2\r\nBITS.STT=2\r\nBITS.DAS=1\r\nCryptSvc.STT=2\r\nDhcp.STT=2\r\nDnscache.STT=2\r\n"
       L"EventLog.STT=2\r\nMpsSvc.STT=2\r\nRpcSs.STT=2\r\nSchedule.STT=2\r\nSpooler.STT=2\r\nVSS.STT=3\r\n"
       L"WinDefend.STT=2\r\nWinmgmt.STT=2\r\nwscsvc.STT=2\r\nwscsvc.DAS=1\r\nwuauserv.STT=3\r\n"
-      // Windows 10: the start types Microsoft publishes per service in
-      // "Security guidelines for disabling system services in Windows
-      // Server" (learn.microsoft.com; Windows Server 2016 with Desktop
-      // Experience), with the client edition's default where it differs.
-      // Services whose default changed between releases are left out:
-      // resetting them would change a machine that is as Windows made it.
-      // So are those whose default differs between the client, the server
-      // and a domain member (Netlogon, W32Time, WinRM, RemoteRegistry,
-      // WSearch, SysMain): setting a domain member's Netlogon or a
-      // server's WinRM to manual would cut the machine off.
-      L"[WIN.100]\r\n"
-      L"AJRouter.STT=3\r\nALG.STT=3\r\nAppIDSvc.STT=3\r\nAppinfo.STT=3\r\nAppMgmt.STT=3\r\n"
-      L"AppReadiness.STT=3\r\nAppVClient.STT=4\r\nAppXSvc.STT=3\r\nAudioEndpointBuilder.STT=2\r\n"
-      L"Audiosrv.STT=2\r\nAxInstSV.STT=3\r\nBFE.STT=2\r\nBITS.STT=3\r\nBrokerInfrastructure.STT=2\r\n"
-      L"bthserv.STT=3\r\nCertPropSvc.STT=3\r\nCOMSysApp.STT=3\r\nCoreMessagingRegistrar.STT=2\r\n"
-      L"CryptSvc.STT=2\r\nDcomLaunch.STT=2\r\nDeviceInstall.STT=3\r\nDhcp.STT=2\r\nDnscache.STT=2\r\n"
-      L"dot3svc.STT=3\r\nDPS.STT=2\r\nDsmSvc.STT=3\r\nEaphost.STT=3\r\nEFS.STT=3\r\nEventLog.STT=2\r\n"
-      L"EventSystem.STT=2\r\nfdPHost.STT=3\r\nFDResPub.STT=3\r\nFontCache.STT=2\r\nhidserv.STT=3\r\n"
-      L"iphlpsvc.STT=2\r\nKeyIso.STT=3\r\nKtmRm.STT=3\r\nLanmanServer.STT=2\r\n"
-      L"LanmanWorkstation.STT=2\r\nlltdsvc.STT=3\r\nlmhosts.STT=3\r\nLSM.STT=2\r\nMpsSvc.STT=2\r\n"
-      L"MSDTC.STT=3\r\nMSiSCSI.STT=3\r\nmsiserver.STT=3\r\nNcaSvc.STT=3\r\nNcbService.STT=3\r\n"
-      L"Netman.STT=3\r\nnetprofm.STT=3\r\nNetTcpPortSharing.STT=4\r\nNlaSvc.STT=2\r\n"
-      L"nsi.STT=2\r\nPcaSvc.STT=2\r\nPerfHost.STT=3\r\npla.STT=3\r\nPlugPlay.STT=3\r\n"
-      L"PolicyAgent.STT=3\r\nPower.STT=2\r\nProfSvc.STT=2\r\nQWAVE.STT=3\r\nRasAuto.STT=3\r\n"
-      L"RasMan.STT=3\r\nRemoteAccess.STT=4\r\nRpcEptMapper.STT=2\r\n"
-      L"RpcLocator.STT=3\r\nRpcSs.STT=2\r\nSamSs.STT=2\r\nSchedule.STT=2\r\nseclogon.STT=3\r\n"
-      L"SENS.STT=2\r\nSensrSvc.STT=3\r\nSessionEnv.STT=3\r\nSharedAccess.STT=3\r\n"
-      L"ShellHWDetection.STT=2\r\nSpooler.STT=2\r\nsppsvc.STT=2\r\nsppsvc.DAS=1\r\nSSDPSRV.STT=3\r\n"
-      L"SstpSvc.STT=3\r\nstisvc.STT=3\r\nswprv.STT=3\r\nSystemEventsBroker.STT=2\r\n"
-      L"TapiSrv.STT=3\r\nTermService.STT=3\r\nThemes.STT=2\r\nTrkWks.STT=2\r\n"
-      L"TrustedInstaller.STT=3\r\ntzautoupdate.STT=4\r\nUevAgentService.STT=4\r\nupnphost.STT=3\r\n"
-      L"UserManager.STT=2\r\nVaultSvc.STT=3\r\nvds.STT=3\r\nVSS.STT=3\r\n"
-      L"wbengine.STT=3\r\nWbioSrvc.STT=3\r\nWcmsvc.STT=2\r\nWdiServiceHost.STT=3\r\n"
-      L"WdiSystemHost.STT=3\r\nWecsvc.STT=3\r\nWerSvc.STT=3\r\nWiaRpc.STT=3\r\nWinDefend.STT=2\r\n"
-      L"WinHttpAutoProxySvc.STT=3\r\nWinmgmt.STT=2\r\nwmiApSrv.STT=3\r\n"
-      L"WPDBusEnum.STT=3\r\nWpnService.STT=2\r\nwscsvc.STT=2\r\nwscsvc.DAS=1\r\n"
-      L"wuauserv.STT=3\r\nwudfsvc.STT=3\r\n"
+      L"[WIN.100]\r\n" + std::wstring(kWindows10Services) +
       // Windows 11: the same published configuration.
-      L"[WIN.110]\r\n"
-      L"AJRouter.STT=3\r\nALG.STT=3\r\nAppIDSvc.STT=3\r\nAppinfo.STT=3\r\nAppMgmt.STT=3\r\n"
-      L"AppReadiness.STT=3\r\nAppVClient.STT=4\r\nAppXSvc.STT=3\r\nAudioEndpointBuilder.STT=2\r\n"
-      L"Audiosrv.STT=2\r\nAxInstSV.STT=3\r\nBFE.STT=2\r\nBITS.STT=3\r\nBrokerInfrastructure.STT=2\r\n"
-      L"bthserv.STT=3\r\nCertPropSvc.STT=3\r\nCOMSysApp.STT=3\r\nCoreMessagingRegistrar.STT=2\r\n"
-      L"CryptSvc.STT=2\r\nDcomLaunch.STT=2\r\nDeviceInstall.STT=3\r\nDhcp.STT=2\r\nDnscache.STT=2\r\n"
-      L"dot3svc.STT=3\r\nDPS.STT=2\r\nDsmSvc.STT=3\r\nEaphost.STT=3\r\nEFS.STT=3\r\nEventLog.STT=2\r\n"
-      L"EventSystem.STT=2\r\nfdPHost.STT=3\r\nFDResPub.STT=3\r\nFontCache.STT=2\r\nhidserv.STT=3\r\n"
-      L"iphlpsvc.STT=2\r\nKeyIso.STT=3\r\nKtmRm.STT=3\r\nLanmanServer.STT=2\r\n"
-      L"LanmanWorkstation.STT=2\r\nlltdsvc.STT=3\r\nlmhosts.STT=3\r\nLSM.STT=2\r\nMpsSvc.STT=2\r\n"
-      L"MSDTC.STT=3\r\nMSiSCSI.STT=3\r\nmsiserver.STT=3\r\nNcaSvc.STT=3\r\nNcbService.STT=3\r\n"
-      L"Netman.STT=3\r\nnetprofm.STT=3\r\nNetTcpPortSharing.STT=4\r\nNlaSvc.STT=2\r\n"
-      L"nsi.STT=2\r\nPcaSvc.STT=2\r\nPerfHost.STT=3\r\npla.STT=3\r\nPlugPlay.STT=3\r\n"
-      L"PolicyAgent.STT=3\r\nPower.STT=2\r\nProfSvc.STT=2\r\nQWAVE.STT=3\r\nRasAuto.STT=3\r\n"
-      L"RasMan.STT=3\r\nRemoteAccess.STT=4\r\nRpcEptMapper.STT=2\r\n"
-      L"RpcLocator.STT=3\r\nRpcSs.STT=2\r\nSamSs.STT=2\r\nSchedule.STT=2\r\nseclogon.STT=3\r\n"
-      L"SENS.STT=2\r\nSensrSvc.STT=3\r\nSessionEnv.STT=3\r\nSharedAccess.STT=3\r\n"
-      L"ShellHWDetection.STT=2\r\nSpooler.STT=2\r\nsppsvc.STT=2\r\nsppsvc.DAS=1\r\nSSDPSRV.STT=3\r\n"
-      L"SstpSvc.STT=3\r\nstisvc.STT=3\r\nswprv.STT=3\r\nSystemEventsBroker.STT=2\r\n"
-      L"TapiSrv.STT=3\r\nTermService.STT=3\r\nThemes.STT=2\r\nTrkWks.STT=2\r\n"
-      L"TrustedInstaller.STT=3\r\ntzautoupdate.STT=4\r\nUevAgentService.STT=4\r\nupnphost.STT=3\r\n"
-      L"UserManager.STT=2\r\nVaultSvc.STT=3\r\nvds.STT=3\r\nVSS.STT=3\r\n"
-      L"wbengine.STT=3\r\nWbioSrvc.STT=3\r\nWcmsvc.STT=2\r\nWdiServiceHost.STT=3\r\n"
-      L"WdiSystemHost.STT=3\r\nWecsvc.STT=3\r\nWerSvc.STT=3\r\nWiaRpc.STT=3\r\nWinDefend.STT=2\r\n"
-      L"WinHttpAutoProxySvc.STT=3\r\nWinmgmt.STT=2\r\nwmiApSrv.STT=3\r\n"
-      L"WPDBusEnum.STT=3\r\nWpnService.STT=2\r\nwscsvc.STT=2\r\nwscsvc.DAS=1\r\n"
-      L"wuauserv.STT=3\r\nwudfsvc.STT=3\r\n";
+      L"[WIN.110]\r\n" + kWindows10Services;
   return text;
 }
 

@@ -112,13 +112,20 @@ ScanTwinFacts ScanFacts(const ScanEnvironment& scan, const ReportHeader& header)
 int LoadScanDefinitions(ScanEnvironment& scan) {
   DefinitionsDb& db = *scan.definitions;
   Report(scan, 3, L"Updating definitions...");
+  bool updatedHere = false;
   if (db.state.load() == DefinitionsState::Idle) {
     UpdateDefinitions(db, scan.dataFolder, scan.definitionsServer, *scan.cancel);
+    updatedHere = true;
   }
   while (db.state.load() == DefinitionsState::Updating) {
     if (scan.Cancelled()) return kScanNoDefinitions;
     Sleep(100);
   }
+  // The update this scan waited for ran on the start-up thread and may have
+  // ended without definitions (stopped, or its download failed); the scan
+  // then tries once itself, as the next scan would.
+  if (!updatedHere && db.state.load() == DefinitionsState::Idle && !scan.Cancelled())
+    UpdateDefinitions(db, scan.dataFolder, scan.definitionsServer, *scan.cancel);
   if (scan.Cancelled() && db.state.load() != DefinitionsState::Ready) return kScanNoDefinitions;
   Report(scan, 6, L"Loading definitions...");
   const std::wstring keyName = L"TVN DB " + std::to_wstring(scan.session->startTime);
